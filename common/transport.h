@@ -1,0 +1,58 @@
+#pragma once
+// How serialised requests leave the user-interface thread and replies come back.
+
+#include "common/message.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+
+namespace zavek {
+
+class ITransport {
+public:
+    virtual ~ITransport();
+    // Takes one serialised request; must return at once.
+    virtual void send(const QByteArray& request) = 0;
+    // Where serialised replies go; the sink may be called from any thread.
+    virtual void setReplySink(std::function<void(const QByteArray&)> sink) = 0;
+};
+
+// An in-process transport whose replies a test scripts: answered at once (on the next pass of
+// the event loop), held back to be released later in any order, or dropped.
+class LoopbackTransport final : public ITransport {
+public:
+    using Responder = std::function<std::optional<MessageData>(const MessageData& request)>;
+
+    void send(const QByteArray& request) override;
+    void setReplySink(std::function<void(const QByteArray&)> sink) override { sink_ = std::move(sink); }
+
+    void setResponder(Responder responder) { responder_ = std::move(responder); }
+    // While holding, replies wait in held() until released.
+    void setHolding(bool holding) { holding_ = holding; }
+    std::size_t heldCount() const { return held_.size(); }
+    void releaseHeld(std::size_t index);
+    void releaseAll();
+    void dropHeld() { held_.clear(); }
+    // Delivers raw bytes as if they were a reply (for malformed-input tests).
+    void deliverRaw(const QByteArray& bytes);
+
+    const std::vector<MessageData>& sent() const { return sent_; }
+    void clearSent() { sent_.clear(); }
+
+    // A reply that echoes the request's address and identifier.
+    static MessageData replyTo(const MessageData& request, QString errorText = {});
+
+private:
+    std::function<void(const QByteArray&)> sink_;
+    Responder responder_;
+    bool holding_ = false;
+    std::deque<QByteArray> held_;
+    std::vector<MessageData> sent_;
+};
+
+} // namespace zavek

@@ -1,0 +1,50 @@
+#include "platform/fake_platform.h"
+
+#include <QCoreApplication>
+
+namespace zavek::platform {
+
+int FakeMessageBox::Show(const QString& text, int style, const QString& title) {
+    int answer = style == YesNoCancelQuestion ? AnswerCancel : AnswerOk;
+    if (!answers_.empty()) {
+        answer = answers_.front();
+        answers_.pop_front();
+    }
+    shown_.push_back(ShownBox{text, style, title, answer});
+    if (onShow)
+        onShow(shown_.back());
+    return answer;
+}
+
+void FakeEventPump::ProcessEvents() {
+    ++processCount_;
+    if (runQtEvents_ && QCoreApplication::instance()) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    // Take the due work out first: a callback may schedule more.
+    std::vector<std::function<void()>> due;
+    for (auto it = scheduled_.begin(); it != scheduled_.end();) {
+        if (it->time <= nowMs_) {
+            due.push_back(std::move(it->fn));
+            it = scheduled_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (auto& fn : due)
+        fn();
+    if (onProcess)
+        onProcess();
+}
+
+void FakeEventPump::Sleep(int milliseconds) {
+    ++sleepCount_;
+    nowMs_ += milliseconds;
+}
+
+void FakeEventPump::at(long long timeMs, std::function<void()> fn) {
+    scheduled_.push_back(Scheduled{timeMs, std::move(fn)});
+}
+
+} // namespace zavek::platform

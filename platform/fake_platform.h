@@ -1,0 +1,97 @@
+#pragma once
+// Scripted stand-ins for the platform services, for tests: nothing here blocks or waits.
+
+#include "platform/platform.h"
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace zavek::platform {
+
+struct ShownBox {
+    QString text;
+    int style = 0;
+    QString title;
+    int answer = 0;
+};
+
+class ZAVEK_PLATFORM_API FakeMessageBox final : public IMessageBox {
+public:
+    // Queues the answer of the next question; boxes without a queued answer get OK (style 16)
+    // or Cancel (style 35).
+    void queueAnswer(int answer) { answers_.push_back(answer); }
+    int Show(const QString& text, int style, const QString& title) override;
+    const std::vector<ShownBox>& shown() const { return shown_; }
+    void clear() { shown_.clear(), answers_.clear(); }
+    // Runs inside Show, before it answers: lets a test act while the box is "open".
+    std::function<void(const ShownBox&)> onShow;
+
+private:
+    std::deque<int> answers_;
+    std::vector<ShownBox> shown_;
+};
+
+class ZAVEK_PLATFORM_API FakeMousePointer final : public IMousePointer {
+public:
+    void SetShape(int shape) override { shape_ = shape, history_.push_back(shape); }
+    int Shape() const override { return shape_; }
+    const std::vector<int>& history() const { return history_; }
+
+private:
+    int shape_ = PointerDefault;
+    std::vector<int> history_;
+};
+
+// A pump with a fake clock: Sleep only advances the clock. ProcessEvents can also run the
+// real Qt event queue, so that queued replies are delivered inside it.
+class ZAVEK_PLATFORM_API FakeEventPump final : public IEventPump {
+public:
+    explicit FakeEventPump(bool runQtEvents = true) : runQtEvents_(runQtEvents) {}
+    void ProcessEvents() override;
+    void Sleep(int milliseconds) override;
+    long long now() const { return nowMs_; }
+    int processCount() const { return processCount_; }
+    int sleepCount() const { return sleepCount_; }
+    // Runs fn the first time ProcessEvents runs at or after the given fake time.
+    void at(long long timeMs, std::function<void()> fn);
+    // Runs on every ProcessEvents, after the scheduled work.
+    std::function<void()> onProcess;
+
+private:
+    struct Scheduled {
+        long long time;
+        std::function<void()> fn;
+    };
+    bool runQtEvents_;
+    long long nowMs_ = 0;
+    int processCount_ = 0;
+    int sleepCount_ = 0;
+    std::vector<Scheduled> scheduled_;
+};
+
+class ZAVEK_PLATFORM_API FakePlatform {
+public:
+    FakePlatform() : component(1, 0, QStringLiteral("SCR.ZAVEK_SecurityAdmin")) {}
+    FakeMessageBox messageBox;
+    FakeMousePointer pointer;
+    FakeEventPump events;
+
+    class Component final : public IComponentInfo {
+    public:
+        Component(int major, int minor, QString exe) : major_(major), minor_(minor), exe_(exe) {}
+        int Major() const override { return major_; }
+        int Minor() const override { return minor_; }
+        QString ExeName() const override { return exe_; }
+        void setVersion(int major, int minor) { major_ = major, minor_ = minor; }
+
+    private:
+        int major_;
+        int minor_;
+        QString exe_;
+    } component;
+
+    Platform platform() { return Platform{&messageBox, &pointer, &events, &component}; }
+};
+
+} // namespace zavek::platform

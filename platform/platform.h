@@ -1,0 +1,79 @@
+#pragma once
+// The thin layer over the toolkit that the document uses: message boxes, the mouse pointer,
+// the event pump with its sleep, and the component's own identity. Each piece is an interface
+// so that tests script it.
+
+#include <QString>
+
+#if defined(ZAVEK_PLATFORM_BUILD)
+#define ZAVEK_PLATFORM_API __attribute__((visibility("default")))
+#else
+#define ZAVEK_PLATFORM_API __attribute__((visibility("default")))
+#endif
+
+namespace zavek::platform {
+
+// Message box styles as the document passes them.
+enum MessageBoxStyle : int {
+    OkCritical = 16,          // OK button, critical-stop icon
+    YesNoCancelQuestion = 35, // Yes, No and Cancel, question icon
+};
+
+// Answers a message box returns.
+enum MessageBoxAnswer : int {
+    AnswerOk = 1,
+    AnswerCancel = 2,
+    AnswerYes = 6,
+    AnswerNo = 7,
+};
+
+// Mouse pointer shapes.
+enum PointerShape : int {
+    PointerDefault = 0,
+    PointerHourglass = 11,
+};
+
+class ZAVEK_PLATFORM_API IMessageBox {
+public:
+    virtual ~IMessageBox();
+    // Shows a modal box and returns the answer (MessageBoxAnswer).
+    virtual int Show(const QString& text, int style, const QString& title) = 0;
+};
+
+class ZAVEK_PLATFORM_API IMousePointer {
+public:
+    virtual ~IMousePointer();
+    // Sets the application-wide pointer; setting the same shape again does not stack.
+    virtual void SetShape(int shape) = 0;
+    virtual int Shape() const = 0;
+};
+
+class ZAVEK_PLATFORM_API IEventPump {
+public:
+    virtual ~IEventPump();
+    // Processes every pending user-interface event, then returns.
+    virtual void ProcessEvents() = 0;
+    // Blocks the calling thread for the given milliseconds.
+    virtual void Sleep(int milliseconds) = 0;
+};
+
+class ZAVEK_PLATFORM_API IComponentInfo {
+public:
+    virtual ~IComponentInfo();
+    virtual int Major() const = 0;
+    virtual int Minor() const = 0;
+    virtual QString ExeName() const = 0;
+};
+
+// The four services bundled; none is owned.
+struct Platform {
+    IMessageBox* messageBox = nullptr;
+    IMousePointer* pointer = nullptr;
+    IEventPump* events = nullptr;
+    IComponentInfo* component = nullptr;
+};
+
+// "major.minor" as plain decimal integers, e.g. 1.0 or 1.12.
+ZAVEK_PLATFORM_API QString versionText(const IComponentInfo& info);
+
+} // namespace zavek::platform

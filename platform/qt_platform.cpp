@@ -1,0 +1,77 @@
+#include "platform/qt_platform.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QMessageBox>
+#include <QThread>
+
+namespace zavek::platform {
+
+int QtMessageBox::Show(const QString& text, int style, const QString& title) {
+    QMessageBox box;
+    box.setWindowTitle(title);
+    box.setText(text);
+    if (style == YesNoCancelQuestion) {
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setIcon(style == OkCritical ? QMessageBox::Critical : QMessageBox::NoIcon);
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    // The pointer may show the hourglass while a box waits for an answer.
+    QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int pressed = box.exec();
+    QGuiApplication::restoreOverrideCursor();
+    switch (pressed) {
+    case QMessageBox::Yes:
+        return AnswerYes;
+    case QMessageBox::No:
+        return AnswerNo;
+    case QMessageBox::Cancel:
+        return AnswerCancel;
+    default:
+        return style == YesNoCancelQuestion ? AnswerCancel : AnswerOk;
+    }
+}
+
+QtMousePointer::~QtMousePointer() {
+    if (overridden_ && QGuiApplication::instance())
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void QtMousePointer::SetShape(int shape) {
+    shape_ = shape;
+    if (shape == PointerDefault) {
+        if (overridden_)
+            QGuiApplication::restoreOverrideCursor();
+        overridden_ = false;
+        return;
+    }
+    const QCursor cursor(shape == PointerHourglass ? Qt::WaitCursor : Qt::ArrowCursor);
+    // Qt keeps a stack of override cursors; change the top one rather than push another.
+    if (overridden_)
+        QGuiApplication::changeOverrideCursor(cursor);
+    else
+        QGuiApplication::setOverrideCursor(cursor);
+    overridden_ = true;
+}
+
+void QtEventPump::ProcessEvents() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtEventPump::Sleep(int milliseconds) {
+    QThread::msleep(static_cast<unsigned long>(milliseconds < 0 ? 0 : milliseconds));
+}
+
+Platform qtPlatform(IComponentInfo* component) {
+    thread_local QtMessageBox box;
+    thread_local QtMousePointer pointer;
+    thread_local QtEventPump pump;
+    return Platform{&box, &pointer, &pump, component};
+}
+
+} // namespace zavek::platform

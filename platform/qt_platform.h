@@ -1,0 +1,45 @@
+#pragma once
+#include "platform/platform.h"
+
+namespace zavek::platform {
+
+class ZAVEK_PLATFORM_API QtMessageBox final : public IMessageBox {
+public:
+    int Show(const QString& text, int style, const QString& title) override;
+};
+
+class ZAVEK_PLATFORM_API QtMousePointer final : public IMousePointer {
+public:
+    ~QtMousePointer() override;
+    void SetShape(int shape) override;
+    int Shape() const override { return shape_; }
+
+private:
+    int shape_ = PointerDefault;
+    bool overridden_ = false;
+};
+
+class ZAVEK_PLATFORM_API QtEventPump final : public IEventPump {
+public:
+    void ProcessEvents() override;
+    void Sleep(int milliseconds) override;
+};
+
+class ZAVEK_PLATFORM_API StaticComponentInfo final : public IComponentInfo {
+public:
+    StaticComponentInfo(int major, int minor, QString exeName)
+        : major_(major), minor_(minor), exeName_(std::move(exeName)) {}
+    int Major() const override { return major_; }
+    int Minor() const override { return minor_; }
+    QString ExeName() const override { return exeName_; }
+
+private:
+    int major_;
+    int minor_;
+    QString exeName_;
+};
+
+// The toolkit-backed services of the calling thread, made on first use.
+ZAVEK_PLATFORM_API Platform qtPlatform(IComponentInfo* component);
+
+} // namespace zavek::platform

@@ -1,0 +1,37 @@
+#include "tests/support/fake_shell_host.h"
+
+#include "common/failure.h"
+
+namespace zavek::testing {
+
+FakeShellHost::FakeShellHost() { ShellServices::Instance().setHost(this); }
+
+FakeShellHost::~FakeShellHost() {
+    if (ShellServices::Instance().host() == this)
+        ShellServices::Instance().setHost(nullptr);
+}
+
+void FakeShellHost::setStatusText(const QString& text) {
+    if (failStatus)
+        fail(codes::kUnexpected, QStringLiteral("status line unavailable"));
+    statuses.push_back(text);
+}
+
+void FakeShellHost::enableToolbarButton(std::int32_t button, bool enabled,
+                                        const QString& windowTag) {
+    if (failingButtons.count(button))
+        fail(codes::kUnexpected, QStringLiteral("button %1 cannot be set").arg(button));
+    toolbar.push_back(ToolbarCall{button, enabled, windowTag});
+    state_[{button, windowTag}] = enabled;
+}
+
+void FakeShellHost::setShellEnabled(bool enabled) { shellEnabled.push_back(enabled); }
+
+std::optional<bool> FakeShellHost::buttonState(int button, const QString& tag) const {
+    const auto it = state_.find({button, tag});
+    if (it == state_.end())
+        return std::nullopt;
+    return it->second;
+}
+
+} // namespace zavek::testing
