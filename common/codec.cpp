@@ -5,6 +5,9 @@
 #include <QCborArray>
 #include <QCborMap>
 #include <QCborValue>
+#include <QDateTime>
+
+#include <limits>
 
 namespace zavek {
 
@@ -22,7 +25,21 @@ QCborValue encodeValue(const QVariant& v) {
     case QMetaType::UInt:
     case QMetaType::Short:
     case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Char:
         return QCborValue(v.toLongLong());
+    case QMetaType::ULongLong: {
+        const qulonglong u = v.toULongLong();
+        // CBOR integers here are signed 64-bit; a larger value keeps its digits as text.
+        if (u <= static_cast<qulonglong>(std::numeric_limits<qint64>::max()))
+            return QCborValue(static_cast<qint64>(u));
+        return QCborValue(QString::number(u));
+    }
+    case QMetaType::QDateTime:
+        return QCborValue(v.toDateTime());
     case QMetaType::Double:
     case QMetaType::Float:
         return QCborValue(v.toDouble());
@@ -49,6 +66,8 @@ QVariant decodeValue(const QCborValue& v) {
         return QVariant(v.toByteArray());
     case QCborValue::String:
         return QVariant(v.toString());
+    case QCborValue::DateTime:
+        return QVariant(v.toDateTime());
     default:
         fail(codes::kMalformedMessage, QStringLiteral("A table value has an unsupported type."));
     }

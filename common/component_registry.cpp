@@ -1,8 +1,26 @@
 #include "common/component_registry.h"
 
+#include "common/error_logger.h"
+
 #include <QSettings>
 
 namespace zavek {
+
+namespace {
+// Registration runs behind C entry points, so a write failure is logged and reported through
+// writeFailed() rather than thrown.
+bool written(const QSettings& settings) {
+    if (settings.status() == QSettings::NoError)
+        return true;
+    ErrorLogger::Instance().LogError(
+        QStringLiteral("The component registry %1 could not be written; check that its folder "
+                       "exists and is writable.")
+            .arg(settings.fileName()),
+        QStringLiteral("ZAVEK_COMMON"), QStringLiteral("ZAVEK_COMMON.ComponentRegistry"),
+        std::nullopt, 1);
+    return false;
+}
+} // namespace
 
 IComponentRegistry::~IComponentRegistry() = default;
 
@@ -13,6 +31,7 @@ void FileComponentRegistry::setEntry(const ComponentEntry& entry) {
     s.setValue(QStringLiteral("module"), entry.modulePath);
     s.endGroup();
     s.sync();
+    writeFailed_ = !written(s);
 }
 
 void FileComponentRegistry::removeEntry(const QString& progId, const QString& classId) {
@@ -21,6 +40,7 @@ void FileComponentRegistry::removeEntry(const QString& progId, const QString& cl
         return;
     s.remove(progId);
     s.sync();
+    writeFailed_ = !written(s);
 }
 
 std::optional<ComponentEntry> FileComponentRegistry::find(const QString& progId) const {

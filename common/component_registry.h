@@ -31,9 +31,12 @@ public:
     void removeEntry(const QString& progId, const QString& classId) override;
     std::optional<ComponentEntry> find(const QString& progId) const override;
     QString path() const { return path_; }
+    // True when the last setEntry or removeEntry could not write the file.
+    bool writeFailed() const { return writeFailed_; }
 
 private:
     QString path_;
+    bool writeFailed_ = false;
 };
 
 } // namespace zavek

@@ -29,7 +29,9 @@ QString oneLine(QString text) {
 }
 } // namespace
 
-ErrorLogger& ErrorLogger::Instance() { return PerThread<ErrorLogger>::get(); }
+ErrorLogger& ErrorLogger::Instance() {
+    return PerThread<ErrorLogger>::get();
+}
 
 ErrorLogger::ErrorLogger() : path_(defaultLogPath()) {}
 

@@ -7,7 +7,9 @@ namespace zavek {
 Failure::Failure(std::uint32_t code, QString description)
     : code_(code), description_(std::move(description)), utf8_(description_.toUtf8()) {}
 
-void fail(std::uint32_t code, const QString& description) { throw Failure(code, description); }
+void fail(std::uint32_t code, const QString& description) {
+    throw Failure(code, description);
+}
 
 std::optional<Failure> attempt(const std::function<void()>& body) {
     try {

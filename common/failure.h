@@ -11,7 +11,8 @@
 namespace zavek {
 
 namespace codes {
-// The object-defined error base plus 1000: start-up stops on it, the catalogue load does not log it.
+// The object-defined error base plus 1000: start-up stops on it, the catalogue load does not log
+// it.
 inline constexpr std::uint32_t kStop = 0x800403E8u;
 inline constexpr std::uint32_t kUnexpected = 0x80004005u;
 inline constexpr std::uint32_t kInvalidArgument = 0x80070057u;
@@ -46,8 +47,8 @@ std::optional<Failure> attempt(const std::function<void()>& body);
 
 // How a procedure names itself in the error log.
 struct TrapContext {
-    QString exeName;         // the component's executable name
-    QString sourcePrefix;    // e.g. "ZAVEK_Security."
+    QString exeName;      // the component's executable name
+    QString sourcePrefix; // e.g. "ZAVEK_Security."
 };
 
 // The trap of a document procedure: runs body; a failure is logged with the procedure's

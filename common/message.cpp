@@ -15,9 +15,13 @@ const TableData* MessageData::table(const QString& name) const {
 }
 
 // Random 122-bit identifiers: unique across processes and restarts without coordination.
-QString newMessageId() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
+QString newMessageId() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
 
-KelbMessage::KelbMessage() { data_.messageId = newMessageId(); }
+KelbMessage::KelbMessage() {
+    data_.messageId = newMessageId();
+}
 
 void KelbMessage::AddTable(const RecordTable& table, const QString& name) {
     if (!table.isOpen())
@@ -26,6 +30,8 @@ void KelbMessage::AddTable(const RecordTable& table, const QString& name) {
     data_.tables.push_back(NamedTable{name, table.data()});
 }
 
-void KelbMessage::Send() const { MessageBus::Instance().send(data_); }
+void KelbMessage::Send() const {
+    MessageBus::Instance().send(data_);
+}
 
 } // namespace zavek

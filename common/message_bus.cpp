@@ -15,9 +15,13 @@ const QString kBusSource = QStringLiteral("ZAVEK_COMMON.MessageBus");
 const QString kLibraryName = QStringLiteral("ZAVEK_COMMON");
 } // namespace
 
-KelbListener* KelbListener::Instance() { return &PerThread<KelbListener>::get(); }
+KelbListener* KelbListener::Instance() {
+    return &PerThread<KelbListener>::get();
+}
 
-ReplyStore& ReplyStore::Instance() { return PerThread<ReplyStore>::get(); }
+ReplyStore& ReplyStore::Instance() {
+    return PerThread<ReplyStore>::get();
+}
 
 void ReplyStore::put(const MessageData& reply) {
     const Key key{reply.replyTo, reply.messageId};
@@ -55,7 +59,9 @@ void ReplyStore::clear() {
     announcing_ = nullptr;
 }
 
-ReplyChecker& ReplyChecker::Instance() { return PerThread<ReplyChecker>::get(); }
+ReplyChecker& ReplyChecker::Instance() {
+    return PerThread<ReplyChecker>::get();
+}
 
 QString ReplyChecker::GetReplyError(QString recipient, QString source, QString messageId) const {
     Q_UNUSED(source);
@@ -68,7 +74,9 @@ QString ReplyChecker::GetReplyError(QString recipient, QString source, QString m
     return QString();
 }
 
-MessageBus& MessageBus::Instance() { return PerThread<MessageBus>::get(); }
+MessageBus& MessageBus::Instance() {
+    return PerThread<MessageBus>::get();
+}
 
 MessageBus::MessageBus() : self_(std::make_shared<QPointer<MessageBus>>(this)) {}
 
@@ -143,7 +151,10 @@ void MessageBus::timedOut(const QString& messageId) {
     const auto it = pending_.find(messageId);
     if (it == pending_.end() || it->second.answered)
         return;
-    emit KelbListener::Instance()->MsgTimeout(QVariant(messageId));
+    if (const auto failure =
+            attempt([&] { emit KelbListener::Instance()->MsgTimeout(QVariant(messageId)); }))
+        ErrorLogger::Instance().LogError(failure->description(), kLibraryName, kBusSource,
+                                         std::nullopt, 1);
 }
 
 void MessageBus::receive(const QByteArray& bytes) {
@@ -166,11 +177,18 @@ void MessageBus::receive(const QByteArray& bytes) {
 
     ReplyStore& store = ReplyStore::Instance();
     store.put(reply);
-    const MessageData* stored = store.find(reply.replyTo, reply.messageId);
-    store.setAnnouncing(stored);
-    const QString recipient = reply.replyTo;
-    emit KelbListener::Instance()->DataReady(recipient);
-    store.setAnnouncing(nullptr);
+    // The announced reply is held here, not only in the store: a handler that pumps events
+    // may let a newer reply replace or evict it while its own announcement is still running,
+    // and a nested announcement must hand the outer one back when it ends.
+    const auto announced = std::make_shared<const MessageData>(std::move(reply));
+    const MessageData* outer = store.announcing();
+    store.setAnnouncing(announced.get());
+    const QString recipient = announced->replyTo;
+    // A failure must not unwind into the event loop; the listener's handlers trap their own.
+    if (const auto failure = attempt([&] { emit KelbListener::Instance()->DataReady(recipient); }))
+        ErrorLogger::Instance().LogError(failure->description(), kLibraryName, kBusSource,
+                                         std::nullopt, 1);
+    store.setAnnouncing(outer);
 }
 
 } // namespace zavek

@@ -55,7 +55,9 @@ public:
 private:
     using Key = std::pair<QString, QString>;
     struct KeyHash {
-        std::size_t operator()(const Key& k) const { return qHash(k.first) ^ (qHash(k.second) << 1); }
+        std::size_t operator()(const Key& k) const {
+            return qHash(k.first) ^ (qHash(k.second) << 1);
+        }
     };
     std::list<std::pair<Key, std::shared_ptr<MessageData>>> order_; // oldest first
     std::unordered_map<Key, decltype(order_)::iterator, KeyHash> index_;

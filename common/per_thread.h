@@ -6,8 +6,7 @@
 
 namespace zavek {
 
-template <class T>
-class PerThread {
+template <class T> class PerThread {
 public:
     static T& get() {
         auto& slot = storage();

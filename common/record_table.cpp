@@ -61,7 +61,8 @@ void RecordTable::Open() {
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.exec(source_))
-        fail(codes::kDatabase, QStringLiteral("The query failed: %1").arg(query.lastError().text()));
+        fail(codes::kDatabase,
+             QStringLiteral("The query failed: %1").arg(query.lastError().text()));
     const QSqlRecord record = query.record();
     const int columns = record.count();
     for (int i = 0; i < columns; ++i)
@@ -134,15 +135,21 @@ void RecordTable::setValueAt(const QString& name, const QVariant& value) {
     data_.rows[row][static_cast<std::size_t>(index)] = value;
 }
 
-QVariant Field::Value() const { return table_.valueAt(name_); }
-void Field::SetValue(const QVariant& value) { table_.setValueAt(name_, value); }
-bool Field::IsNull() const { return !table_.valueAt(name_).isValid(); }
+QVariant Field::Value() const {
+    return table_.valueAt(name_);
+}
+void Field::SetValue(const QVariant& value) {
+    table_.setValueAt(name_, value);
+}
+bool Field::IsNull() const {
+    return !table_.valueAt(name_).isValid();
+}
 
 QString Field::Text() const {
     const QVariant& v = table_.valueAt(name_);
     if (!v.isValid() || v.isNull())
-        fail(codes::kNullValue, QStringLiteral("Invalid use of Null: field \"%1\" holds no value.")
-                                    .arg(name_));
+        fail(codes::kNullValue,
+             QStringLiteral("Invalid use of Null: field \"%1\" holds no value.").arg(name_));
     return v.toString();
 }
 
@@ -151,6 +158,8 @@ QString Field::TextOrEmpty() const {
     return v.isValid() ? v.toString() : QString();
 }
 
-int Fields::Count() const { return static_cast<int>(table_.data_.fields.size()); }
+int Fields::Count() const {
+    return static_cast<int>(table_.data_.fields.size());
+}
 
 } // namespace zavek

@@ -63,7 +63,9 @@ public:
     QString source() const { return source_; }
     void Open();
 
-    void RecordCount(std::int32_t& out) const { out = static_cast<std::int32_t>(data_.rows.size()); }
+    void RecordCount(std::int32_t& out) const {
+        out = static_cast<std::int32_t>(data_.rows.size());
+    }
     std::int32_t recordCount() const { return static_cast<std::int32_t>(data_.rows.size()); }
     void EOF_(bool& out) const { out = isEof(); }
     bool isEof() const { return position_ >= data_.rows.size(); }

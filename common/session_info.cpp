@@ -4,7 +4,9 @@
 
 namespace zavek {
 
-SessionInfo& SessionInfo::Instance() { return PerThread<SessionInfo>::get(); }
+SessionInfo& SessionInfo::Instance() {
+    return PerThread<SessionInfo>::get();
+}
 
 void SessionInfo::establish(QString sessionId, QString region, QString databaseConnection) {
     sessionId_ = std::move(sessionId);
@@ -12,6 +14,8 @@ void SessionInfo::establish(QString sessionId, QString region, QString databaseC
     connection_ = std::move(databaseConnection);
 }
 
-void SessionInfo::clear() { *this = SessionInfo(); }
+void SessionInfo::clear() {
+    *this = SessionInfo();
+}
 
 } // namespace zavek

@@ -7,7 +7,9 @@ namespace zavek {
 
 IShellHost::~IShellHost() = default;
 
-ShellServices& ShellServices::Instance() { return PerThread<ShellServices>::get(); }
+ShellServices& ShellServices::Instance() {
+    return PerThread<ShellServices>::get();
+}
 
 IShellHost& ShellServices::requireHost() const {
     if (!host_)
@@ -16,7 +18,9 @@ IShellHost& ShellServices::requireHost() const {
     return *host_;
 }
 
-void ShellServices::SetStatusText(QString text) { requireHost().setStatusText(text); }
+void ShellServices::SetStatusText(QString text) {
+    requireHost().setStatusText(text);
+}
 
 void ShellServices::EnableToolbarButton(std::int32_t& button, std::int32_t& flag,
                                         QString& windowTag) {

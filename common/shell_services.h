@@ -10,7 +10,8 @@ class IShellHost {
 public:
     virtual ~IShellHost();
     virtual void setStatusText(const QString& text) = 0;
-    virtual void enableToolbarButton(std::int32_t button, bool enabled, const QString& windowTag) = 0;
+    virtual void enableToolbarButton(std::int32_t button, bool enabled,
+                                     const QString& windowTag) = 0;
     virtual void setShellEnabled(bool enabled) = 0;
 };
 

@@ -29,7 +29,9 @@ public:
     using Responder = std::function<std::optional<MessageData>(const MessageData& request)>;
 
     void send(const QByteArray& request) override;
-    void setReplySink(std::function<void(const QByteArray&)> sink) override { sink_ = std::move(sink); }
+    void setReplySink(std::function<void(const QByteArray&)> sink) override {
+        sink_ = std::move(sink);
+    }
 
     void setResponder(Responder responder) { responder_ = std::move(responder); }
     // While holding, replies wait in held() until released.
