@@ -1,0 +1,40 @@
+#pragma once
+// Where the officer selector finds officers.
+
+#include <QString>
+
+#include <vector>
+
+namespace zavek {
+
+struct OfficerRow {
+    QString id;
+    QString name;
+};
+
+struct OfficerSearchResult {
+    std::vector<OfficerRow> rows;
+    bool more = false; // further matches exist beyond the cap
+};
+
+class IOfficerDirectory {
+public:
+    virtual ~IOfficerDirectory();
+    // Officers of `region` whose identifier or display name contains `text` (case-insensitive;
+    // empty text lists all), ordered by name then id, at most `limit`.
+    virtual OfficerSearchResult search(const QString& text, const QString& region, int limit) = 0;
+};
+
+// Reads the table OFFICER(INSP_ID, OFFICER_NAME, REGION, ...) of a Qt SQL connection. The text
+// matches literally, wildcards included. A failing query throws Failure with the database's
+// message.
+class SqlOfficerDirectory final : public IOfficerDirectory {
+public:
+    explicit SqlOfficerDirectory(QString connectionName);
+    OfficerSearchResult search(const QString& text, const QString& region, int limit) override;
+
+private:
+    QString connectionName_;
+};
+
+} // namespace zavek
