@@ -4,7 +4,9 @@
 
 namespace zavek {
 
-ComponentGlobals& ComponentGlobals::Instance() { return PerThread<ComponentGlobals>::get(); }
+ComponentGlobals& ComponentGlobals::Instance() {
+    return PerThread<ComponentGlobals>::get();
+}
 
 IFormControls::~IFormControls() = default;
 

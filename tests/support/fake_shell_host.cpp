@@ -4,7 +4,9 @@
 
 namespace zavek::testing {
 
-FakeShellHost::FakeShellHost() { ShellServices::Instance().setHost(this); }
+FakeShellHost::FakeShellHost() {
+    ShellServices::Instance().setHost(this);
+}
 
 FakeShellHost::~FakeShellHost() {
     if (ShellServices::Instance().host() == this)
@@ -14,7 +16,10 @@ FakeShellHost::~FakeShellHost() {
 void FakeShellHost::setStatusText(const QString& text) {
     if (failStatus)
         fail(codes::kUnexpected, QStringLiteral("status line unavailable"));
+    if (const auto it = statusFailures.find(text); it != statusFailures.end())
+        fail(it->second, QStringLiteral("status line refused \"%1\"").arg(text));
     statuses.push_back(text);
+    log.push_back(QStringLiteral("status:") + text);
 }
 
 void FakeShellHost::enableToolbarButton(std::int32_t button, bool enabled,
@@ -22,10 +27,17 @@ void FakeShellHost::enableToolbarButton(std::int32_t button, bool enabled,
     if (failingButtons.count(button))
         fail(codes::kUnexpected, QStringLiteral("button %1 cannot be set").arg(button));
     toolbar.push_back(ToolbarCall{button, enabled, windowTag});
+    log.push_back(
+        QStringLiteral("button:%1:%2:%3").arg(button).arg(enabled ? 1 : 0).arg(windowTag));
     state_[{button, windowTag}] = enabled;
 }
 
-void FakeShellHost::setShellEnabled(bool enabled) { shellEnabled.push_back(enabled); }
+void FakeShellHost::setShellEnabled(bool enabled) {
+    if (shellEnabledFailure)
+        fail(*shellEnabledFailure, QStringLiteral("shell cannot be enabled"));
+    shellEnabled.push_back(enabled);
+    log.push_back(QStringLiteral("shell:%1").arg(enabled ? 1 : 0));
+}
 
 std::optional<bool> FakeShellHost::buttonState(int button, const QString& tag) const {
     const auto it = state_.find({button, tag});

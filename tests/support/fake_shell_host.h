@@ -21,7 +21,7 @@ struct ToolbarCall {
 // Records what the document asks of the shell; can be told to fail a toolbar button.
 class FakeShellHost final : public IShellHost {
 public:
-    FakeShellHost();  // installs itself as this thread's host
+    FakeShellHost(); // installs itself as this thread's host
     ~FakeShellHost() override;
 
     void setStatusText(const QString& text) override;
@@ -36,6 +36,11 @@ public:
     std::vector<bool> shellEnabled;
     std::set<int> failingButtons;
     bool failStatus = false;
+    // A failure code for SetShellEnabled / SetStatusText(text) to raise, when set.
+    std::optional<std::uint32_t> shellEnabledFailure;
+    std::map<QString, std::uint32_t> statusFailures;
+    // Every call in order: "status:<text>", "button:<id>:<0|1>:<tag>", "shell:<0|1>".
+    std::vector<QString> log;
 
 private:
     std::map<std::pair<int, QString>, bool> state_;

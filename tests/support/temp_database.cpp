@@ -26,7 +26,9 @@ TempDatabase::~TempDatabase() {
     QSqlDatabase::removeDatabase(name_);
 }
 
-QSqlDatabase TempDatabase::db() const { return QSqlDatabase::database(name_, false); }
+QSqlDatabase TempDatabase::db() const {
+    return QSqlDatabase::database(name_, false);
+}
 
 void TempDatabase::exec(const QStringList& statements) const {
     QSqlQuery q(db());

@@ -1,0 +1,314 @@
+#include "document/zavek_security.h"
+
+#include "common/message_bus.h"
+#include "common/session_info.h"
+#include "common/shell_services.h"
+#include "document/component_ids.h"
+#include "groups/twips.h"
+#include "toolbox/officer_directory.h"
+#include "toolbox/officer_select.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QUuid>
+
+#include <atomic>
+
+namespace zavek {
+
+namespace {
+std::atomic<int> gAlive{0};
+constexpr std::int32_t kToolbarButtons[] = {7, 8, 9, 14, 12};
+constexpr int kWaitSleepMs = 500;
+const QString kPromptStart = QStringLiteral("Security groups have been changed for ");
+const QString kPromptEnd = QStringLiteral(".\r\n Would you like to save your changes ?");
+
+platform::Platform withDefaults(platform::Platform given, platform::IComponentInfo* component) {
+    const platform::Platform qt = platform::qtPlatform(component);
+    if (!given.messageBox)
+        given.messageBox = qt.messageBox;
+    if (!given.pointer)
+        given.pointer = qt.pointer;
+    if (!given.events)
+        given.events = qt.events;
+    if (!given.component)
+        given.component = component;
+    return given;
+}
+} // namespace
+
+int ZavekSecurity::aliveCount() {
+    return gAlive.load();
+}
+
+ZavekSecurity::ZavekSecurity(const DocumentContext& context)
+    : componentInfo_(ids::kMajorVersion, ids::kMinorVersion, QString::fromLatin1(kModuleBaseName)),
+      platform_(withDefaults(context.platform, &componentInfo_)),
+      form_(new SecurityForm()), trap_{platform_.component->ExeName(),
+                                       QStringLiteral("ZAVEK_Security.")} {
+    ++gAlive;
+    state_.documentIdentity =
+        QStringLiteral("ZAVEK_Security/") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    DocumentServices services{state_, *this, platform_, trap_};
+    rules_ = std::make_unique<GroupRules>(services, *form_->model(0), *form_->model(1), *this);
+    exchange_ = std::make_unique<OfficerExchange>(services, *rules_);
+    directory_ =
+        std::make_unique<SqlOfficerDirectory>(SessionInfo::Instance().databaseConnection());
+    form_->officerSelect()->setDirectory(directory_.get());
+    connectControls();
+}
+
+ZavekSecurity::~ZavekSecurity() {
+    // The form goes first: its controls reach back into the procedures while they die.
+    if (form_) {
+        form_->disconnect();
+        delete form_.data();
+    }
+    --gAlive;
+}
+
+void ZavekSecurity::connectControls() {
+    // The box raises its click handling whenever its value changes, by the user or the program.
+    connect(form_->resetPassword(), &QCheckBox::stateChanged, this,
+            [this] { rules_->chkResetPassword_Click(); });
+    for (int i = 0; i < 2; ++i)
+        connect(form_->list(i), &GroupListView::listClicked, this,
+                [this](std::int16_t index) { rules_->lvOfficerGroups_Click(index); });
+    ZAVEK_OfficerSelect* select = form_->officerSelect();
+    connect(select, &ZAVEK_OfficerSelect::Searching, this,
+            [this] { exchange_->ZAVEK_OfficerSelect1_Searching(); });
+    connect(select, &ZAVEK_OfficerSelect::ClearForm, this,
+            [this] { exchange_->ZAVEK_OfficerSelect1_ClearForm(); });
+    connect(select, &ZAVEK_OfficerSelect::OfficerSelected, this,
+            [this](const QString& id) { exchange_->ZAVEK_OfficerSelect1_OfficerSelected(id); });
+}
+
+int ZavekSecurity::ScrollStepPixels() const {
+    return twipsToPixels(SecurityForm::kScrollStepTwips, form_.data());
+}
+
+// ---- the host window's texts -------------------------------------------------------------
+
+QString ZavekSecurity::hostWindowText(const char* property) const {
+    // The parent chain is looked up by name at run time: the host decides what it is.
+    if (!container_)
+        fail(codes::kNoSuchProperty, QStringLiteral("The document has no host container."));
+    const QVariant parent = container_->property("Parent");
+    QObject* window = parent.value<QObject*>();
+    if (!window)
+        fail(codes::kNoSuchProperty,
+             QStringLiteral("Object doesn't support this property or method: Parent"));
+    const QVariant value = window->property(property);
+    if (!value.isValid())
+        fail(codes::kNoSuchProperty,
+             QStringLiteral("Object doesn't support this property or method: %1")
+                 .arg(QLatin1String(property)));
+    return value.toString();
+}
+
+void ZavekSecurity::attachListener() {
+    if (moKelbMessage)
+        return;
+    KelbListener::Instance(moKelbMessage);
+    connect(moKelbMessage, &KelbListener::DataReady, this,
+            [this](const QString& recipient) { exchange_->moKelbMessage_DataReady(recipient); });
+    connect(moKelbMessage, &KelbListener::MsgTimeout, this,
+            [this](const QVariant& argument) { exchange_->moKelbMessage_MsgTimeout(argument); });
+}
+
+// ---- start-up ----------------------------------------------------------------------------
+
+void ZavekSecurity::UserDocument_Show() {
+    ComponentGlobals& globals = ComponentGlobals::Instance();
+    const std::function<void()> steps[] = {
+        [&] { globals.gsWindowTag = hostWindowText("Tag"); },
+        [&] { globals.gsWindowCaption = hostWindowText("Caption"); },
+        [&] { ShellServices::Instance().SetStatusText(QStringLiteral("Loading information")); },
+        [&] { ConfigureToolbar(0); },
+        [&] { platform_.pointer->SetShape(platform::PointerHourglass); },
+        [&] { attachListener(); },
+        [&] { rules_->InitializeListView(); },
+        [&] {
+            std::int16_t enabled = -1;
+            ShellServices::Instance().SetShellEnabled(enabled);
+        },
+        [&] { platform_.pointer->SetShape(platform::PointerDefault); },
+        [&] { ShellServices::Instance().SetStatusText(QStringLiteral("Ready")); },
+        [&] { exchange_->ZAVEK_OfficerSelect1_ClearForm(); },
+    };
+    // A failing step is passed over silently; only the stop code ends start-up.
+    for (const auto& step : steps) {
+        const auto failure = attempt(step);
+        if (failure && failure->code() == codes::kStop)
+            return;
+    }
+}
+
+void ZavekSecurity::ConfigureToolbar(std::int32_t enabled) {
+    trapped(trap_, "ConfigureToolbar", [&] {
+        for (std::int32_t id : kToolbarButtons) {
+            std::int32_t button = id;
+            std::int32_t flag = enabled;
+            ShellServices::Instance().EnableToolbarButton(button, flag,
+                                                          ComponentGlobals::Instance().gsWindowTag);
+        }
+    });
+}
+
+// ---- close, unload and save prompts ------------------------------------------------------
+
+int ZavekSecurity::closeWaitPassLimit() const {
+    // The message layer's time-out plus one pass: by then the reply or its time-out was due.
+    const int timeout = MessageBus::Instance().timeoutMs();
+    return (timeout + kWaitSleepMs - 1) / kWaitSleepMs + 1;
+}
+
+void ZavekSecurity::waitForSaveReply() {
+    const int limit = closeWaitPassLimit();
+    for (int pass = 0; !state_.mbReplyReceived && pass < limit; ++pass) {
+        platform_.events->ProcessEvents();
+        platform_.events->Sleep(kWaitSleepMs);
+        platform_.events->ProcessEvents();
+    }
+}
+
+std::int16_t ZavekSecurity::CloseDocument() {
+    bool result = true;
+    trapped(trap_, "CloseDocument", [&] {
+        result = true;
+        if (!rules_->DataChanged()) {
+            ConfigureToolbar(-1);
+            return;
+        }
+        const int answer = platform_.messageBox->Show(
+            kPromptStart + state_.msOfficerName + kPromptEnd, platform::YesNoCancelQuestion,
+            ComponentGlobals::Instance().gsWindowCaption);
+        if (answer == platform::AnswerYes) {
+            if (exchange_->SendData()) {
+                const auto sent = exchange_->lastAdvancedTags();
+                state_.mbReplyReceived = false;
+                state_.mbReplyFailed = false;
+                waitForSaveReply();
+                if (!state_.mbReplyReceived) {
+                    // Unconfirmed: keep the document open and its edits pending, so that
+                    // nothing is lost and a later save sends them again.
+                    exchange_->restoreTags(sent);
+                    ShellServices::Instance().SetStatusText(QStringLiteral(
+                        "The save was not confirmed by the server; your changes are kept. "
+                        "Check the connection and save again."));
+                    result = false;
+                } else {
+                    result = !state_.mbReplyFailed;
+                }
+                ConfigureToolbar(-1);
+            } else {
+                ShellServices::Instance().SetStatusText(QStringLiteral("Save failed"));
+                result = false;
+                ConfigureToolbar(-1);
+            }
+        } else if (answer == platform::AnswerNo) {
+            rules_->CheckGroups(Clear);
+            ConfigureToolbar(-1);
+            result = true;
+        } else {
+            result = false;
+        }
+    });
+    return result ? -1 : 0;
+}
+
+std::int16_t ZavekSecurity::NeedSave() {
+    bool result = false;
+    trapped(trap_, "NeedSave", [&] {
+        result = false;
+        if (!rules_->DataChanged())
+            return;
+        const int answer = platform_.messageBox->Show(
+            kPromptStart + state_.msOfficerName + kPromptEnd, platform::YesNoCancelQuestion,
+            ComponentGlobals::Instance().gsWindowCaption);
+        if (answer == platform::AnswerYes) {
+            SaveData();
+            result = true;
+        } else if (answer == platform::AnswerCancel) {
+            result = true;
+            platform_.pointer->SetShape(platform::PointerDefault);
+        }
+    });
+    return result ? -1 : 0;
+}
+
+void ZavekSecurity::BeforeUnload() {
+    trapped(trap_, "BeforeUnload", [&] {
+        ConfigureToolbar(-1);
+        std::int16_t enabled = -1;
+        ShellServices::Instance().SetShellEnabled(enabled);
+    });
+}
+
+void ZavekSecurity::BeforeUnload_BackupForPersist() {}
+
+void ZavekSecurity::SaveData() {
+    exchange_->SaveData();
+}
+
+std::int32_t ZavekSecurity::Invoke(std::uint32_t dispatchId, std::int16_t* result) {
+    switch (dispatchId) {
+    case dispid::CloseDocument: {
+        const std::int16_t r = CloseDocument();
+        if (result)
+            *result = r;
+        return kResultOk;
+    }
+    case dispid::NeedSave: {
+        const std::int16_t r = NeedSave();
+        if (result)
+            *result = r;
+        return kResultOk;
+    }
+    case dispid::BeforeUnload:
+        BeforeUnload();
+        return kResultOk;
+    case dispid::BeforeUnload_BackupForPersist:
+        BeforeUnload_BackupForPersist();
+        return kResultOk;
+    case dispid::SaveData:
+        SaveData();
+        return kResultOk;
+    default:
+        return kResultUnknownMember;
+    }
+}
+
+// ---- what the procedures reach of the form -----------------------------------------------
+
+int ZavekSecurity::resetPasswordValue() const {
+    return form_->resetPassword()->isChecked() ? 1 : 0;
+}
+
+void ZavekSecurity::setResetPasswordValue(int value) {
+    form_->resetPassword()->setChecked(value == 1);
+}
+
+QString ZavekSecurity::caption() const {
+    return form_->caption()->text();
+}
+
+void ZavekSecurity::setCaption(const QString& text) {
+    form_->setCaptionText(text);
+}
+
+QString ZavekSecurity::selectedOfficerName() const {
+    return form_->officerSelect()->property("OfficerName").toString();
+}
+
+int ZavekSecurity::listWidthTwips(int list) {
+    Q_UNUSED(list);
+    // The lists never resize, so their width is the design width.
+    return SecurityForm::kListWidthTwips;
+}
+
+void ZavekSecurity::setColumnWidthTwips(int list, int column, int twips) {
+    form_->list(list)->setColumnWidth(column - 1, twipsToPixels(twips, form_.data()));
+}
+
+} // namespace zavek

@@ -1,0 +1,90 @@
+#pragma once
+// The document class ZAVEK_Security: its default interface, its start-up, and the close,
+// unload and save prompts the host drives.
+
+#include "document/component_api.h"
+#include "document/security_form.h"
+#include "exchange/officer_exchange.h"
+#include "groups/document_state.h"
+#include "groups/group_rules.h"
+#include "platform/qt_platform.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+namespace zavek {
+
+class KelbListener;
+class IOfficerDirectory;
+
+class ZavekSecurity final : public QObject,
+                            public _ZAVEK_Security,
+                            public IUserDocument,
+                            public IFormControls,
+                            public IListGeometry {
+    Q_OBJECT
+public:
+    explicit ZavekSecurity(const DocumentContext& context);
+    ~ZavekSecurity() override;
+
+    // _ZAVEK_Security
+    std::int16_t CloseDocument() override;
+    std::int16_t NeedSave() override;
+    void BeforeUnload() override;
+    void BeforeUnload_BackupForPersist() override;
+    void SaveData() override;
+    std::int32_t Invoke(std::uint32_t dispatchId, std::int16_t* result) override;
+
+    // IUserDocument
+    _ZAVEK_Security* Interface() override { return this; }
+    QWidget* Form() override { return form_.data(); }
+    void SetContainer(QObject* container) override { container_ = container; }
+    void UserDocument_Show() override;
+    QString DocumentIdentity() const override { return state_.documentIdentity; }
+    int ScrollStepPixels() const override;
+    void Release() override { delete this; }
+
+    // For tests and the module: the live parts.
+    SecurityForm& form() { return *form_; }
+    DocumentState& state() { return state_; }
+    GroupRules& rules() { return *rules_; }
+    OfficerExchange& exchange() { return *exchange_; }
+    KelbListener* listener() const { return moKelbMessage; }
+    // How many passes the close wait may make before it gives up on the reply.
+    int closeWaitPassLimit() const;
+
+    static int aliveCount();
+
+private:
+    // IFormControls
+    int resetPasswordValue() const override;
+    void setResetPasswordValue(int value) override;
+    QString caption() const override;
+    void setCaption(const QString& text) override;
+    QString selectedOfficerName() const override;
+    // IListGeometry
+    int listWidthTwips(int list) override;
+    void setColumnWidthTwips(int list, int column, int twips) override;
+
+    void ConfigureToolbar(std::int32_t enabled);
+    QString hostWindowText(const char* property) const;
+    void attachListener();
+    void waitForSaveReply();
+    void connectControls();
+
+    platform::StaticComponentInfo componentInfo_;
+    platform::Platform platform_;
+    DocumentState state_;
+    // The host may reparent the form into its own container, which then owns it.
+    QPointer<SecurityForm> form_;
+    std::unique_ptr<IOfficerDirectory> directory_;
+    std::unique_ptr<GroupRules> rules_;
+    std::unique_ptr<OfficerExchange> exchange_;
+    QPointer<QObject> container_;
+    KelbListener* moKelbMessage = nullptr;
+    TrapContext trap_;
+};
+
+} // namespace zavek

@@ -1,0 +1,28 @@
+#pragma once
+// A list in report view with a check box on every item.
+
+#include <QTreeView>
+
+#include <cstdint>
+
+namespace zavek {
+
+class GroupListView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit GroupListView(int index, QWidget* parent = nullptr);
+    int listIndex() const { return index_; }
+
+signals:
+    // A mouse click in the list, raised after any check-state change the click made. A
+    // keyboard toggle of a check box raises it too, so the editing rules hold for both.
+    void listClicked(std::int16_t index);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    int index_;
+};
+
+} // namespace zavek

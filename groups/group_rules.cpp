@@ -1,0 +1,183 @@
+#include "groups/group_rules.h"
+
+#include "common/message_bus.h"
+#include "common/record_table.h"
+#include "common/session_info.h"
+#include "common/shell_services.h"
+#include "groups/catalogue_query.h"
+
+namespace zavek {
+
+namespace {
+constexpr std::int32_t kSaveButton = 7;
+const QString kCaptionPrefix = QStringLiteral("Current Officer : ");
+} // namespace
+
+IListGeometry::~IListGeometry() = default;
+
+GroupRules::GroupRules(DocumentServices services, GroupListModel& groups, GroupListModel& agencies,
+                       IListGeometry& geometry)
+    : services_(std::move(services)), lists_{&groups, &agencies}, geometry_(geometry) {}
+
+GroupListModel& GroupRules::list(int index) {
+    if (index != 0 && index != 1)
+        fail(codes::kInvalidArgument, QStringLiteral("There is no list %1.").arg(index));
+    return *lists_[index];
+}
+
+void GroupRules::enableSave(bool enabled) {
+    std::int32_t button = kSaveButton;
+    std::int32_t flag = enabled ? -1 : 0;
+    ShellServices::Instance().EnableToolbarButton(button, flag,
+                                                  ComponentGlobals::Instance().gsWindowTag);
+}
+
+void GroupRules::InitializeListView() {
+    const auto failure = attempt([&] {
+        for (int i = 0; i < 2; ++i) {
+            geometry_.setColumnWidthTwips(i, 1, geometry_.listWidthTwips(i));
+            geometry_.setColumnWidthTwips(i, 2, 0);
+        }
+        QString region;
+        SessionInfo::Instance().Region(region);
+        region = region.trimmed().toUpper();
+
+        RecordTable table;
+        table.Source(catalogueQuery(region));
+        table.Open();
+        // A repeated show fills the lists afresh rather than appending a second copy.
+        lists_[0]->clearItems();
+        lists_[1]->clearItems();
+        if (table.recordCount() > 0) {
+            table.MoveFirst();
+            while (!table.isEof()) {
+                GroupListModel* target = nullptr;
+                if (table.field(QStringLiteral("GRP_TYP_CD")).TextOrEmpty() == QLatin1String("A"))
+                    target = lists_[1];
+                else if (table.field(QStringLiteral("GRP_TYP_CD")).TextOrEmpty() ==
+                         QLatin1String("P"))
+                    target = lists_[0];
+                if (target) {
+                    const int row = target->append(QString(), QString());
+                    target->setItemText(row, table.field(QStringLiteral("GRP_DES")).Text());
+                    target->setItemCode(row, table.field(QStringLiteral("GRP_CD")).Text());
+                    target->setTag(row, false);
+                }
+                table.MoveNext();
+            }
+        }
+    });
+    if (failure && failure->code() != codes::kStop)
+        logFailure(services_.trap, "InitializeListView", *failure);
+}
+
+bool GroupRules::DataChanged() {
+    bool result = false;
+    trapped(services_.trap, "DataChanged", [&] {
+        ShellServices::Instance().SetStatusText(QStringLiteral("Checking for data changes"));
+        result = false;
+        if (services_.form.resetPasswordValue() == 1) {
+            result = true;
+            return;
+        }
+        for (int index : {1, 0}) {
+            const GroupListModel& l = *lists_[index];
+            for (int row = 0; row < l.count(); ++row) {
+                if (l.item(row).tag != l.item(row).checked) {
+                    result = true;
+                    return;
+                }
+            }
+        }
+    });
+    return result;
+}
+
+void GroupRules::CheckGroups(std::int32_t mode) {
+    trapped(services_.trap, "CheckGroups", [&] {
+        if (mode != Store && mode != Clear && mode != Restore)
+            return;
+        for (GroupListModel* l : lists_) {
+            for (int row = 0; row < l->count(); ++row) {
+                switch (mode) {
+                case Store:
+                    l->setTag(row, l->item(row).checked);
+                    break;
+                case Clear:
+                    l->setChecked(row, false);
+                    l->setTag(row, false);
+                    break;
+                case Restore:
+                    l->setChecked(row, l->item(row).tag);
+                    break;
+                }
+            }
+        }
+    });
+}
+
+void GroupRules::chkResetPassword_Click() {
+    trapped(services_.trap, "chkResetPassword_Click", [&] {
+        if (services_.state.msInspId.isEmpty()) {
+            // Setting the box back raises this handler again; the nested run finds it clear.
+            services_.form.setResetPasswordValue(0);
+            enableSave(false);
+        }
+        if (!services_.state.msInspId.isEmpty())
+            enableSave(DataChanged());
+    });
+}
+
+void GroupRules::lvOfficerGroups_Click(std::int16_t index) {
+    Q_UNUSED(index);
+    trapped(services_.trap, "lvOfficerGroups_Click", [&] {
+        if (services_.state.msInspId.isEmpty()) {
+            CheckGroups(Restore);
+            enableSave(false);
+        }
+        if (!services_.state.msInspId.isEmpty())
+            enableSave(DataChanged());
+    });
+}
+
+void GroupRules::LoadOfficerGroups() {
+    DocumentState& s = services_.state;
+    trapped(
+        services_.trap, "LoadOfficerGroups",
+        [&] {
+            std::unique_ptr<RecordTable> table = ReplyStore::Instance().GetTable(
+                QStringLiteral("OFFICERGROUP"), s.documentIdentity, s.msMessageId);
+            CheckGroups(Clear);
+            if (!table)
+                return;
+            table->MoveFirst();
+            while (!table->isEof()) {
+                const QString officer =
+                    table->field(QStringLiteral("INSP_ID")).TextOrEmpty().trimmed();
+                if (officer == s.msInspId) {
+                    const QString code = table->field(QStringLiteral("GRP_CD")).Text();
+                    if (!SetChecked(code, 0))
+                        SetChecked(code, 1);
+                }
+                table->MoveNext();
+            }
+        },
+        [&] { services_.form.setCaption(kCaptionPrefix + s.msOfficerName); });
+}
+
+bool GroupRules::SetChecked(const QString& code, std::int32_t listIndex) {
+    bool result = false;
+    trapped(services_.trap, "SetChecked", [&] {
+        result = false;
+        GroupListModel& l = list(listIndex);
+        const int row = l.firstIndexOf(code);
+        if (row < 0)
+            return;
+        l.setChecked(row, true);
+        l.setTag(row, true);
+        result = true;
+    });
+    return result;
+}
+
+} // namespace zavek

@@ -1,0 +1,44 @@
+#pragma once
+// The procedures of the two lists: the catalogue load, the change test and the sweeps, the
+// click handlers, and showing an officer's groups.
+
+#include "groups/document_state.h"
+#include "groups/group_list_model.h"
+
+#include <cstdint>
+
+namespace zavek {
+
+enum CheckGroupsMode : std::int32_t { Store = 0, Clear = 1, Restore = 2 };
+
+class IListGeometry {
+public:
+    virtual ~IListGeometry();
+    virtual int listWidthTwips(int list) = 0;
+    virtual void setColumnWidthTwips(int list, int column, int twips) = 0; // column 1 or 2
+};
+
+class GroupRules {
+public:
+    GroupRules(DocumentServices services, GroupListModel& groups, GroupListModel& agencies,
+               IListGeometry& geometry);
+
+    GroupListModel& list(int index);
+
+    void InitializeListView();
+    bool DataChanged();
+    void CheckGroups(std::int32_t mode);
+    void chkResetPassword_Click();
+    void lvOfficerGroups_Click(std::int16_t index);
+    void LoadOfficerGroups();
+    bool SetChecked(const QString& code, std::int32_t listIndex);
+
+private:
+    void enableSave(bool enabled);
+
+    DocumentServices services_;
+    GroupListModel* lists_[2];
+    IListGeometry& geometry_;
+};
+
+} // namespace zavek
