@@ -1,0 +1,56 @@
+#pragma once
+// import-catalogue: the security groups and agencies of each region, from a CSV file with the
+// columns REGION,GRP_TYP_CD,GRP_CD,GRP_DES. A group already there takes the file's type and
+// description; a new one is added. Every line is checked before anything is written.
+
+#include "admin/console.h"
+#include "admin/csv_table.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <vector>
+
+namespace zavek::admin {
+
+struct CatalogueEntry {
+    int line = 0;
+    QString region;
+    QString type; // "A" agency, "P" security group
+    QString code;
+    QString description;
+};
+
+// What the database holds before the import, as far as the checks need it.
+struct CatalogueState {
+    QHash<QString, QString> typeOf; // groupKey(region, code) -> type
+    QSet<QString> held;             // groupKey of every group some officer belongs to
+};
+
+QString groupKey(const QString& region, const QString& code);
+
+// The entries of a valid file; otherwise errors says why, line by line.
+std::vector<CatalogueEntry> validateCatalogue(const CsvTable& table, const CatalogueState& state,
+                                              std::vector<LineError>& errors);
+
+struct ImportOutcome {
+    std::vector<LineError> errors; // not empty: nothing was written
+    QString failure;               // the database refused; nothing was written
+    int added = 0;
+    int changed = 0;
+    bool ok() const { return errors.empty() && failure.isEmpty(); }
+};
+
+class CatalogueImport {
+public:
+    static QStringList columns();
+    explicit CatalogueImport(QSqlDatabase db) : db_(std::move(db)) {}
+    ImportOutcome run(const QString& csvText, IProgress& progress);
+
+private:
+    QSqlDatabase db_;
+};
+
+} // namespace zavek::admin

@@ -1,0 +1,35 @@
+#pragma once
+// Comma-separated text as RFC 4180 has it: quoted fields may hold commas, doubled quotes and
+// line breaks; lines end in CRLF or LF.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace zavek::admin {
+
+struct CsvRecord {
+    int line = 0; // the line of the file the record starts on, counting from 1
+    QStringList fields;
+};
+
+struct CsvError {
+    int line = 0;
+    QString message;
+};
+
+struct CsvDocument {
+    std::vector<CsvRecord> records; // blank lines are left out
+    std::optional<CsvError> error;  // the text could not be read past this point
+};
+
+CsvDocument parseCsv(const QString& text);
+
+// One field, quoted when it has to be.
+QString csvField(const QString& value);
+// One line of fields, without the line end.
+QString csvLine(const QStringList& fields);
+
+} // namespace zavek::admin

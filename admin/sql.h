@@ -1,0 +1,39 @@
+#pragma once
+// Prepared statements that throw on failure, and one transaction around a body of them.
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+
+#include <functional>
+#include <stdexcept>
+
+namespace zavek::admin {
+
+class SqlFailure : public std::runtime_error {
+public:
+    explicit SqlFailure(const QSqlError& error);
+    const QSqlError& error() const { return error_; }
+
+private:
+    QSqlError error_;
+};
+
+class Sql {
+public:
+    explicit Sql(QSqlDatabase db) : db_(std::move(db)) {}
+    QSqlQuery run(const QString& statement, const QVariantList& values = {});
+    QSqlDatabase database() const { return db_; }
+
+private:
+    QSqlDatabase db_;
+};
+
+// Runs body in one transaction: serialisable on PostgreSQL, a write lock from the start on
+// SQLite. A body that returns false is rolled back without a failure. A conflict with another
+// writer is retried a few times. Returns the database's complaint, empty when none.
+QString inTransaction(QSqlDatabase db, const std::function<bool(Sql&)>& body);
+
+} // namespace zavek::admin
