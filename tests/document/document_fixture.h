@@ -9,6 +9,7 @@
 #include "document/zavek_security.h"
 #include "platform/fake_platform.h"
 #include "tests/support/fake_shell_host.h"
+#include "tests/support/printers.h"
 #include "tests/support/temp_database.h"
 
 #include <QObject>

@@ -64,9 +64,9 @@ TEST_F(Form, ListsHaveTheirColumns) {
     for (int i = 0; i < 2; ++i) {
         GroupListModel* model = doc->form().model(i);
         EXPECT_EQ(model->columnCount(), 2);
-        EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(),
+        EXPECT_EQ(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
                   QString::fromLatin1(expect[i].h1));
-        EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(),
+        EXPECT_EQ(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
                   QString::fromLatin1(expect[i].h2));
         EXPECT_EQ(model->columnKey(0), QString::fromLatin1(expect[i].k1));
         EXPECT_EQ(model->columnKey(1), QStringLiteral("GRP_CD"));

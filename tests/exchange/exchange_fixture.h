@@ -11,6 +11,7 @@
 #include "groups/group_rules.h"
 #include "platform/fake_platform.h"
 #include "tests/support/fake_shell_host.h"
+#include "tests/support/printers.h"
 #include "tests/support/temp_database.h"
 
 #include <gtest/gtest.h>

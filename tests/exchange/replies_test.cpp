@@ -144,8 +144,8 @@ TEST_F(OverlappingSaveAndRetrieval, SaveErrorLastStillReachesTheAdministrator) {
     deliver();
     transport->releaseHeld(0);
     deliver();
-    expectErrorShownAndNewOfficerLoaded();
     EXPECT_EQ(host.status(), QStringLiteral("Search was not successful"));
+    expectErrorShownAndNewOfficerLoaded();
 }
 
 } // namespace
