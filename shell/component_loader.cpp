@@ -1,0 +1,102 @@
+#include "shell/component_loader.h"
+
+#include "common/failure.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace zavek::shell {
+
+ComponentLoader::ComponentLoader(IComponentRegistry& registry, QString pluginDir)
+    : registry_(registry), pluginDir_(std::move(pluginDir)) {}
+
+ComponentLoader::~ComponentLoader() = default;
+
+QString ComponentLoader::defaultRegistryPath() {
+    const QString env = qEnvironmentVariable("ZAVEK_REGISTRY");
+    if (!env.isEmpty())
+        return env;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/zavek/components.ini");
+}
+
+QString ComponentLoader::defaultPluginDir() {
+    const QString built = QStringLiteral(ZAVEK_PLUGIN_DIR);
+    if (QFileInfo::exists(built))
+        return built;
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../plugins");
+}
+
+void ComponentLoader::load(const QString& path) {
+    if (library_ && library_->fileName() == path && library_->isLoaded())
+        return;
+    library_ = std::make_unique<QLibrary>(path);
+    if (!library_->load())
+        fail(codes::kClassNotAvailable,
+             QStringLiteral("The security component %1 cannot be loaded (%2); rebuild it with "
+                            "./zavek run.")
+                 .arg(path, library_->errorString()));
+}
+
+QFunctionPointer ComponentLoader::resolve(const char* name) {
+    QFunctionPointer fn = library_->resolve(name);
+    if (!fn)
+        fail(codes::kClassNotAvailable, QStringLiteral("The component %1 lacks its entry point %2.")
+                                            .arg(library_->fileName(), QLatin1String(name)));
+    return fn;
+}
+
+void ComponentLoader::ensureRegistered() {
+    const auto entry = registry_.find(QString::fromLatin1(kSecurityProgId));
+    if (entry && QFileInfo::exists(entry->modulePath))
+        return;
+    const QString path =
+        QDir(pluginDir_).filePath(QString::fromLatin1(kModuleBaseName) + QStringLiteral(".so"));
+    if (!QFileInfo::exists(path))
+        fail(codes::kClassNotAvailable,
+             QStringLiteral("The security component is not installed (%1 is missing); build it "
+                            "with ./zavek run.")
+                 .arg(path));
+    load(path);
+    auto registerServer = reinterpret_cast<RegisterServerFn>(resolve(kEntryRegister));
+    if (registerServer(&registry_) != kResultOk)
+        fail(codes::kClassNotAvailable,
+             QStringLiteral("The security component could not register itself."));
+}
+
+IUserDocument* ComponentLoader::create(const QString& progId, const DocumentContext& context) {
+    const auto entry = registry_.find(progId);
+    if (!entry)
+        fail(codes::kClassNotAvailable,
+             QStringLiteral("No component is registered as %1.").arg(progId));
+    load(entry->modulePath);
+    auto getClassObject = reinterpret_cast<GetClassObjectFn>(resolve(kEntryGetClassObject));
+    IClassFactory* factory = nullptr;
+    const QByteArray classId = entry->classId.toLatin1();
+    if (getClassObject(classId.constData(), &factory) != kResultOk || !factory)
+        fail(codes::kClassNotAvailable,
+             QStringLiteral("The component does not offer the class %1.").arg(entry->classId));
+    IUserDocument* document = nullptr;
+    const std::int32_t result = factory->CreateInstance(context, &document);
+    factory->Release();
+    if (result != kResultOk || !document)
+        fail(codes::kClassNotAvailable, QStringLiteral("The document could not be created."));
+    return document;
+}
+
+bool ComponentLoader::unloadIfPossible() {
+    if (!isLoaded())
+        return true;
+    auto canUnload = reinterpret_cast<CanUnloadNowFn>(resolve(kEntryCanUnloadNow));
+    if (canUnload() != kResultOk)
+        return false;
+    // Qt keeps metatype and resource registrations of a module alive; the process keeps the
+    // file mapped, which is what QLibrary::unload does when other references remain.
+    library_->unload();
+    library_.reset();
+    return true;
+}
+
+} // namespace zavek::shell

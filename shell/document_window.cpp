@@ -1,0 +1,56 @@
+#include "shell/document_window.h"
+
+#include <QCloseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+
+namespace zavek::shell {
+
+DocumentWindow::DocumentWindow(IUserDocument* document, const QString& tag, const QString& caption)
+    : document_(document) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    // The document looks these up by name at start-up.
+    setProperty("Tag", tag);
+    setProperty("Caption", caption);
+    setWindowTitle(caption);
+    container_ = new QScrollArea(this);
+    container_->setObjectName(QStringLiteral("DocumentContainer"));
+    container_->setProperty("Parent", QVariant::fromValue<QObject*>(this));
+    container_->setWidgetResizable(false);
+    container_->setWidget(document->Form());
+    const int step = document->ScrollStepPixels();
+    container_->horizontalScrollBar()->setSingleStep(step);
+    container_->verticalScrollBar()->setSingleStep(step);
+    setWidget(container_);
+    document->SetContainer(container_);
+}
+
+DocumentWindow::~DocumentWindow() {
+    unload();
+}
+
+bool DocumentWindow::mayClose() {
+    return released_ || document_->Interface()->CloseDocument() == -1;
+}
+
+void DocumentWindow::unload() {
+    if (released_)
+        return;
+    released_ = true;
+    document_->Interface()->BeforeUnload();
+    document_->Interface()->BeforeUnload_BackupForPersist();
+    // The form belongs to the document, not to the scroll area.
+    container_->takeWidget();
+    document_->Release();
+}
+
+void DocumentWindow::closeEvent(QCloseEvent* event) {
+    if (!mayClose()) {
+        event->ignore();
+        return;
+    }
+    unload();
+    QMdiSubWindow::closeEvent(event);
+}
+
+} // namespace zavek::shell

@@ -1,0 +1,35 @@
+#pragma once
+// A host window of one document: a sub-window with a tag and a caption, the document's form
+// in a scroll area, and the close protocol.
+
+#include "document/component_api.h"
+
+#include <QMdiSubWindow>
+
+class QScrollArea;
+
+namespace zavek::shell {
+
+class DocumentWindow final : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    DocumentWindow(IUserDocument* document, const QString& tag, const QString& caption);
+    ~DocumentWindow() override;
+
+    IUserDocument* document() const { return document_; }
+    QString tag() const { return property("Tag").toString(); }
+    // Asks the document; true when it may close. Does not close the window.
+    bool mayClose();
+    // Hands the shell back and releases the document; the window then closes unasked.
+    void unload();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    IUserDocument* document_;
+    QScrollArea* container_;
+    bool released_ = false;
+};
+
+} // namespace zavek::shell

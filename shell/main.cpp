@@ -1,0 +1,114 @@
+#include "backend/authenticator.h"
+#include "backend/database.h"
+#include "backend/demo_data.h"
+#include "backend/worker_transport.h"
+#include "common/component_registry.h"
+#include "common/failure.h"
+#include "common/message_bus.h"
+#include "common/session_info.h"
+#include "shell/component_loader.h"
+#include "shell/main_window.h"
+#include "shell/sign_in_dialog.h"
+#include "shell/startup.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace zavek;
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const shell::Options options = shell::parseOptions(arguments);
+    if (options.help) {
+        std::fputs(shell::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n%s", qPrintable(options.error), qPrintable(shell::usage()));
+        return 2;
+    }
+    if (!options.screenshot.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fputs("zavek-shell needs a display. Run it on a desktop, or in a virtual one with "
+                   "xvfb-run -a zavek-shell, or render a picture with --screenshot FILE.\n",
+                   stderr);
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZAVEK Security Administration"));
+    const QString connection = QString::fromLatin1(shell::kUiConnection);
+
+    if (const auto failure = attempt([&] {
+            shell::prepareDatabase(options.database, connection, options.screenshot.isEmpty());
+        })) {
+        std::fprintf(stderr, "%s\n", qPrintable(failure->description()));
+        return 1;
+    }
+
+    backend::Authenticator authenticator(QSqlDatabase::database(connection));
+    backend::Session session;
+    if (!options.screenshot.isEmpty()) {
+        authenticator.setFailureDelayMs(0);
+        if (const auto failure = attempt([&] {
+                session = authenticator.signIn(QString::fromLatin1(backend::kDemoAdminId),
+                                               QString::fromLatin1(backend::kDemoAdminPassword));
+            })) {
+            std::fprintf(stderr, "--screenshot signs in as the demo administrator: %s\n",
+                         qPrintable(failure->description()));
+            return 1;
+        }
+    } else {
+        shell::SignInDialog dialog(authenticator);
+        if (dialog.exec() != QDialog::Accepted)
+            return 0;
+        session = dialog.session();
+    }
+
+    SessionInfo::Instance().establish(session.token, session.region, connection);
+    MessageBus::Instance().setTimeoutMs(options.timeoutMs);
+    MessageBus::Instance().setTransport(
+        std::make_shared<backend::WorkerTransport>(options.database));
+
+    FileComponentRegistry registry(shell::ComponentLoader::defaultRegistryPath());
+    shell::ComponentLoader loader(registry, shell::ComponentLoader::defaultPluginDir());
+    if (const auto failure = attempt([&] { loader.ensureRegistered(); })) {
+        std::fprintf(stderr, "%s\n", qPrintable(failure->description()));
+        return 1;
+    }
+
+    int status = 0;
+    {
+        shell::MainWindow window(loader, DocumentContext{},
+                                 QStringLiteral("ZAVEK Security Administration — %1 (%2)")
+                                     .arg(session.adminName, session.region));
+        window.show();
+        if (!window.openSecurityDocument())
+            return 1;
+        if (!options.screenshot.isEmpty()) {
+            QElapsedTimer settle;
+            settle.start();
+            while (settle.elapsed() < 300)
+                QApplication::processEvents();
+            if (!window.grab().save(options.screenshot)) {
+                std::fprintf(stderr, "Cannot write the picture to %s.\n",
+                             qPrintable(options.screenshot));
+                return 1;
+            }
+            std::printf("Saved %s\n", qPrintable(options.screenshot));
+            window.closeAllDocuments();
+        } else {
+            status = QApplication::exec();
+        }
+    }
+    MessageBus::Instance().setTransport(nullptr);
+    backend::closeDatabase(connection);
+    return status;
+}

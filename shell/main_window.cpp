@@ -1,0 +1,186 @@
+#include "shell/main_window.h"
+
+#include "shell/component_loader.h"
+#include "shell/document_window.h"
+
+#include "common/failure.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+namespace zavek::shell {
+
+namespace {
+const QString kCaption = QStringLiteral("Security Administration");
+}
+
+MainWindow::MainWindow(ComponentLoader& loader, DocumentContext context, QString title)
+    : loader_(loader), context_(context), host_(this) {
+    setWindowTitle(title);
+    mdi_ = new QMdiArea(this);
+    mdi_->setViewMode(QMdiArea::SubWindowView);
+    setCentralWidget(mdi_);
+
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("StatusText"));
+    statusBar()->addWidget(status_, 1);
+    connect(&host_, &ShellHost::statusChanged, status_, &QLabel::setText);
+    connect(&host_, &ShellHost::toolbarChanged, this, [this] { refreshToolbar(); });
+
+    QToolBar* bar = addToolBar(QStringLiteral("Document"));
+    bar->setObjectName(QStringLiteral("DocumentToolbar"));
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    bar->setMovable(false);
+    struct ButtonDesign {
+        int id;
+        const char* text;
+        QStyle::StandardPixmap icon;
+    };
+    const ButtonDesign design[] = {
+        {kSave, "Save", QStyle::SP_DialogSaveButton},
+        {kNew, "New", QStyle::SP_FileIcon},
+        {kDelete, "Delete", QStyle::SP_TrashIcon},
+        {kPrint, "Print", QStyle::SP_FileDialogDetailedView},
+        {kRefresh, "Refresh", QStyle::SP_BrowserReload},
+    };
+    for (const auto& b : design) {
+        QAction* action =
+            bar->addAction(style()->standardIcon(b.icon), QString::fromLatin1(b.text));
+        action->setObjectName(QStringLiteral("Button%1").arg(b.id));
+        actions_[b.id] = action;
+        if (b.id == kSave)
+            connect(action, &QAction::triggered, this, &MainWindow::save);
+        else
+            connect(action, &QAction::triggered, this, [this] {
+                host_.setStatusText(QStringLiteral("Not available in this document."));
+            });
+    }
+    actions_[kSave]->setShortcut(QKeySequence::Save);
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&Open Security Administration"), this,
+                    [this] { openSecurityDocument(); });
+    file->addAction(actions_[kSave]);
+    file->addAction(QStringLiteral("&Close Document"), this, [this] {
+        if (QMdiSubWindow* w = mdi_->activeSubWindow())
+            w->close();
+    });
+    file->addSeparator();
+    file->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, this, &QWidget::close);
+    QMenu* document = menuBar()->addMenu(QStringLiteral("&Document"));
+    document->addAction(QStringLiteral("Save changes?"), this, &MainWindow::askToSave);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("&About"), this, [this] {
+        QMessageBox::about(this, QStringLiteral("About ZAVEK Security Administration"),
+                           QStringLiteral("ZAVEK Security Administration 1.0\n"
+                                          "Assign security groups and agencies to officers."));
+    });
+
+    connect(mdi_, &QMdiArea::subWindowActivated, this, &MainWindow::activated);
+    resize(900, 760);
+    refreshToolbar();
+}
+
+MainWindow::~MainWindow() {
+    // Documents go before the shell services they call.
+    for (DocumentWindow* w : documents()) {
+        w->unload();
+        delete w;
+    }
+    loader_.unloadIfPossible();
+}
+
+QString MainWindow::statusText() const {
+    return status_->text();
+}
+
+QList<DocumentWindow*> MainWindow::documents() const {
+    QList<DocumentWindow*> out;
+    for (QMdiSubWindow* w : mdi_->subWindowList())
+        if (auto* d = qobject_cast<DocumentWindow*>(w))
+            out << d;
+    return out;
+}
+
+DocumentWindow* MainWindow::activeDocument() const {
+    return qobject_cast<DocumentWindow*>(mdi_->activeSubWindow());
+}
+
+void MainWindow::showError(const QString& text) {
+    host_.setStatusText(text);
+    QMessageBox::critical(this, windowTitle(), text);
+}
+
+DocumentWindow* MainWindow::openSecurityDocument() {
+    IUserDocument* document = nullptr;
+    if (const auto failure = attempt(
+            [&] { document = loader_.create(QString::fromLatin1(kSecurityProgId), context_); })) {
+        showError(failure->description());
+        return nullptr;
+    }
+    const QString tag = QStringLiteral("SECADM%1").arg(nextTag_++);
+    auto* window = new DocumentWindow(document, tag, kCaption);
+    mdi_->addSubWindow(window);
+    window->resize(document->Form()->width() + 40, document->Form()->height() + 60);
+    window->show();
+    window->showMaximized();
+    document->UserDocument_Show();
+    refreshToolbar();
+    return window;
+}
+
+void MainWindow::refreshToolbar() {
+    DocumentWindow* active = activeDocument();
+    for (auto& [id, action] : actions_)
+        action->setEnabled(active ? host_.isEnabled(id, active->tag()) : false);
+}
+
+void MainWindow::activated(QMdiSubWindow* window) {
+    // Switching away from a document with unsaved changes offers to save them, once per switch.
+    DocumentWindow* previous = lastActive_;
+    lastActive_ = qobject_cast<DocumentWindow*>(window);
+    if (previous && window && previous != window && documents().contains(previous))
+        previous->document()->Interface()->NeedSave();
+    refreshToolbar();
+}
+
+void MainWindow::save() {
+    if (DocumentWindow* w = activeDocument())
+        w->document()->Interface()->SaveData();
+}
+
+void MainWindow::askToSave() {
+    if (DocumentWindow* w = activeDocument())
+        w->document()->Interface()->NeedSave();
+}
+
+bool MainWindow::closeAllDocuments() {
+    const QList<DocumentWindow*> windows = documents();
+    for (DocumentWindow* w : windows)
+        if (!w->mayClose())
+            return false;
+    for (DocumentWindow* w : windows)
+        w->unload();
+    for (DocumentWindow* w : windows)
+        delete w;
+    loader_.unloadIfPossible();
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!closeAllDocuments()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+} // namespace zavek::shell

@@ -1,0 +1,66 @@
+#pragma once
+#include "document/component_api.h"
+#include "shell/shell_host.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <map>
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+
+namespace zavek::shell {
+
+class ComponentLoader;
+class DocumentWindow;
+
+// The shell's main window: one sub-window per document, the toolbar the documents drive and
+// the status line.
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    // Button identifiers as documents know them.
+    static constexpr int kSave = 7;
+    static constexpr int kNew = 8;
+    static constexpr int kDelete = 9;
+    static constexpr int kPrint = 14;
+    static constexpr int kRefresh = 12;
+
+    MainWindow(ComponentLoader& loader, DocumentContext context, QString title);
+    ~MainWindow() override;
+
+    ShellHost& host() { return host_; }
+    DocumentWindow* openSecurityDocument();
+    DocumentWindow* activeDocument() const;
+    QList<DocumentWindow*> documents() const;
+    QAction* toolbarAction(int button) const { return actions_.at(button); }
+    QMdiArea* mdiArea() const { return mdi_; }
+    QString statusText() const;
+
+    // Every document agrees to close, then each is unloaded and the module with them.
+    bool closeAllDocuments();
+    void save();
+    void askToSave();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void refreshToolbar();
+    void activated(QMdiSubWindow* window);
+    void showError(const QString& text);
+
+    ComponentLoader& loader_;
+    DocumentContext context_;
+    ShellHost host_;
+    QMdiArea* mdi_ = nullptr;
+    QLabel* status_ = nullptr;
+    std::map<int, QAction*> actions_;
+    QPointer<DocumentWindow> lastActive_;
+    int nextTag_ = 1;
+};
+
+} // namespace zavek::shell
