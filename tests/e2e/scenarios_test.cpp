@@ -1,0 +1,219 @@
+#include "tests/e2e/shell_fixture.h"
+
+#include "common/message_bus.h"
+
+#include <QCheckBox>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace zavek::testing {
+namespace {
+
+using platform::AnswerCancel;
+using platform::AnswerNo;
+using platform::AnswerYes;
+
+const QString kFirst = QStringLiteral("NW00100");
+const QString kSecond = QStringLiteral("NW00107");
+
+QStringList catalogue(const char* type) {
+    QSqlQuery q(QSqlDatabase::database(QStringLiteral("zavek-ui")));
+    q.prepare(QStringLiteral(
+        "SELECT GRP_CD FROM VRD_GROUP WHERE REGION = 'NW' AND GRP_TYP_CD = ? ORDER BY GRP_CD"));
+    q.addBindValue(QString::fromLatin1(type));
+    q.exec();
+    QStringList out;
+    while (q.next())
+        out << q.value(0).toString();
+    return out;
+}
+
+class Scenario : public ShellScenario {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(signIn(QStringLiteral("admin"), QStringLiteral("zavek-demo")));
+        openShell();
+        ASSERT_EQ(status(), QStringLiteral("Ready"));
+    }
+    // A group the officer does not hold, and the officer's agency and another one.
+    QString freeGroup(const QString& officer) {
+        const QStringList held = storedCodes(officer);
+        for (const QString& g : catalogue("P"))
+            if (!held.contains(g))
+                return g;
+        return {};
+    }
+    QString agencyOf(const QString& officer) {
+        for (const QString& a : catalogue("A"))
+            if (storedCodes(officer).contains(a))
+                return a;
+        return {};
+    }
+    QString otherAgency(const QString& officer) {
+        for (const QString& a : catalogue("A"))
+            if (a != agencyOf(officer))
+                return a;
+        return {};
+    }
+    void show(const QString& officer) {
+        pick(officer);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return status().startsWith(QStringLiteral("Displaying Security Group for ")); },
+            10000))
+            << status().toStdString();
+    }
+};
+
+TEST_F(Scenario, OpeningTheScreenDisablesTheDocumentButtons) {
+    for (int id : {7, 8, 9, 14, 12})
+        EXPECT_FALSE(window->toolbarAction(id)->isEnabled()) << id;
+}
+
+TEST_F(Scenario, PickTickChangeAgencySaveAndComeBack) {
+    const QString group = freeGroup(kFirst);
+    const QString oldAgency = agencyOf(kFirst);
+    const QString newAgency = otherAgency(kFirst);
+    ASSERT_FALSE(group.isEmpty() || oldAgency.isEmpty() || newAgency.isEmpty());
+    const int auditBefore = auditRows(kFirst);
+
+    show(kFirst);
+    EXPECT_TRUE(isChecked(1, oldAgency));
+    clickItem(0, group);
+    EXPECT_TRUE(isChecked(0, group));
+    EXPECT_TRUE(window->toolbarAction(7)->isEnabled());
+    clickItem(1, oldAgency);
+    clickItem(1, newAgency);
+    clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(newAgency); }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return status().startsWith(QStringLiteral("Displaying")); }, 10000));
+
+    const QStringList stored = storedCodes(kFirst);
+    EXPECT_TRUE(stored.contains(group));
+    EXPECT_FALSE(stored.contains(oldAgency));
+    EXPECT_EQ(auditRows(kFirst), auditBefore + 3);
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_FALSE(window->toolbarAction(7)->isEnabled());
+
+    show(kSecond);
+    show(kFirst);
+    EXPECT_TRUE(isChecked(0, group));
+    EXPECT_TRUE(isChecked(1, newAgency));
+    EXPECT_FALSE(isChecked(1, oldAgency));
+}
+
+TEST_F(Scenario, ResetPasswordIsStoredAndAudited) {
+    show(kFirst);
+    QCheckBox* box = resetBox();
+    ASSERT_NE(box, nullptr);
+    QTest::mouseClick(box, Qt::LeftButton);
+    ASSERT_TRUE(box->isChecked());
+    clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !box->isChecked(); }, 10000))
+        << "the reply clears the box";
+    QSqlQuery q(QSqlDatabase::database(QStringLiteral("zavek-ui")));
+    q.prepare(
+        QStringLiteral("SELECT PWD_HASH IS NULL, MUST_CHANGE_PWD FROM OFFICER WHERE INSP_ID = ?"));
+    q.addBindValue(kFirst);
+    ASSERT_TRUE(q.exec() && q.next());
+    EXPECT_EQ(q.value(0).toInt(), 1);
+    EXPECT_EQ(q.value(1).toInt(), 1);
+}
+
+TEST_F(Scenario, SwitchingOfficerWithYesSavesFirst) {
+    const QString group = freeGroup(kFirst);
+    search(QStringLiteral("NW001"));
+    show(kFirst);
+    clickItem(0, group);
+    boxes.queueAnswer(AnswerYes);
+    show(kSecond);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(
+        boxes.shown()[0].text.startsWith(QStringLiteral("Security groups have been changed for ")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(group); }, 10000));
+}
+
+TEST_F(Scenario, SwitchingOfficerWithNoDropsTheEdit) {
+    const QString group = freeGroup(kFirst);
+    search(QStringLiteral("NW001"));
+    show(kFirst);
+    clickItem(0, group);
+    boxes.queueAnswer(AnswerNo);
+    show(kSecond);
+    EXPECT_FALSE(storedCodes(kFirst).contains(group));
+    show(kFirst);
+    EXPECT_FALSE(isChecked(0, group));
+}
+
+TEST_F(Scenario, SwitchingOfficerWithCancelKeepsTheShownOfficer) {
+    const QString group = freeGroup(kFirst);
+    search(QStringLiteral("NW001"));
+    show(kFirst);
+    clickItem(0, group);
+    boxes.queueAnswer(AnswerCancel);
+    pick(kSecond);
+    QTest::qWait(100);
+    EXPECT_TRUE(isChecked(0, group));
+    EXPECT_EQ(status(), QStringLiteral("Checking for data changes"));
+}
+
+TEST_F(Scenario, ClosingWithYesWaitsForASlowBackEnd) {
+    const QString group = freeGroup(kFirst);
+    show(kFirst);
+    clickItem(0, group);
+    transport->setReplyDelayMs(1200);
+    boxes.queueAnswer(AnswerYes);
+    QPointer<shell::DocumentWindow> w = documentWindow;
+    w->close();
+    EXPECT_TRUE(status().startsWith(QStringLiteral("Displaying Security Group for ")))
+        << "the close returned only after the reply was handled";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }, 2000));
+    EXPECT_TRUE(storedCodes(kFirst).contains(group));
+}
+
+TEST_F(Scenario, ClosingWithYesWhileTheBackEndIsStoppedKeepsTheWindow) {
+    MessageBus::Instance().setTimeoutMs(1000);
+    const QString group = freeGroup(kFirst);
+    show(kFirst);
+    clickItem(0, group);
+    transport->setStopped(true);
+    boxes.queueAnswer(AnswerYes);
+    QPointer<shell::DocumentWindow> w = documentWindow;
+    w->close();
+    ASSERT_FALSE(w.isNull()) << "the window stays open";
+    EXPECT_TRUE(status().startsWith(QStringLiteral("The save was not confirmed")));
+    EXPECT_TRUE(isChecked(0, group));
+
+    // Nothing was lost: once the back end is back, Save sends the edit.
+    transport->setStopped(false);
+    clickSave();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(group); }, 10000));
+}
+
+TEST_F(Scenario, QuittingWithUnsavedChangesAsksAndCancelStopsIt) {
+    show(kFirst);
+    clickItem(0, freeGroup(kFirst));
+    boxes.queueAnswer(AnswerCancel);
+    EXPECT_FALSE(window->closeAllDocuments());
+    EXPECT_EQ(window->documents().size(), 1);
+    boxes.queueAnswer(AnswerNo);
+    EXPECT_TRUE(window->closeAllDocuments());
+    EXPECT_TRUE(window->documents().isEmpty());
+    EXPECT_TRUE(loader->unloadIfPossible());
+    for (int id : {7, 8, 9, 14, 12})
+        EXPECT_TRUE(window->host().isEnabled(id, QStringLiteral("SECADM1")));
+}
+
+class SignIn : public ShellScenario {};
+
+TEST_F(SignIn, WrongPasswordAndUnknownAdministratorGetTheSameMessage) {
+    QString wrongPassword;
+    QString unknown;
+    EXPECT_FALSE(signIn(QStringLiteral("admin"), QStringLiteral("nope"), &wrongPassword));
+    EXPECT_FALSE(signIn(QStringLiteral("nobody"), QStringLiteral("zavek-demo"), &unknown));
+    EXPECT_FALSE(wrongPassword.isEmpty());
+    EXPECT_EQ(wrongPassword, unknown);
+}
+
+} // namespace
+} // namespace zavek::testing
