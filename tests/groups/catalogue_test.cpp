@@ -1,0 +1,110 @@
+#include "tests/groups/groups_fixture.h"
+
+#include "groups/catalogue_query.h"
+
+namespace zavek::testing {
+namespace {
+
+class CatalogueLoad : public GroupsTest {};
+
+TEST(CatalogueQuery, OrdinaryRegionGivesTheExactText) {
+    EXPECT_EQ(
+        catalogueQuery(QStringLiteral("NW")),
+        QStringLiteral("Select * from VRD_GROUP Where REGION='NW'  order by GRP_TYP_CD, GRP_DES"));
+}
+
+TEST(CatalogueQuery, QuotesInTheRegionAreDoubled) {
+    EXPECT_EQ(catalogueQuery(QStringLiteral("O'BRIEN")),
+              QStringLiteral(
+                  "Select * from VRD_GROUP Where REGION='O''BRIEN'  order by GRP_TYP_CD, GRP_DES"));
+}
+
+TEST_F(CatalogueLoad, RegionIsTrimmedAndUpperCased) {
+    rows({QStringLiteral("'NW','P','G1','Alpha'"), QStringLiteral("'nw','P','G2','Lower region'"),
+          QStringLiteral("'SE','P','G3','Other region'")});
+    rules->InitializeListView();
+    EXPECT_EQ(texts(groups), QStringList{QStringLiteral("Alpha/G1")});
+}
+
+TEST_F(CatalogueLoad, TypesSortIntoTheirListsInCatalogueOrder) {
+    rows({QStringLiteral("'NW','P','G2','Beta'"), QStringLiteral("'NW','A','A1','Agency One'"),
+          QStringLiteral("'NW','P','G1','Alpha'"), QStringLiteral("'NW','a','X1','lower a'"),
+          QStringLiteral("'NW','p','X2','lower p'"), QStringLiteral("'NW','A ','X3','A and blank'"),
+          QStringLiteral("'NW','Q','X4','other'"), QStringLiteral("'NW',NULL,'X5','no type'")});
+    rules->InitializeListView();
+    EXPECT_EQ(texts(groups), (QStringList{QStringLiteral("Alpha/G1"), QStringLiteral("Beta/G2")}));
+    EXPECT_EQ(texts(agencies), QStringList{QStringLiteral("Agency One/A1")});
+    for (int r = 0; r < groups.count(); ++r)
+        EXPECT_FALSE(groups.item(r).tag || groups.item(r).checked);
+    EXPECT_TRUE(logSources().isEmpty());
+}
+
+TEST_F(CatalogueLoad, SameCodeInBothTypesAndTwiceInOneGivesEveryItem) {
+    rows({QStringLiteral("'NW','P','X','Group X'"), QStringLiteral("'NW','A','X','Agency X'"),
+          QStringLiteral("'NW','P','X','Group X again'")});
+    rules->InitializeListView();
+    EXPECT_EQ(groups.count(), 2);
+    EXPECT_EQ(agencies.count(), 1);
+}
+
+TEST_F(CatalogueLoad, ColumnWidthsAreSetEvenForAnEmptyCatalogue) {
+    rules->InitializeListView();
+    EXPECT_EQ(geometry.widths[std::make_pair(0, 1)], 3870);
+    EXPECT_EQ(geometry.widths[std::make_pair(0, 2)], 0);
+    EXPECT_EQ(geometry.widths[std::make_pair(1, 1)], 3870);
+    EXPECT_EQ(geometry.widths[std::make_pair(1, 2)], 0);
+    EXPECT_EQ(groups.count(), 0);
+}
+
+TEST_F(CatalogueLoad, ANullDescriptionEndsTheLoadKeepingEarlierItems) {
+    rows({QStringLiteral("'NW','P','G1','Alpha'"), QStringLiteral("'NW','P','G2',NULL"),
+          QStringLiteral("'NW','P','G3','Gamma'")});
+    rules->InitializeListView();
+    // Ordered by description, the null comes first in SQLite: the load ends at once.
+    EXPECT_EQ(groups.count(), 1);
+    EXPECT_TRUE(groups.item(0).text.isEmpty()) << "the item keeps what was set before";
+    EXPECT_EQ(logSources(), QStringList{QStringLiteral("ZAVEK_Security.InitializeListView")});
+}
+
+TEST_F(CatalogueLoad, ANullCodeEndsTheLoad) {
+    rows({QStringLiteral("'NW','A','A1','Agency'"), QStringLiteral("'NW','P',NULL,'Beta'"),
+          QStringLiteral("'NW','P','G3','Gamma'")});
+    rules->InitializeListView();
+    EXPECT_EQ(agencies.count(), 1);
+    ASSERT_EQ(groups.count(), 1);
+    EXPECT_EQ(groups.item(0).text, QStringLiteral("Beta"));
+    EXPECT_TRUE(groups.item(0).code.isEmpty());
+    EXPECT_EQ(logSources().size(), 1);
+}
+
+TEST_F(CatalogueLoad, AFailingQueryIsLoggedAndTheListsStayEmpty) {
+    db.exec({QStringLiteral("DROP TABLE VRD_GROUP")});
+    rules->InitializeListView();
+    EXPECT_EQ(groups.count(), 0);
+    ASSERT_EQ(ErrorLogger::Instance().recent().size(), 1u);
+    EXPECT_TRUE(
+        ErrorLogger::Instance().recent().back().description.contains(QStringLiteral("VRD_GROUP")));
+}
+
+TEST_F(CatalogueLoad, ARegionWithAQuoteStaysALiteral) {
+    SessionInfo::Instance().establish(QStringLiteral("s"), QStringLiteral("o'brien"),
+                                      db.connectionName());
+    rows({QStringLiteral("'O''BRIEN','P','G1','Quoted region'"),
+          QStringLiteral("'NW','P','G2','Other'")});
+    rules->InitializeListView();
+    EXPECT_EQ(texts(groups), QStringList{QStringLiteral("Quoted region/G1")});
+    EXPECT_TRUE(logSources().isEmpty());
+}
+
+TEST_F(CatalogueLoad, ASecondShowHoldsTheCatalogueOnce) {
+    rows({QStringLiteral("'NW','P','G1','Alpha'"), QStringLiteral("'NW','A','A1','Agency'")});
+    rules->InitializeListView();
+    groups.setChecked(0, true);
+    rules->InitializeListView();
+    EXPECT_EQ(groups.count(), 1);
+    EXPECT_EQ(agencies.count(), 1);
+    EXPECT_FALSE(groups.item(0).checked);
+}
+
+} // namespace
+} // namespace zavek::testing

@@ -1,0 +1,108 @@
+#include "groups/group_list_model.h"
+#include "groups/group_list_view.h"
+#include "tests/support/printers.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace zavek {
+namespace {
+
+class ListModel : public ::testing::Test {
+protected:
+    ListModel() : tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal) {
+        model.setHeaders(QStringLiteral("Group"), QStringLiteral("Security Group Code"));
+    }
+    GroupListModel model;
+    QAbstractItemModelTester tester;
+};
+
+TEST_F(ListModel, HoldsItemsInAppendOrderWithTwoColumns) {
+    model.append(QStringLiteral("Alpha"), QStringLiteral("G1"));
+    model.append(QStringLiteral("Beta"), QStringLiteral("G2"));
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.columnCount(), 2);
+    EXPECT_EQ(model.index(1, 0).data().toString(), QStringLiteral("Beta"));
+    EXPECT_EQ(model.index(1, 1).data().toString(), QStringLiteral("G2"));
+    EXPECT_EQ(model.index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Security Group Code"));
+}
+
+TEST_F(ListModel, FindsTheFirstItemOfACode) {
+    model.append(QStringLiteral("a"), QStringLiteral("D"));
+    model.append(QStringLiteral("b"), QStringLiteral("D"));
+    model.append(QStringLiteral("c"), QStringLiteral("E"));
+    EXPECT_EQ(model.firstIndexOf(QStringLiteral("D")), 0);
+    EXPECT_EQ(model.firstIndexOf(QStringLiteral("E")), 2);
+    EXPECT_EQ(model.firstIndexOf(QStringLiteral("e")), -1);
+    model.setItemCode(0, QStringLiteral("Z"));
+    EXPECT_EQ(model.firstIndexOf(QStringLiteral("D")), 1);
+    model.clearItems();
+    EXPECT_EQ(model.firstIndexOf(QStringLiteral("E")), -1);
+}
+
+TEST_F(ListModel, ProgramChangesRaiseNoUserToggle) {
+    model.append(QStringLiteral("a"), QStringLiteral("A"));
+    QSignalSpy toggled(&model, &GroupListModel::userToggled);
+    model.setChecked(0, true);
+    EXPECT_EQ(toggled.count(), 0);
+    EXPECT_TRUE(model.setData(model.index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
+    EXPECT_EQ(toggled.count(), 1);
+    EXPECT_FALSE(model.item(0).checked);
+}
+
+class ListView : public ::testing::Test {
+protected:
+    ListView() : view(1) {
+        model.append(QStringLiteral("Alpha"), QStringLiteral("G1"));
+        model.append(QStringLiteral("Beta"), QStringLiteral("G2"));
+        view.setModel(&model);
+        view.resize(260, 200);
+        view.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+    QPoint checkBoxOf(int row) {
+        const QRect cell = view.visualRect(model.index(row, 0));
+        return QPoint(cell.left() + view.style()->pixelMetric(QStyle::PM_IndicatorWidth) / 2 + 4,
+                      cell.center().y());
+    }
+    GroupListModel model;
+    GroupListView view;
+};
+
+TEST_F(ListView, AClickOnTheBoxTogglesFirstThenRaisesTheClick) {
+    bool stateAtClick = false;
+    std::int16_t index = -1;
+    QObject::connect(&view, &GroupListView::listClicked, [&](std::int16_t i) {
+        index = i;
+        stateAtClick = model.item(1).checked;
+    });
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, checkBoxOf(1));
+    EXPECT_EQ(index, 1);
+    EXPECT_TRUE(stateAtClick);
+}
+
+TEST_F(ListView, AClickBesideTheBoxRaisesTheClickWithoutToggling) {
+    QSignalSpy clicked(&view, &GroupListView::listClicked);
+    const QRect cell = view.visualRect(model.index(0, 0));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                      QPoint(cell.right() - 5, cell.center().y()));
+    EXPECT_EQ(clicked.count(), 1);
+    EXPECT_FALSE(model.item(0).checked);
+}
+
+TEST_F(ListView, TheSpaceKeyTogglesAndRaisesTheClickToo) {
+    QSignalSpy clicked(&view, &GroupListView::listClicked);
+    view.setCurrentIndex(model.index(0, 0));
+    QTest::keyClick(&view, Qt::Key_Space);
+    EXPECT_TRUE(model.item(0).checked);
+    EXPECT_EQ(clicked.count(), 1);
+}
+
+} // namespace
+} // namespace zavek
