@@ -31,9 +31,9 @@ private:
     QSqlDatabase db_;
 };
 
-// Runs body in one transaction: serialisable on PostgreSQL, a write lock from the start on
-// SQLite. A body that returns false is rolled back without a failure. A conflict with another
-// writer is retried a few times. Returns the database's complaint, empty when none.
+// Runs body in the back end's transaction (serialisable on PostgreSQL, retried a few times on a
+// conflict with another writer). A body that returns false is rolled back without a failure.
+// Returns the database's complaint, empty when none.
 QString inTransaction(QSqlDatabase db, const std::function<bool(Sql&)>& body);
 
 } // namespace zavek::admin

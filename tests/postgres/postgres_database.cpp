@@ -8,10 +8,7 @@
 
 namespace zavek::testing {
 
-namespace {
-
-// Runs one statement on the server's own database through a short-lived connection.
-QString onServer(const QString& statement) {
+QString onPostgresServer(const QString& statement) {
     const QUrl url(postgresServerUrl());
     const QString connection =
         QStringLiteral("pg-admin-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -36,16 +33,16 @@ QString onServer(const QString& statement) {
     return error;
 }
 
-} // namespace
-
-QString postgresServerUrl() { return qEnvironmentVariable("ZAVEK_TEST_POSTGRES"); }
+QString postgresServerUrl() {
+    return qEnvironmentVariable("ZAVEK_TEST_POSTGRES");
+}
 
 PostgresDatabase::PostgresDatabase() {
     if (postgresServerUrl().isEmpty())
         return;
     // A name of our own making, so it can be written into the statement.
     name_ = QStringLiteral("zt_") + QUuid::createUuid().toString(QUuid::Id128).left(20);
-    error_ = onServer(QStringLiteral("CREATE DATABASE %1").arg(name_));
+    error_ = onPostgresServer(QStringLiteral("CREATE DATABASE %1").arg(name_));
     if (!error_.isEmpty()) {
         error_ = QStringLiteral("cannot create a test database: ") + error_;
         return;
@@ -57,7 +54,7 @@ PostgresDatabase::PostgresDatabase() {
 
 PostgresDatabase::~PostgresDatabase() {
     if (!url_.isEmpty())
-        onServer(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_));
+        onPostgresServer(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_));
 }
 
 } // namespace zavek::testing

@@ -7,6 +7,9 @@ namespace zavek::testing {
 // ZAVEK_TEST_POSTGRES; empty when no server was given.
 QString postgresServerUrl();
 
+// Runs one statement on the server's own database; returns the error text, empty when none.
+QString onPostgresServer(const QString& statement);
+
 // A database of its own on that server, created empty and dropped with the object, so that
 // tests (and test binaries running at once) never see each other's rows.
 class PostgresDatabase {
@@ -30,10 +33,10 @@ private:
 } // namespace zavek::testing
 
 // Skips the test when no server was given; fails it when the database cannot be created.
-#define ZAVEK_REQUIRE_POSTGRES(database)                                                          \
+#define ZAVEK_REQUIRE_POSTGRES(database)                                                           \
     do {                                                                                           \
-        if (::zavek::testing::postgresServerUrl().isEmpty())                                      \
-            GTEST_SKIP() << "ZAVEK_TEST_POSTGRES is not set; run the tests through "              \
-                            "scripts/with-postgres.sh (./zavek test does) to include PostgreSQL"; \
-        ASSERT_TRUE((database).created()) << (database).error().toStdString();                   \
+        if (::zavek::testing::postgresServerUrl().isEmpty())                                       \
+            GTEST_SKIP() << "ZAVEK_TEST_POSTGRES is not set; run the tests through "               \
+                            "scripts/with-postgres.sh (./zavek test does) to include PostgreSQL";  \
+        ASSERT_TRUE((database).created()) << (database).error().toStdString();                     \
     } while (false)

@@ -1,0 +1,60 @@
+#include "admin/backend_access.h"
+
+#include "backend/authenticator.h"
+#include "backend/database.h"
+#include "backend/demo_data.h"
+#include "backend/schema.h"
+#include "common/failure.h"
+
+#include <QSqlQuery>
+
+namespace zavek::admin {
+
+QString defaultDatabaseLocation() {
+    return backend::defaultDatabaseLocation();
+}
+
+QSqlDatabase openAdminDatabase(const QString& location, const QString& connectionName) {
+    return backend::openDatabase(location, connectionName);
+}
+
+int migrateAdminDatabase(QSqlDatabase db) {
+    return backend::migrate(db);
+}
+
+int checkSchema(QSqlDatabase db) {
+    const int version = backend::schemaVersion(db);
+    if (version == 0)
+        fail(codes::kDatabase, QStringLiteral("The database has no tables yet; create them with "
+                                              "\"zavek-admin init\" first."));
+    if (version > backend::kSchemaVersion)
+        fail(codes::kDatabase,
+             QStringLiteral("The database was created by a newer version of ZAVEK (schema %1, "
+                            "this program knows %2); install the newer version.")
+                 .arg(version)
+                 .arg(backend::kSchemaVersion));
+    if (version < backend::kSchemaVersion)
+        fail(codes::kDatabase, QStringLiteral("The database is at schema %1 and needs upgrading "
+                                              "to %2; run \"zavek-admin init\" first.")
+                                   .arg(version)
+                                   .arg(backend::kSchemaVersion));
+    return version;
+}
+
+void seedDemo(QSqlDatabase db) {
+    backend::seedDemoData(db);
+}
+
+void addAdministrator(QSqlDatabase db, const QString& adminId, const QString& name,
+                      const QString& region, const QString& password) {
+    QSqlQuery existing(db);
+    existing.prepare(QStringLiteral("SELECT 1 FROM ADMINISTRATOR WHERE ADMIN_ID = ?"));
+    existing.addBindValue(adminId);
+    if (existing.exec() && existing.next())
+        fail(
+            codes::kInvalidArgument,
+            QStringLiteral("The administrator %1 already exists; choose another ID.").arg(adminId));
+    backend::addAdministrator(db, adminId, name, region, password);
+}
+
+} // namespace zavek::admin
