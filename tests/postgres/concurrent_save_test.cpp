@@ -113,6 +113,21 @@ TEST_P(ConcurrentSaves, TwoAgencyChangesAtOnceLeaveExactlyOneAgencyAndLoseNothin
     }
 }
 
+// An officer left without an agency (older data) gets one from each of two administrators at
+// once: neither save touches a row the other touches, so only a serialisable check of the
+// agency rule keeps the officer from ending with two.
+TEST_P(ConcurrentSaves, TwoFirstAgenciesAtOnceGiveTheOfficerOnlyOne) {
+    for (int round = 0; round < kRounds; ++round) {
+        const QString officer = QStringLiteral("SKEW%1").arg(round);
+        addOfficer(db(), officer, {groups[0]});
+        const auto [r0, r1] = together(saveRequest(sessions[0], officer, {{agencies[1], "ADD"}}),
+                                       saveRequest(sessions[1], officer, {{agencies[2], "ADD"}}));
+        const std::set<QString> held = storedMemberships(db(), officer);
+        EXPECT_EQ(agencyCount(held), 1) << "round " << round;
+        EXPECT_NE(r0.errorText.isEmpty(), r1.errorText.isEmpty()) << "round " << round;
+    }
+}
+
 TEST_P(ConcurrentSaves, TwoAdditionsAtOnceAreBothKept) {
     for (int round = 0; round < kRounds; ++round) {
         const QString officer = QStringLiteral("BOTH%1").arg(round);
