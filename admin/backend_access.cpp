@@ -25,7 +25,7 @@ int migrateAdminDatabase(QSqlDatabase db) {
 int checkSchema(QSqlDatabase db) {
     const int version = backend::schemaVersion(db);
     if (version == 0)
-        fail(codes::kDatabase, QStringLiteral("The database has no tables yet; create them with "
+        fail(codes::kDatabase, QStringLiteral("The database has no tables yet; run "
                                               "\"zavek-admin init\" first."));
     if (version > backend::kSchemaVersion)
         fail(codes::kDatabase,

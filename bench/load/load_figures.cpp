@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace zavek::load {
 
@@ -16,24 +17,48 @@ double quantile(std::vector<double> samples, double q) {
 }
 
 QString formatFigures(const std::vector<Figures>& runs) {
-    QStringList labels{QStringLiteral("sessions"),         QStringLiteral("saves attempted"),
-                       QStringLiteral("saves applied"),    QStringLiteral("saves refused"),
-                       QStringLiteral("retries"),          QStringLiteral("wall time (s)"),
-                       QStringLiteral("saves per second"), QStringLiteral("median latency (ms)"),
-                       QStringLiteral("p99 latency (ms)"), QStringLiteral("stopped by time limit"),
-                       QStringLiteral("audit replay")};
-    std::vector<QStringList> columns;
-    for (const auto& r : runs) {
-        columns.push_back(
-            {r.database, QString::number(r.sessions), QString::number(r.attempted),
-             QString::number(r.saved), QString::number(r.refused), QString::number(r.retries),
-             QString::number(r.seconds, 'f', 2), QString::number(r.savesPerSecond(), 'f', 1),
-             QString::number(quantile(r.latenciesMs, 0.5), 'f', 2),
-             QString::number(quantile(r.latenciesMs, 0.99), 'f', 2),
-             r.timedOut ? QStringLiteral("yes") : QStringLiteral("no"),
-             r.verification.isEmpty() ? QStringLiteral("matches") : QStringLiteral("DIFFERS")});
+    using Cell = std::function<QString(const Figures&)>;
+    auto number = [](auto member) {
+        return Cell([member](const Figures& r) { return QString::number(r.*member); });
+    };
+    auto fixed = [](auto value, int decimals) {
+        return Cell([value, decimals](const Figures& r) {
+            return QString::number(value(r), 'f', decimals);
+        });
+    };
+    const std::vector<std::pair<QString, Cell>> lines{
+        {QString(), [](const Figures& r) { return r.database; }},
+        {QStringLiteral("sessions"), number(&Figures::sessions)},
+        {QStringLiteral("saves attempted"), number(&Figures::attempted)},
+        {QStringLiteral("saves applied"), number(&Figures::saved)},
+        {QStringLiteral("refused (agency rule)"), number(&Figures::refused)},
+        {QStringLiteral("given up (conflicts)"), number(&Figures::conflicts)},
+        {QStringLiteral("other errors"), number(&Figures::otherFailures)},
+        {QStringLiteral("retries"), number(&Figures::retries)},
+        {QStringLiteral("wall time (s)"), fixed([](const Figures& r) { return r.seconds; }, 2)},
+        {QStringLiteral("saves per second"),
+         fixed([](const Figures& r) { return r.savesPerSecond(); }, 1)},
+        {QStringLiteral("median latency (ms)"),
+         fixed([](const Figures& r) { return quantile(r.latenciesMs, 0.5); }, 2)},
+        {QStringLiteral("p99 latency (ms)"),
+         fixed([](const Figures& r) { return quantile(r.latenciesMs, 0.99); }, 2)},
+        {QStringLiteral("stopped by time limit"),
+         [](const Figures& r) {
+             return r.timedOut ? QStringLiteral("yes") : QStringLiteral("no");
+         }},
+        {QStringLiteral("audit replay"),
+         [](const Figures& r) {
+             return r.verification.isEmpty() ? QStringLiteral("matches")
+                                             : QStringLiteral("DIFFERS");
+         }},
+    };
+    QStringList labels;
+    std::vector<QStringList> columns(runs.size());
+    for (const auto& [label, cell] : lines) {
+        labels << label;
+        for (std::size_t c = 0; c < runs.size(); ++c)
+            columns[c] << cell(runs[c]);
     }
-    labels.prepend(QString());
     qsizetype labelWidth = 0;
     for (const auto& l : labels)
         labelWidth = std::max(labelWidth, l.size());
@@ -51,6 +76,10 @@ QString formatFigures(const std::vector<Figures>& runs) {
             line += QStringLiteral("  ") + columns[c][row].rightJustified(widths[c]);
         out += line + u'\n';
     }
+    for (const auto& r : runs)
+        if (!r.firstOtherFailure.isEmpty())
+            out +=
+                r.database + QStringLiteral(", first other error: ") + r.firstOtherFailure + u'\n';
     for (const auto& r : runs)
         if (!r.verification.isEmpty())
             out += r.database + QStringLiteral(": ") + r.verification + u'\n';

@@ -10,11 +10,14 @@ struct Figures {
     int sessions = 0;
     int attempted = 0;
     int saved = 0;
-    int refused = 0; // refused by a rule, e.g. a second agency from a concurrent save
-    int retries = 0; // transactions run again after a conflict
+    int refused = 0;       // refused by the agency rule: a concurrent save changed the agency
+    int conflicts = 0;     // given up after the bounded retries
+    int otherFailures = 0; // any other error reply
+    int retries = 0;       // transactions run again after a conflict
     double seconds = 0;
     std::vector<double> latenciesMs; // one per save, saved or refused
     bool timedOut = false;
+    QString firstOtherFailure;
     QString verification; // empty when the stored rows equal the replayed audit log
 
     double savesPerSecond() const { return seconds > 0 ? attempted / seconds : 0; }

@@ -189,6 +189,9 @@ struct SessionResult {
     int attempted = 0;
     int saved = 0;
     int refused = 0;
+    int conflicts = 0;
+    int otherFailures = 0;
+    QString firstOther;
     int retries = 0;
     std::vector<double> latenciesMs;
     QString failure;
@@ -245,10 +248,18 @@ void runSession(int index, const QString& location, const QString& session,
             result.latenciesMs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
             ++result.attempted;
             result.retries += processor.lastRetries();
-            if (reply.errorText.isEmpty())
+            if (reply.errorText.isEmpty()) {
                 ++result.saved;
-            else
+            } else if (reply.errorText.contains(QLatin1String("exactly one agency"))) {
                 ++result.refused;
+            } else if (reply.errorText.contains(QLatin1String("serializ"), Qt::CaseInsensitive) ||
+                       reply.errorText.contains(QLatin1String("locked"), Qt::CaseInsensitive)) {
+                ++result.conflicts;
+            } else {
+                ++result.otherFailures;
+                if (result.firstOther.isEmpty())
+                    result.firstOther = reply.errorText;
+            }
         }
     } catch (const std::exception& e) {
         result.failure = QString::fromUtf8(e.what());
@@ -308,6 +319,10 @@ Figures runLoad(const QString& label, const QString& location, const LoadOptions
         figures.attempted += r.attempted;
         figures.saved += r.saved;
         figures.refused += r.refused;
+        figures.conflicts += r.conflicts;
+        figures.otherFailures += r.otherFailures;
+        if (!r.firstOther.isEmpty() && figures.firstOtherFailure.isEmpty())
+            figures.firstOtherFailure = r.firstOther;
         figures.retries += r.retries;
         figures.latenciesMs.insert(figures.latenciesMs.end(), r.latenciesMs.begin(),
                                    r.latenciesMs.end());
