@@ -9,8 +9,8 @@ inline constexpr const char* kDemoAdminId = "admin";
 inline constexpr const char* kDemoAdminPassword = "zavek-demo";
 inline constexpr const char* kDemoRegion = "NW";
 
-// Fills an empty database (no officers) with the demo catalogue, officers and administrators;
-// returns true when it did. The same data every time.
+// Seeds demo data when the database holds no officers; returns true when it seeded.
+// Migrates the database first. progress(done, total) may be empty.
 bool seedDemoData(QSqlDatabase& db, const std::function<void(int done, int total)>& progress = {});
 
 } // namespace zavek::backend

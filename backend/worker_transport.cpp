@@ -2,106 +2,114 @@
 
 #include "backend/database.h"
 #include "backend/request_processor.h"
+#include "backend/schema.h"
 #include "common/codec.h"
 #include "common/failure.h"
 
-#include <QMetaObject>
-#include <QMutex>
+#include <QCborMap>
+#include <QCborValue>
 #include <QTimer>
 #include <QUuid>
 
-#include <optional>
+#include <memory>
 
 namespace zavek::backend {
 
-class ProcessorWorker : public QObject {
+// Lives on the worker thread; owns the connection and the processor there.
+class Worker : public QObject {
 public:
-    explicit ProcessorWorker(QString location)
-        : location_(std::move(location)),
-          connection_(QStringLiteral("zavek-worker-") +
-                      QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
+    explicit Worker(QString location) : location_(std::move(location)) {}
 
-    ~ProcessorWorker() override {
-        processor_.reset();
-        if (opened_)
-            closeDatabase(connection_);
+    QByteArray handle(const QByteArray& request) {
+        if (!processor_) {
+            if (auto failure = attempt([&] { open(); })) {
+                MessageData reply;
+                try {
+                    const MessageData decoded = decodeMessage(request);
+                    reply = LoopbackTransport::replyTo(decoded, failure->description());
+                } catch (const Failure&) {
+                    return {};
+                }
+                return encodeMessage(reply);
+            }
+        }
+        return processor_->process(request);
     }
 
-    // Runs on the worker thread.
-    QByteArray handle(const QByteArray& request) {
-        if (!processor_ && openError_.isEmpty()) {
-            if (const auto failure = attempt([&] {
-                    processor_.emplace(openDatabase(location_, connection_));
-                    opened_ = true;
-                }))
-                openError_ = failure->description();
-        }
-        if (processor_)
-            return processor_->process(request);
-        // Still answer, so the screen shows why nothing works.
-        MessageData reply;
-        if (attempt([&] { reply = decodeMessage(request); }))
-            return QByteArray();
-        reply.criteria.clear();
-        reply.tables.clear();
-        reply.errorText = QStringLiteral("The server cannot open its database: %1").arg(openError_);
-        return encodeMessage(reply);
+    void shutdown() {
+        processor_.reset();
+        if (!connection_.isEmpty())
+            closeDatabase(connection_);
+        connection_.clear();
     }
 
 private:
+    void open() {
+        const QString name =
+            QStringLiteral("zavek-backend-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        QSqlDatabase db = openDatabase(location_, name);
+        connection_ = name;
+        migrate(db);
+        processor_ = std::make_unique<RequestProcessor>(db);
+    }
+
     QString location_;
     QString connection_;
-    std::optional<RequestProcessor> processor_;
-    QString openError_;
-    bool opened_ = false;
+    std::unique_ptr<RequestProcessor> processor_;
 };
 
-WorkerTransport::WorkerTransport(QString location)
-    : sink_(std::make_shared<std::function<void(const QByteArray&)>>()) {
+WorkerTransport::WorkerTransport(QString location) : worker_(new Worker(std::move(location))) {
     thread_.setObjectName(QStringLiteral("zavek-backend"));
-    worker_ = new ProcessorWorker(std::move(location));
     worker_->moveToThread(&thread_);
     thread_.start();
 }
 
 WorkerTransport::~WorkerTransport() {
-    *sink_ = nullptr;
-    // The worker's connection belongs to its thread: it must be closed there.
-    ProcessorWorker* worker = worker_;
+    {
+        std::lock_guard lock(sinkMutex_);
+        sink_ = nullptr;
+    }
+    Worker* worker = worker_;
+    QThread* thread = &thread_;
     QMetaObject::invokeMethod(
-        worker, [worker] { delete worker; }, Qt::BlockingQueuedConnection);
-    thread_.quit();
+        worker,
+        [worker, thread] {
+            worker->shutdown();
+            thread->quit();
+        },
+        Qt::QueuedConnection);
     thread_.wait();
-}
-
-void WorkerTransport::setReplySink(std::function<void(const QByteArray&)> sink) {
-    // The sink is read on the worker thread; replace it by value through a fresh holder.
-    auto holder = std::make_shared<std::function<void(const QByteArray&)>>(std::move(sink));
-    std::atomic_store(&sink_, holder);
+    delete worker_;
 }
 
 void WorkerTransport::send(const QByteArray& request) {
     if (stopped_)
         return;
-    ProcessorWorker* worker = worker_;
-    auto sink = std::atomic_load(&sink_);
-    const int delay = delayMs_;
+    Worker* worker = worker_;
     QMetaObject::invokeMethod(
         worker,
-        [worker, request, sink, delay] {
+        [this, worker, request] {
             const QByteArray reply = worker->handle(request);
             if (reply.isEmpty())
                 return;
-            auto deliver = [sink, reply] {
-                if (sink && *sink)
-                    (*sink)(reply);
-            };
-            if (delay > 0)
-                QTimer::singleShot(delay, worker, deliver);
+            const int delay = replyDelayMs_;
+            if (delay <= 0)
+                deliver(reply);
             else
-                deliver();
+                QTimer::singleShot(delay, worker, [this, reply] { deliver(reply); });
         },
         Qt::QueuedConnection);
+}
+
+void WorkerTransport::setReplySink(std::function<void(const QByteArray&)> sink) {
+    std::lock_guard lock(sinkMutex_);
+    sink_ = std::move(sink);
+}
+
+void WorkerTransport::deliver(const QByteArray& reply) {
+    std::lock_guard lock(sinkMutex_);
+    if (sink_)
+        sink_(reply);
 }
 
 } // namespace zavek::backend

@@ -1,37 +1,41 @@
 #pragma once
-// The request processor on its own worker thread with its own database connection. Requests
-// and replies cross the thread as bytes, as they would cross a socket.
-
 #include "common/transport.h"
 
 #include <QString>
 #include <QThread>
 
 #include <atomic>
-#include <memory>
+#include <functional>
+#include <mutex>
 
 namespace zavek::backend {
 
-class ProcessorWorker;
+class Worker;
 
+// The request processor on its own worker thread with its own database connection, opened
+// there from location. Requests cross the thread as bytes; replies go to the sink from the
+// worker thread.
 class WorkerTransport final : public ITransport {
 public:
     explicit WorkerTransport(QString location);
     ~WorkerTransport() override;
+    WorkerTransport(const WorkerTransport&) = delete;
+    WorkerTransport& operator=(const WorkerTransport&) = delete;
 
     void send(const QByteArray& request) override;
     void setReplySink(std::function<void(const QByteArray&)> sink) override;
-
-    // A slow back end, for tests and the close scenarios.
-    void setReplyDelayMs(int ms) { delayMs_ = ms; }
+    void setReplyDelayMs(int ms) { replyDelayMs_ = ms; }
     // A stopped back end drops requests unanswered.
     void setStopped(bool stopped) { stopped_ = stopped; }
 
 private:
+    void deliver(const QByteArray& reply);
+
     QThread thread_;
-    ProcessorWorker* worker_ = nullptr;
-    std::shared_ptr<std::function<void(const QByteArray&)>> sink_;
-    std::atomic<int> delayMs_{0};
+    Worker* worker_;
+    std::mutex sinkMutex_;
+    std::function<void(const QByteArray&)> sink_;
+    std::atomic<int> replyDelayMs_{0};
     std::atomic<bool> stopped_{false};
 };
 
