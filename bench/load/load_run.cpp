@@ -1,8 +1,5 @@
 #include "bench/load/load_run.h"
 
-#include "admin/catalogue_import.h"
-#include "admin/console.h"
-#include "admin/officer_import.h"
 #include "backend/authenticator.h"
 #include "backend/database.h"
 #include "backend/demo_data.h"
@@ -97,18 +94,22 @@ QString officerId(int i) {
 }
 
 void createPool(QSqlDatabase db, const Catalogue& catalogue, int officers) {
-    QString csv = QStringLiteral("INSP_ID,OFFICER_NAME,REGION,AGENCY_CD,GROUP_CODES\n");
-    for (int i = 0; i < officers; ++i)
-        csv += QStringLiteral("%1,Load officer %2,%3,%4,\n")
-                   .arg(officerId(i))
-                   .arg(i)
-                   .arg(kRegion, catalogue.agencies[i % catalogue.agencies.size()]);
-    admin::SilentProgress quiet;
-    const auto outcome = admin::OfficerImport(db).run(csv, quiet);
-    if (!outcome.ok())
-        fail(codes::kDatabase,
-             QStringLiteral("the officer pool could not be created: %1")
-                 .arg(outcome.failure.isEmpty() ? outcome.errors.front().text() : outcome.failure));
+    for (int i = 0; i < officers; ++i) {
+        QSqlQuery officer(db);
+        officer.prepare(
+            QStringLiteral("INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION) VALUES (?, ?, ?)"));
+        officer.addBindValue(officerId(i));
+        officer.addBindValue(QStringLiteral("Load officer %1").arg(i));
+        officer.addBindValue(kRegion);
+        QSqlQuery agency(db);
+        agency.prepare(QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"));
+        agency.addBindValue(officerId(i));
+        agency.addBindValue(catalogue.agencies[i % catalogue.agencies.size()]);
+        if (!officer.exec() || !agency.exec())
+            fail(codes::kDatabase,
+                 QStringLiteral("the officer pool could not be created: %1")
+                     .arg(officer.lastError().text() + agency.lastError().text()));
+    }
 }
 
 Memberships readMemberships(QSqlDatabase db) {
