@@ -163,6 +163,7 @@ public:
         runInTransaction(db_, [&] {
             if (!officerInRegion(db_, plan.officer, session_.region))
                 refuse(notFound(plan.officer));
+            knownOfficer_ = plan.officer;
             for (const Change& change : plan.changes)
                 if (!scalar(
                          db_,
@@ -190,7 +191,8 @@ public:
     }
 
     void start() { session_ = checkSession(db_, request_.sessionId); }
-    const QString& region() const { return session_.region; }
+    // The officer of the region the request concerns, once it is known.
+    const QString& knownOfficer() const { return knownOfficer_; }
 
     void attachTable(const QString& officer) {
         reply_.tables.clear();
@@ -250,6 +252,7 @@ private:
     const MessageData& request_;
     MessageData& reply_;
     AdminSession session_;
+    QString knownOfficer_;
 };
 
 MessageData replyFor(const MessageData& request) {
@@ -294,6 +297,9 @@ MessageData RequestProcessor::process(const MessageData& request) {
                                          "system administrator.")
                               .arg(failure.description());
         reply.tables.clear();
+        if (!processor.knownOfficer().isEmpty() &&
+            attempt([&] { processor.attachTable(processor.knownOfficer()); }))
+            reply.tables.clear();
     } catch (const std::exception& e) {
         reply.errorText = QStringLiteral("The request could not be completed (%1). Nothing was "
                                          "saved; try again.")
