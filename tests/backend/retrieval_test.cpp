@@ -2,6 +2,9 @@
 
 #include "common/codec.h"
 
+#include <QCborMap>
+#include <QCborValue>
+
 namespace zavek::backend::testing {
 namespace {
 
@@ -63,6 +66,25 @@ TEST_F(RetrievalTest, EncodedRequestGetsEncodedReply) {
     const MessageData reply = decodeMessage(bytes);
     EXPECT_TRUE(reply.errorText.isEmpty());
     EXPECT_EQ(codes(reply).size(), 2u);
+}
+
+} // namespace
+} // namespace zavek::backend::testing
+
+namespace zavek::backend::testing {
+namespace {
+
+TEST_F(RetrievalTest, UnreadableRequestWithAddressGetsErrorReply) {
+    QCborMap map;
+    map.insert(QLatin1String("replyTo"), QStringLiteral("doc-1"));
+    map.insert(QLatin1String("messageId"), QStringLiteral("msg-9"));
+    map.insert(QLatin1String("messageType"), 2);
+    const QByteArray bytes = RequestProcessor(db_).process(QCborValue(map).toCbor());
+    ASSERT_FALSE(bytes.isEmpty());
+    const MessageData reply = decodeMessage(bytes);
+    EXPECT_EQ(reply.replyTo, QStringLiteral("doc-1"));
+    EXPECT_EQ(reply.messageId, QStringLiteral("msg-9"));
+    EXPECT_FALSE(reply.errorText.isEmpty());
 }
 
 } // namespace

@@ -42,6 +42,16 @@ TEST_F(WorkerTransportTest, RetrievalTravelsThroughTheWorkerThread) {
     EXPECT_EQ(codes(*reply).size(), 2u);
 }
 
+TEST_F(WorkerTransportTest, SlowBackEndStillAnswers) {
+    WorkerTransport transport(dir_.filePath(QStringLiteral("t.sqlite")));
+    transport.setReplyDelayMs(200);
+    const auto reply = roundTrip(transport, save(QStringLiteral("NW00123"),
+                                                 {{QStringLiteral("CFU"), QStringLiteral("ADD")}}));
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->errorText.isEmpty()) << reply->errorText.toStdString();
+    EXPECT_EQ(codes(*reply).size(), 3u);
+}
+
 TEST_F(WorkerTransportTest, StoppedBackEndDropsRequests) {
     WorkerTransport transport(dir_.filePath(QStringLiteral("t.sqlite")));
     transport.setStopped(true);
