@@ -1,6 +1,7 @@
 #include "admin/sql.h"
 
 #include "backend/database.h"
+#include "backend/sql.h"
 #include "common/failure.h"
 
 namespace zavek::admin {
@@ -29,8 +30,8 @@ QString inTransaction(QSqlDatabase db, const std::function<bool(Sql&)>& body) {
             try {
                 keep = body(sql);
             } catch (const SqlFailure& f) {
-                // The back end retries a conflict it recognises in the failure's text.
-                fail(codes::kDatabase, f.error().text());
+                // The back end retries a conflict it recognises by its SQLSTATE.
+                throw backend::SqlFailure(f.error().text(), f.error().nativeErrorCode());
             }
             if (!keep) {
                 declined = true;

@@ -34,7 +34,10 @@ QString formatFigures(const std::vector<Figures>& runs) {
         {QStringLiteral("refused (agency rule)"), number(&Figures::refused)},
         {QStringLiteral("given up (conflicts)"), number(&Figures::conflicts)},
         {QStringLiteral("other errors"), number(&Figures::otherFailures)},
-        {QStringLiteral("retries"), number(&Figures::retries)},
+        {QStringLiteral("retries"),
+         [](const Figures& r) {
+             return r.retries < 0 ? QStringLiteral("-") : QString::number(r.retries);
+         }},
         {QStringLiteral("wall time (s)"), fixed([](const Figures& r) { return r.seconds; }, 2)},
         {QStringLiteral("saves per second"),
          fixed([](const Figures& r) { return r.savesPerSecond(); }, 1)},

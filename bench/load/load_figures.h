@@ -13,7 +13,7 @@ struct Figures {
     int refused = 0;       // refused by the agency rule: a concurrent save changed the agency
     int conflicts = 0;     // given up after the bounded retries
     int otherFailures = 0; // any other error reply
-    int retries = 0;       // transactions run again after a conflict
+    int retries = 0;       // transactions run again after a conflict; -1 when not counted
     double seconds = 0;
     std::vector<double> latenciesMs; // one per save, saved or refused
     bool timedOut = false;

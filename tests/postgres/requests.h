@@ -14,6 +14,9 @@
 
 namespace zavek::testing {
 
+inline constexpr std::int32_t kRetrievalType = 2;
+inline constexpr std::int32_t kSaveType = 3;
+
 using Change = std::pair<QString, QString>; // GRP_CD, "ADD" or "DEL"
 
 inline MessageData retrievalRequest(const QString& session, const QString& officer,
@@ -21,7 +24,7 @@ inline MessageData retrievalRequest(const QString& session, const QString& offic
     MessageData m;
     m.replyTo = QStringLiteral("test-document");
     m.clientVersion = QStringLiteral("1.0.0");
-    m.messageType = backend::kRetrievalType;
+    m.messageType = kRetrievalType;
     m.sessionId = session;
     m.messageId = messageId;
     m.criteria.push_back(
@@ -35,7 +38,7 @@ inline MessageData saveRequest(const QString& session, const QString& officer,
     MessageData m;
     m.replyTo = QStringLiteral("test-document");
     m.clientVersion = QStringLiteral("1.0.0");
-    m.messageType = backend::kSaveType;
+    m.messageType = kSaveType;
     m.sessionId = session;
     m.messageId = messageId;
     TableData table;
