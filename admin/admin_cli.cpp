@@ -249,8 +249,7 @@ int AdminCli::importCatalogue(const QStringList& args) {
     OpenDatabase open(locationOf(c, console_));
     checkSchema(open.db());
     CatalogueImport import(open.db());
-    const auto progress = console_.progress(QStringLiteral("Importing the catalogue"),
-                                            static_cast<int>(text->count(u'\n')));
+    const auto progress = console_.progress(QStringLiteral("Importing the catalogue"));
     return report(import.run(*text, *progress), path, QStringLiteral("the catalogue"), console_);
 }
 
@@ -265,8 +264,7 @@ int AdminCli::importOfficers(const QStringList& args) {
     OpenDatabase open(locationOf(c, console_));
     checkSchema(open.db());
     OfficerImport import(open.db());
-    const auto progress = console_.progress(QStringLiteral("Importing officers"),
-                                            static_cast<int>(text->count(u'\n')));
+    const auto progress = console_.progress(QStringLiteral("Importing officers"));
     return report(import.run(*text, *progress), path, QStringLiteral("officers"), console_);
 }
 

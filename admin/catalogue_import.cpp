@@ -102,7 +102,7 @@ ImportOutcome CatalogueImport::run(const QString& csvText, IProgress& progress) 
                         {e.region, e.type, e.code, e.description});
                 ++outcome.added;
             }
-            progress.advance(++done);
+            progress.advance(++done, static_cast<int>(entries.size()));
         }
         return true;
     });

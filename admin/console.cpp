@@ -45,18 +45,18 @@ std::optional<QString> StdConsole::readLine() {
     return QString::fromStdString(line);
 }
 
-std::unique_ptr<IProgress> StdConsole::progress(const QString& label, int total) {
+std::unique_ptr<IProgress> StdConsole::progress(const QString& label) {
     if (!isatty(STDERR_FILENO))
         return std::make_unique<SilentProgress>();
-    return std::make_unique<TerminalProgressBar>(label, total, *this);
+    return std::make_unique<TerminalProgressBar>(label, *this);
 }
 
 QString StdConsole::environment(const char* name) const {
     return qEnvironmentVariable(name);
 }
 
-TerminalProgressBar::TerminalProgressBar(QString label, int total, IConsole& console)
-    : label_(std::move(label)), total_(total), console_(console) {}
+TerminalProgressBar::TerminalProgressBar(QString label, IConsole& console)
+    : label_(std::move(label)), console_(console) {}
 
 QString TerminalProgressBar::render(const QString& label, int done, int total, int width) {
     const int filled =
@@ -67,7 +67,8 @@ QString TerminalProgressBar::render(const QString& label, int done, int total, i
         .arg(total);
 }
 
-void TerminalProgressBar::advance(int done) {
+void TerminalProgressBar::advance(int done, int total) {
+    total_ = total;
     // Redrawing on every row would make the terminal the slowest part of a large import.
     const int step = total_ > 100 ? total_ / 100 : 1;
     if (done != total_ && lastDrawn_ >= 0 && done - lastDrawn_ < step)
@@ -77,8 +78,10 @@ void TerminalProgressBar::advance(int done) {
 }
 
 void TerminalProgressBar::finish() {
+    if (lastDrawn_ < 0)
+        return; // nothing was drawn, so there is no line to end
     if (lastDrawn_ != total_)
-        advance(total_);
+        advance(total_, total_);
     console_.err(QStringLiteral("\n"));
 }
 

@@ -11,7 +11,7 @@ namespace zavek::admin {
 class IProgress {
 public:
     virtual ~IProgress() = default;
-    virtual void advance(int done) = 0;
+    virtual void advance(int done, int total) = 0;
     virtual void finish() = 0;
 };
 
@@ -25,7 +25,7 @@ public:
     // One line of standard input, without its line end; nothing at the end of input.
     virtual std::optional<QString> readLine() = 0;
     // A progress display on the error stream; a silent one unless that stream is a terminal.
-    virtual std::unique_ptr<IProgress> progress(const QString& label, int total) = 0;
+    virtual std::unique_ptr<IProgress> progress(const QString& label) = 0;
     virtual QString environment(const char* name) const = 0;
 };
 
@@ -36,29 +36,29 @@ public:
     void err(const QString& text) override;
     std::optional<QString> readSecret(const QString& prompt) override;
     std::optional<QString> readLine() override;
-    std::unique_ptr<IProgress> progress(const QString& label, int total) override;
+    std::unique_ptr<IProgress> progress(const QString& label) override;
     QString environment(const char* name) const override;
 };
 
 // A bar such as "Importing officers [#########           ] 45/100", redrawn in place.
 class TerminalProgressBar : public IProgress {
 public:
-    TerminalProgressBar(QString label, int total, IConsole& console);
-    void advance(int done) override;
+    TerminalProgressBar(QString label, IConsole& console);
+    void advance(int done, int total) override;
     void finish() override;
 
     static QString render(const QString& label, int done, int total, int width = 30);
 
 private:
     QString label_;
-    int total_;
+    int total_ = 0;
     IConsole& console_;
     int lastDrawn_ = -1;
 };
 
 class SilentProgress : public IProgress {
 public:
-    void advance(int) override {}
+    void advance(int, int) override {}
     void finish() override {}
 };
 

@@ -174,7 +174,7 @@ ImportOutcome OfficerImport::run(const QString& csvText, IProgress& progress) {
                     sql.run(
                         QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"),
                         {e.inspId, code});
-            progress.advance(++done);
+            progress.advance(++done, static_cast<int>(entries.size()));
         }
         return true;
     });

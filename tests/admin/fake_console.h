@@ -36,7 +36,7 @@ public:
         inputLines.pop_front();
         return s;
     }
-    std::unique_ptr<admin::IProgress> progress(const QString&, int) override {
+    std::unique_ptr<admin::IProgress> progress(const QString&) override {
         return std::make_unique<Counting>(progressUpdates);
     }
     QString environment(const char* name) const override {
@@ -47,7 +47,7 @@ private:
     class Counting : public admin::IProgress {
     public:
         explicit Counting(int& count) : count_(count) {}
-        void advance(int) override { ++count_; }
+        void advance(int, int) override { ++count_; }
         void finish() override {}
 
     private:
