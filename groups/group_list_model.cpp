@@ -35,20 +35,28 @@ void GroupListModel::indexCode(int row) {
         firstRow_.insert(code, row);
 }
 
-void GroupListModel::rebuildIndex() {
-    firstRow_.clear();
-    for (int row = 0; row < count(); ++row)
-        indexCode(row);
-}
-
 void GroupListModel::setItemText(int row, const QString& text) {
     items_.at(static_cast<std::size_t>(row)).text = text;
     emit dataChanged(index(row, 0), index(row, 0));
 }
 
 void GroupListModel::setItemCode(int row, const QString& code) {
-    items_.at(static_cast<std::size_t>(row)).code = code;
-    rebuildIndex();
+    Item& item = items_.at(static_cast<std::size_t>(row));
+    const QString old = item.code;
+    item.code = code;
+    // Move the old code's entry on to its next item; while loading, the row is the last one,
+    // so this stays constant time.
+    if (const auto it = firstRow_.find(old); it != firstRow_.end() && it.value() == row) {
+        int next = -1;
+        for (int r = row + 1; r < count() && next < 0; ++r)
+            if (items_[static_cast<std::size_t>(r)].code == old)
+                next = r;
+        if (next < 0)
+            firstRow_.erase(it);
+        else
+            it.value() = next;
+    }
+    indexCode(row);
     emit dataChanged(index(row, 1), index(row, 1));
 }
 

@@ -49,7 +49,6 @@ signals:
 
 private:
     void indexCode(int row);
-    void rebuildIndex();
 
     std::vector<Item> items_;
     // Code -> first row with that code, so lookups by code never walk the list.

@@ -13,8 +13,15 @@ using platform::AnswerCancel;
 using platform::AnswerNo;
 using platform::AnswerYes;
 
-const QString kFirst = QStringLiteral("NW00100");
-const QString kSecond = QStringLiteral("NW00107");
+// The first two officers of the demo region, whatever the demo data calls them.
+QStringList demoOfficers() {
+    QSqlQuery q(QSqlDatabase::database(QStringLiteral("zavek-ui")));
+    q.exec(QStringLiteral("SELECT INSP_ID FROM OFFICER WHERE REGION = 'NW' ORDER BY INSP_ID"));
+    QStringList out;
+    while (q.next() && out.size() < 2)
+        out << q.value(0).toString();
+    return out;
+}
 
 QStringList catalogue(const char* type) {
     QSqlQuery q(QSqlDatabase::database(QStringLiteral("zavek-ui")));
@@ -30,7 +37,13 @@ QStringList catalogue(const char* type) {
 
 class Scenario : public ShellScenario {
 protected:
+    QString kFirst;
+    QString kSecond;
     void SetUp() override {
+        const QStringList officers = demoOfficers();
+        ASSERT_EQ(officers.size(), 2);
+        kFirst = officers[0];
+        kSecond = officers[1];
         ASSERT_TRUE(signIn(QStringLiteral("admin"), QStringLiteral("zavek-demo")));
         openShell();
         ASSERT_EQ(status(), QStringLiteral("Ready"));
@@ -122,7 +135,7 @@ TEST_F(Scenario, ResetPasswordIsStoredAndAudited) {
 
 TEST_F(Scenario, SwitchingOfficerWithYesSavesFirst) {
     const QString group = freeGroup(kFirst);
-    search(QStringLiteral("NW001"));
+    search(kFirst.left(2));
     show(kFirst);
     clickItem(0, group);
     boxes.queueAnswer(AnswerYes);
@@ -135,7 +148,7 @@ TEST_F(Scenario, SwitchingOfficerWithYesSavesFirst) {
 
 TEST_F(Scenario, SwitchingOfficerWithNoDropsTheEdit) {
     const QString group = freeGroup(kFirst);
-    search(QStringLiteral("NW001"));
+    search(kFirst.left(2));
     show(kFirst);
     clickItem(0, group);
     boxes.queueAnswer(AnswerNo);
@@ -147,7 +160,7 @@ TEST_F(Scenario, SwitchingOfficerWithNoDropsTheEdit) {
 
 TEST_F(Scenario, SwitchingOfficerWithCancelKeepsTheShownOfficer) {
     const QString group = freeGroup(kFirst);
-    search(QStringLiteral("NW001"));
+    search(kFirst.left(2));
     show(kFirst);
     clickItem(0, group);
     boxes.queueAnswer(AnswerCancel);

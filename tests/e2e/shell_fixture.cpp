@@ -104,6 +104,7 @@ void ShellScenario::pick(const QString& officerId) {
     ASSERT_TRUE(view && select);
     const int row = listedRow(officerId);
     ASSERT_GE(row, 0) << "officer " << officerId.toStdString() << " not listed";
+    view->scrollTo(view->model()->index(row, 0));
     const QRect cell = view->visualRect(view->model()->index(row, 0));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseClick(select, Qt::LeftButton);
