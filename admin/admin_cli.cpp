@@ -3,6 +3,7 @@
 #include "admin/audit_report.h"
 #include "admin/backend_access.h"
 #include "admin/catalogue_import.h"
+#include "admin/csv.h"
 #include "admin/officer_import.h"
 #include "admin/sql.h"
 
@@ -71,7 +72,16 @@ const QString kAuditHelp = QStringLiteral(
     "Lists the audit rows, oldest first, as an aligned table.\n"
     "  --officer ID         only the rows about this officer\n"
     "  --since DATE         only the rows from DATE (YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]) on\n"
-    "  --csv                write CSV (RFC 4180) instead of the table\n");
+    "  --csv                write CSV (RFC 4180) instead of the table; a cell that starts\n"
+    "                       with =, +, -, @, a tab or a carriage return gets a leading '\n"
+    "                       so that a spreadsheet shows it as text and never runs it\n");
+
+const QString kLockoutsHelp = QStringLiteral(
+    "usage: zavek-admin lockouts [--database LOCATION] [--lift NAME]\n"
+    "Lists the administrator names with failed sign-ins in a row, and whether each is locked\n"
+    "out now. After 10 failures in a row a name is refused for 1 second, doubling with each\n"
+    "further failure up to 15 minutes; a successful sign-in forgets the failures.\n"
+    "  --lift NAME          forget NAME's failures and end its lockout (audited)\n");
 
 constexpr int kMinimumPasswordLength = 8;
 
@@ -118,6 +128,7 @@ QString AdminCli::overview() {
         "  import-officers F    import officers and their memberships from the CSV file F\n"
         "  add-admin ID         add an administrator (--region R)\n"
         "  audit                list the audit rows (--officer ID, --since DATE, --csv)\n"
+        "  lockouts             list failed sign-ins and lockouts (--lift NAME ends one)\n"
         "Every command takes --database LOCATION (default: $ZAVEK_DATABASE, else the embedded\n"
         "SQLite file) and --help.\n"
         "Exit status: 0 done, 1 error, 2 wrong usage.\n");
@@ -141,6 +152,7 @@ int AdminCli::run(const QStringList& arguments) {
         {"import-officers", &AdminCli::importOfficers},
         {"add-admin", &AdminCli::addAdmin},
         {"audit", &AdminCli::audit},
+        {"lockouts", &AdminCli::lockouts},
     };
     for (const auto& [name, handler] : handlers) {
         if (command != QLatin1String(name))
@@ -194,7 +206,21 @@ std::optional<QString> readFile(const QString& path, IConsole& console) {
                         .arg(path, file.errorString()));
         return std::nullopt;
     }
-    return QString::fromUtf8(file.readAll());
+    CsvText decoded = decodeCsvBytes(file.readAll());
+    if (decoded.error) {
+        console.err(QStringLiteral("%1: line %2: %3\nNothing was imported.\n")
+                        .arg(path)
+                        .arg(decoded.error->line)
+                        .arg(decoded.error->message));
+        return std::nullopt;
+    }
+    return std::move(decoded.text);
+}
+
+// The operator as the audit log names them.
+QString actorOf(const IConsole& console) {
+    const QString user = console.environment("USER");
+    return QStringLiteral("zavek-admin:") + (user.isEmpty() ? QStringLiteral("unknown") : user);
 }
 
 int report(const ImportOutcome& outcome, const QString& path, const QString& what,
@@ -248,7 +274,7 @@ int AdminCli::importCatalogue(const QStringList& args) {
         return exit_code::kError;
     OpenDatabase open(locationOf(c, console_));
     checkSchema(open.db());
-    CatalogueImport import(open.db());
+    CatalogueImport import(open.db(), Operator{actorOf(console_), path});
     const auto progress = console_.progress(QStringLiteral("Importing the catalogue"));
     return report(import.run(*text, *progress), path, QStringLiteral("the catalogue"), console_);
 }
@@ -263,7 +289,7 @@ int AdminCli::importOfficers(const QStringList& args) {
         return exit_code::kError;
     OpenDatabase open(locationOf(c, console_));
     checkSchema(open.db());
-    OfficerImport import(open.db());
+    OfficerImport import(open.db(), Operator{actorOf(console_), path});
     const auto progress = console_.progress(QStringLiteral("Importing officers"));
     return report(import.run(*text, *progress), path, QStringLiteral("officers"), console_);
 }
@@ -315,7 +341,7 @@ int AdminCli::addAdmin(const QStringList& args) {
     OpenDatabase open(locationOf(c, console_));
     checkSchema(open.db());
     const QString nameValue = c.parser.isSet(name) ? c.parser.value(name).trimmed() : adminId;
-    addAdministrator(open.db(), adminId, nameValue, regionValue, password);
+    addAdministrator(open.db(), adminId, nameValue, regionValue, password, actorOf(console_));
     console_.out(QStringLiteral("Administrator %1 (region %2) added.\n").arg(adminId, regionValue));
     return exit_code::kOk;
 }
@@ -343,6 +369,31 @@ int AdminCli::audit(const QStringList& args) {
     checkSchema(open.db());
     const AuditReport audit = readAudit(open.db(), filter);
     console_.out(c.parser.isSet(csv) ? auditAsCsv(audit) : auditAsTable(audit));
+    return exit_code::kOk;
+}
+
+int AdminCli::lockouts(const QStringList& args) {
+    Command c;
+    const QCommandLineOption lift(QStringLiteral("lift"), {}, QStringLiteral("NAME"));
+    c.parser.addOption(lift);
+    if (auto code = parse(c, args, kLockoutsHelp, console_, 0))
+        return *code;
+    OpenDatabase open(locationOf(c, console_));
+    checkSchema(open.db());
+    if (c.parser.isSet(lift)) {
+        const QString name = c.parser.value(lift).trimmed();
+        if (!liftLockout(open.db(), name, actorOf(console_))) {
+            console_.err(QStringLiteral("%1 has no failed sign-ins to forget; nothing was "
+                                        "changed.\n")
+                             .arg(name));
+            return exit_code::kError;
+        }
+        console_.out(QStringLiteral("The failed sign-ins of %1 are forgotten; %1 may sign in "
+                                    "again.\n")
+                         .arg(name));
+        return exit_code::kOk;
+    }
+    console_.out(lockoutsAsTable(readLockouts(open.db())));
     return exit_code::kOk;
 }
 

@@ -28,6 +28,7 @@ private:
     int importOfficers(const QStringList& args);
     int addAdmin(const QStringList& args);
     int audit(const QStringList& args);
+    int lockouts(const QStringList& args);
 
     IConsole& console_;
 };

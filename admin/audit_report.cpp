@@ -44,10 +44,10 @@ std::optional<QDateTime> parseSince(const QString& text) {
 
 AuditReport readAudit(QSqlDatabase db, const AuditFilter& filter) {
     AuditReport report;
-    report.header = QStringList{QStringLiteral("AUDIT_ID"),  QStringLiteral("AUDIT_TIME"),
-                                QStringLiteral("ADMIN_ID"),  QStringLiteral("INSP_ID"),
-                                QStringLiteral("GRP_CD"),    QStringLiteral("ACTION"),
-                                QStringLiteral("MESSAGE_ID")};
+    report.header = QStringList{QStringLiteral("AUDIT_ID"),   QStringLiteral("AUDIT_TIME"),
+                                QStringLiteral("ADMIN_ID"),   QStringLiteral("INSP_ID"),
+                                QStringLiteral("GRP_CD"),     QStringLiteral("ACTION"),
+                                QStringLiteral("MESSAGE_ID"), QStringLiteral("DETAIL")};
     Sql sql(db);
     const QString columns = report.header.join(QStringLiteral(", "));
     QSqlQuery query =
@@ -78,8 +78,12 @@ QString auditAsTable(const AuditReport& report) {
 
 QString auditAsCsv(const AuditReport& report) {
     QString out = csvLine(report.header) + QStringLiteral("\r\n");
-    for (const auto& row : report.rows)
-        out += csvLine(row) + QStringLiteral("\r\n");
+    for (const auto& row : report.rows) {
+        QStringList safe;
+        for (const auto& cell : row)
+            safe << spreadsheetSafe(cell);
+        out += csvLine(safe) + QStringLiteral("\r\n");
+    }
     return out;
 }
 

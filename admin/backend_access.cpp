@@ -1,11 +1,13 @@
 #include "admin/backend_access.h"
 
+#include "admin/text_table.h"
 #include "backend/authenticator.h"
 #include "backend/database.h"
 #include "backend/demo_data.h"
 #include "backend/schema.h"
 #include "common/failure.h"
 
+#include <QDateTime>
 #include <QSqlQuery>
 
 namespace zavek::admin {
@@ -46,7 +48,7 @@ void seedDemo(QSqlDatabase db) {
 }
 
 void addAdministrator(QSqlDatabase db, const QString& adminId, const QString& name,
-                      const QString& region, const QString& password) {
+                      const QString& region, const QString& password, const QString& actor) {
     QSqlQuery existing(db);
     existing.prepare(QStringLiteral("SELECT 1 FROM ADMINISTRATOR WHERE ADMIN_ID = ?"));
     existing.addBindValue(adminId);
@@ -54,7 +56,33 @@ void addAdministrator(QSqlDatabase db, const QString& adminId, const QString& na
         fail(
             codes::kInvalidArgument,
             QStringLiteral("The administrator %1 already exists; choose another ID.").arg(adminId));
-    backend::addAdministrator(db, adminId, name, region, password);
+    backend::addAdministrator(db, adminId, name, region, password, actor);
+}
+
+LockoutReport readLockouts(QSqlDatabase db) {
+    LockoutReport report;
+    report.header = QStringList{QStringLiteral("NAME"), QStringLiteral("FAILURES"),
+                                QStringLiteral("LAST FAILURE"), QStringLiteral("LOCKED UNTIL")};
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const auto moment = [](const QDateTime& t) {
+        return t.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'"));
+    };
+    for (const auto& l : backend::listLockouts(db))
+        report.rows.push_back({l.adminId, QString::number(l.failures), moment(l.lastFailure),
+                               l.lockedUntil.isValid() && l.lockedUntil > now
+                                   ? moment(l.lockedUntil)
+                                   : QStringLiteral("not locked")});
+    return report;
+}
+
+QString lockoutsAsTable(const LockoutReport& report) {
+    if (report.rows.empty())
+        return QStringLiteral("No administrator name has failed sign-ins.\n");
+    return formatTextTable(report.header, report.rows);
+}
+
+bool liftLockout(QSqlDatabase db, const QString& name, const QString& actor) {
+    return backend::liftLockout(db, name, actor);
 }
 
 } // namespace zavek::admin

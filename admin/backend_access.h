@@ -3,6 +3,9 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
+
+#include <vector>
 
 namespace zavek::admin {
 
@@ -21,6 +24,15 @@ int checkSchema(QSqlDatabase db);
 void seedDemo(QSqlDatabase db);
 
 void addAdministrator(QSqlDatabase db, const QString& adminId, const QString& name,
-                      const QString& region, const QString& password);
+                      const QString& region, const QString& password, const QString& actor);
+
+// The names with failed sign-ins in a row, as rows NAME, FAILURES, LAST FAILURE, LOCKED UNTIL.
+struct LockoutReport {
+    QStringList header;
+    std::vector<QStringList> rows;
+};
+LockoutReport readLockouts(QSqlDatabase db);
+QString lockoutsAsTable(const LockoutReport& report);
+bool liftLockout(QSqlDatabase db, const QString& name, const QString& actor);
 
 } // namespace zavek::admin

@@ -104,6 +104,7 @@ ImportOutcome CatalogueImport::run(const QString& csvText, IProgress& progress) 
             }
             progress.advance(++done, static_cast<int>(entries.size()));
         }
+        writeImportAudit(sql, who_, ImportKind::Catalogue, outcome.added, outcome.changed);
         return true;
     });
     progress.finish();

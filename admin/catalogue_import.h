@@ -5,6 +5,7 @@
 
 #include "admin/console.h"
 #include "admin/csv_table.h"
+#include "admin/sql.h"
 
 #include <QHash>
 #include <QSet>
@@ -46,11 +47,13 @@ struct ImportOutcome {
 class CatalogueImport {
 public:
     static QStringList columns();
-    explicit CatalogueImport(QSqlDatabase db) : db_(std::move(db)) {}
+    explicit CatalogueImport(QSqlDatabase db, Operator who = {})
+        : db_(std::move(db)), who_(std::move(who)) {}
     ImportOutcome run(const QString& csvText, IProgress& progress);
 
 private:
     QSqlDatabase db_;
+    Operator who_;
 };
 
 } // namespace zavek::admin

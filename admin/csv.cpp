@@ -89,9 +89,75 @@ CsvDocument parseCsv(const QString& text) {
     return document;
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at p (RFC 3629: no overlong forms, no surrogates,
+// nothing past U+10FFFF); 0 when there is none.
+qsizetype utf8SequenceAt(const unsigned char* p, qsizetype left) {
+    const unsigned char c = p[0];
+    if (c < 0x80)
+        return 1;
+    qsizetype length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        low = c == 0xE0 ? 0xA0 : 0x80;
+        high = c == 0xED ? 0x9F : 0xBF;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        low = c == 0xF0 ? 0x90 : 0x80;
+        high = c == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (left < length || p[1] < low || p[1] > high)
+        return 0;
+    for (qsizetype i = 2; i < length; ++i)
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+} // namespace
+
+CsvText decodeCsvBytes(const QByteArray& bytes) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    int line = 1;
+    for (qsizetype i = 0; i < n;) {
+        if (data[i] == '\n')
+            ++line;
+        if (data[i] == 0)
+            return {{},
+                    CsvError{line, QStringLiteral("the file holds a NUL byte; save it as plain "
+                                                  "UTF-8 text and import it again")}};
+        const qsizetype length = utf8SequenceAt(data + i, n - i);
+        if (length == 0)
+            return {{},
+                    CsvError{line, QStringLiteral("the file is not valid UTF-8 (byte 0x%1); save "
+                                                  "it as UTF-8 and import it again")
+                                       .arg(QString::number(data[i], 16)
+                                                .toUpper()
+                                                .rightJustified(2, QLatin1Char('0')))}};
+        i += length;
+    }
+    return {QString::fromUtf8(bytes), std::nullopt};
+}
+
+QString spreadsheetSafe(const QString& value) {
+    if (!value.isEmpty() && QStringLiteral("=+-@\t\r").contains(value.front()))
+        return u'\'' + value;
+    return value;
+}
+
 QString csvField(const QString& value) {
+    // A leading byte order mark would be taken for the file's own at the start of a file.
     const bool needsQuotes = value.contains(u',') || value.contains(u'"') ||
-                             value.contains(u'\n') || value.contains(u'\r');
+                             value.contains(u'\n') || value.contains(u'\r') ||
+                             value.startsWith(QChar(0xFEFF));
     if (!needsQuotes)
         return value;
     QString quotedValue = value;

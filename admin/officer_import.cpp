@@ -176,6 +176,7 @@ ImportOutcome OfficerImport::run(const QString& csvText, IProgress& progress) {
                         {e.inspId, code});
             progress.advance(++done, static_cast<int>(entries.size()));
         }
+        writeImportAudit(sql, who_, ImportKind::Officers, outcome.added, outcome.changed);
         return true;
     });
     progress.finish();

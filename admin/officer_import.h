@@ -9,6 +9,7 @@
 #include "admin/catalogue_import.h"
 #include "admin/console.h"
 #include "admin/csv_table.h"
+#include "admin/sql.h"
 
 #include <QHash>
 #include <QSet>
@@ -43,11 +44,13 @@ class OfficerImport {
 public:
     static QStringList requiredColumns();
     static QStringList optionalColumns();
-    explicit OfficerImport(QSqlDatabase db) : db_(std::move(db)) {}
+    explicit OfficerImport(QSqlDatabase db, Operator who = {})
+        : db_(std::move(db)), who_(std::move(who)) {}
     ImportOutcome run(const QString& csvText, IProgress& progress);
 
 private:
     QSqlDatabase db_;
+    Operator who_;
 };
 
 } // namespace zavek::admin

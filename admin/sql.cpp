@@ -1,8 +1,11 @@
 #include "admin/sql.h"
 
+#include "backend/audit.h"
 #include "backend/database.h"
 #include "backend/sql.h"
 #include "common/failure.h"
+
+#include <QDateTime>
 
 namespace zavek::admin {
 
@@ -19,6 +22,23 @@ QSqlQuery Sql::run(const QString& statement, const QVariantList& values) {
     if (!query.exec())
         throw SqlFailure(query.lastError());
     return query;
+}
+
+void writeImportAudit(Sql& sql, const Operator& who, ImportKind kind, int added, int changed) {
+    const bool catalogue = kind == ImportKind::Catalogue;
+    backend::writeAudit(
+        backend::Sql(sql.database()), QDateTime::currentDateTimeUtc(),
+        {catalogue ? backend::AuditAction::CatalogueImported
+                   : backend::AuditAction::OfficersImported,
+         who.actor.isEmpty() ? QStringLiteral("zavek-admin") : who.actor,
+         {},
+         {},
+         {},
+         QStringLiteral("%1 from %2: %3 added, %4 updated")
+             .arg(catalogue ? QStringLiteral("catalogue") : QStringLiteral("officers"),
+                  who.source.isEmpty() ? QStringLiteral("a file") : who.source)
+             .arg(added)
+             .arg(changed)});
 }
 
 QString inTransaction(QSqlDatabase db, const std::function<bool(Sql&)>& body) {

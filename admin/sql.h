@@ -31,6 +31,17 @@ private:
     QSqlDatabase db_;
 };
 
+// Who runs a command and on what, for the audit log.
+struct Operator {
+    QString actor;  // e.g. "zavek-admin:alice"
+    QString source; // e.g. the imported file's name
+};
+
+enum class ImportKind { Catalogue, Officers };
+
+// One summary row per import, written by the import's own transaction.
+void writeImportAudit(Sql& sql, const Operator& who, ImportKind kind, int added, int changed);
+
 // Runs body in the back end's transaction (serialisable on PostgreSQL, retried a few times on a
 // conflict with another writer). A body that returns false is rolled back without a failure.
 // Returns the database's complaint, empty when none.

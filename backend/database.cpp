@@ -9,6 +9,10 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <chrono>
+#include <random>
+#include <thread>
+
 namespace zavek::backend {
 
 namespace {
@@ -39,9 +43,28 @@ QSqlDatabase openPostgres(const QString& location, const QString& connectionName
     db.setUserName(url.userName());
     db.setPassword(url.password());
     db.setDatabaseName(dbName);
-    db.setConnectOptions(QStringLiteral("connect_timeout=10"));
-    if (db.open())
+    // Backslashes in literals stay plain characters whatever the server's default. It must be
+    // set as the session starts: the driver reads the setting once, when it connects, and
+    // escapes every bound value to match, so a later SET would make it double backslashes.
+    db.setConnectOptions(
+        QStringLiteral("connect_timeout=10;options=--standard_conforming_strings=on"));
+    if (db.open()) {
+        QString setting;
+        attempt([&] {
+            setting =
+                scalar(db, QStringLiteral("SELECT current_setting('standard_conforming_strings')"))
+                    .toString();
+        });
+        if (setting != QLatin1String("on")) {
+            db.close();
+            refuse(
+                QStringLiteral("The PostgreSQL server at %1:%2 keeps standard_conforming_strings "
+                               "off; use PostgreSQL 9.1 or newer, or allow the setting.")
+                    .arg(url.host())
+                    .arg(url.port(5432)));
+        }
         return db;
+    }
     const QString error = db.lastError().text();
     const QString where = QStringLiteral("%1:%2").arg(url.host()).arg(url.port(5432));
     if (error.contains(QLatin1String("password"), Qt::CaseInsensitive) ||
@@ -89,10 +112,6 @@ QSqlDatabase openSqlite(const QString& location, const QString& connectionName) 
     return db;
 }
 
-bool isRetryable(const QString& sqlState) {
-    return sqlState == QLatin1String("40001") || sqlState == QLatin1String("40P01");
-}
-
 } // namespace
 
 QString defaultDatabaseLocation() {
@@ -123,23 +142,35 @@ bool isPostgres(const QSqlDatabase& db) {
 }
 
 int runInTransaction(QSqlDatabase& db, const std::function<void()>& fn) {
-    const bool postgres = isPostgres(db);
-    constexpr int kMaxRetries = 5;
+    return runInTransaction(Sql(db), fn, Isolation::Serializable);
+}
+
+int runInTransaction(const Sql& sql, const std::function<void()>& fn, Isolation isolation) {
+    const bool postgres = isPostgres(sql.db());
+    QString begin = QStringLiteral("BEGIN IMMEDIATE");
+    if (postgres)
+        begin = isolation == Isolation::Serializable
+                    ? QStringLiteral("BEGIN ISOLATION LEVEL SERIALIZABLE")
+                    : QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED");
+    thread_local std::minstd_rand jitter(std::random_device{}());
     for (int retries = 0;; ++retries) {
-        execute(db, postgres ? QStringLiteral("BEGIN ISOLATION LEVEL SERIALIZABLE")
-                             : QStringLiteral("BEGIN IMMEDIATE"));
         try {
+            sql.execute(begin);
             fn();
-            execute(db, QStringLiteral("COMMIT"));
+            sql.execute(QStringLiteral("COMMIT"));
             return retries;
         } catch (const SqlFailure& failure) {
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            if (!postgres || retries >= kMaxRetries || !isRetryable(failure.sqlState()))
+            QSqlQuery(sql.db()).exec(QStringLiteral("ROLLBACK"));
+            if (!postgres || retries >= kMaxRetries || !failure.isConflict())
                 throw;
         } catch (...) {
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            QSqlQuery(sql.db()).exec(QStringLiteral("ROLLBACK"));
             throw;
         }
+        // Transactions that collided would collide again if they started again together.
+        const int ceilingMs = 2 << retries;
+        std::this_thread::sleep_for(std::chrono::microseconds(
+            std::uniform_int_distribution<int>(250, ceilingMs * 1000)(jitter)));
     }
 }
 

@@ -1,16 +1,17 @@
 #include "backend/request_processor.h"
 
+#include "backend/audit.h"
 #include "backend/database.h"
+#include "backend/session_check.h"
 #include "backend/sql.h"
 #include "common/codec.h"
 #include "common/failure.h"
 
-#include <QCborMap>
-#include <QCborValue>
 #include <QDateTime>
+#include <QRegularExpression>
 
+#include <functional>
 #include <optional>
-#include <set>
 
 namespace zavek::backend {
 
@@ -18,11 +19,6 @@ namespace {
 
 constexpr std::int32_t kRetrieval = 2;
 constexpr std::int32_t kSave = 3;
-
-struct AdminSession {
-    QString adminId;
-    QString region;
-};
 
 // A refusal that still concerns a known officer of the region: the reply carries the table.
 struct Refusal {
@@ -40,29 +36,26 @@ QString notFound(const QString& id) {
         .arg(id);
 }
 
-AdminSession checkSession(const QSqlDatabase& db, const QString& token) {
-    QSqlQuery q = prepare(
-        db,
-        QStringLiteral("SELECT ADMIN_ID, REGION, EXPIRES_AT FROM ADMIN_SESSION WHERE TOKEN = ?"));
-    run(q, {token.trimmed()});
-    if (!q.next() || q.value(2).toString() <= storedTime(QDateTime::currentDateTimeUtc()))
-        refuse(QStringLiteral("Your session has expired. Sign in again to continue."));
-    return {q.value(0).toString(), q.value(1).toString()};
+// The identifier is the client's and lands in the audit log, so it is held to the shape the
+// common library gives it.
+void checkMessageId(const QString& id) {
+    static const QRegularExpression shape(QStringLiteral("^[A-Za-z0-9._:{}-]{1,64}$"));
+    if (!shape.match(id).hasMatch())
+        refuse(QStringLiteral("The request's message identifier is missing or malformed, so "
+                              "nothing was done. Update ZAVEK and try again."));
 }
 
-bool officerInRegion(const QSqlDatabase& db, const QString& id, const QString& region) {
-    const QVariant r =
-        scalar(db, QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"), {id});
-    return r.isValid() && r.toString() == region;
+QString conflictText() {
+    return QStringLiteral("Another administrator was saving this officer at the same moment, so "
+                          "nothing was saved; save again.");
 }
 
-TableData memberships(const QSqlDatabase& db, const QString& id) {
+TableData memberships(const Sql& sql, const QString& id) {
     TableData table;
     table.fields = QStringList{QStringLiteral("INSP_ID"), QStringLiteral("GRP_CD")};
-    QSqlQuery q = prepare(
-        db, QStringLiteral(
-                "SELECT INSP_ID, GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ? ORDER BY GRP_CD"));
-    run(q, {id});
+    QSqlQuery q = sql.prepare(QStringLiteral(
+        "SELECT INSP_ID, GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ? ORDER BY GRP_CD"));
+    sql.run(q, {id});
     while (q.next())
         table.rows.push_back({q.value(0).toString(), q.value(1).toString()});
     return table;
@@ -140,8 +133,16 @@ SavePlan readSave(const MessageData& request) {
 
 class Processor {
 public:
-    Processor(QSqlDatabase& db, const MessageData& request, MessageData& reply)
-        : db_(db), request_(request), reply_(reply) {}
+    Processor(const Sql& sql, const IClock& clock, const MessageData& request, MessageData& reply)
+        : sql_(sql), clock_(clock), request_(request), reply_(reply) {}
+
+    void start() {
+        checkMessageId(request_.messageId);
+        const auto session = SessionCheck(sql_, clock_).check(request_.sessionId);
+        if (!session)
+            refuse(SessionCheck::expiredText());
+        session_ = *session;
+    }
 
     void retrieve() {
         const Criteria* key = nullptr;
@@ -153,106 +154,132 @@ public:
             refuse(QStringLiteral("The retrieval request does not name an officer. Select an "
                                   "officer and search again."));
         const QString id = key->value.trimmed();
-        if (!officerInRegion(db_, id, session_.region))
+        if (sql_.scalar(QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"), {id})
+                .toString() != session_.region)
             refuse(notFound(id));
         attachTable(id);
     }
 
     void save() {
         const SavePlan plan = readSave(request_);
-        runInTransaction(db_, [&] {
-            if (!officerInRegion(db_, plan.officer, session_.region))
-                refuse(notFound(plan.officer));
-            knownOfficer_ = plan.officer;
-            for (const Change& change : plan.changes)
-                if (!scalar(
-                         db_,
-                         QStringLiteral("SELECT 1 FROM VRD_GROUP WHERE REGION = ? AND GRP_CD = ?"),
-                         {session_.region, change.code})
-                         .isValid())
-                    refuse(QStringLiteral("Group %1 does not exist in region %2, so nothing was "
-                                          "saved. Search the officer again and save again.")
-                               .arg(change.code, session_.region),
+        requestedOfficer_ = plan.officer;
+        TableData stored;
+        runInTransaction(
+            sql_,
+            [&] {
+                lockOfficer(plan.officer);
+                knownOfficer_ = plan.officer;
+                for (const Change& change : plan.changes)
+                    if (!sql_.scalar(QStringLiteral(
+                                         "SELECT 1 FROM VRD_GROUP WHERE REGION = ? AND GRP_CD = ?"),
+                                     {session_.region, change.code})
+                             .isValid())
+                        refuse(QStringLiteral("Group %1 does not exist in region %2, so nothing "
+                                              "was saved. Search the officer again and save again.")
+                                   .arg(change.code, session_.region),
+                               plan.officer);
+                const QDateTime now = clock_.now();
+                for (const Change& change : plan.changes)
+                    apply(plan.officer, change, now);
+                if (plan.reset)
+                    resetPassword(plan.officer, now);
+                const int agencies = agencyCount(plan.officer);
+                if (agencies != 1)
+                    refuse(QStringLiteral("An officer must belong to exactly one agency; this "
+                                          "change would leave %1 with %2. Tick exactly one agency "
+                                          "and save again.")
+                               .arg(plan.officer, agencies == 0 ? QStringLiteral("none")
+                                                                : QString::number(agencies)),
                            plan.officer);
-            for (const Change& change : plan.changes)
-                apply(plan.officer, change);
-            if (plan.reset)
-                resetPassword(plan.officer);
-            const int agencies = agencyCount(plan.officer);
-            if (agencies != 1)
-                refuse(QStringLiteral("An officer must belong to exactly one agency; this change "
-                                      "would leave %1 with %2. Tick exactly one agency and save "
-                                      "again.")
-                           .arg(plan.officer,
-                                agencies == 0 ? QStringLiteral("none") : QString::number(agencies)),
-                       plan.officer);
-        });
-        attachTable(plan.officer);
+                // Read inside the transaction: what the reply shows is what COMMIT stores, and
+                // nothing can fail between a committed save and its reply.
+                stored = memberships(sql_, plan.officer);
+            },
+            Isolation::RowLocked);
+        reply_.tables.clear();
+        reply_.tables.push_back({QStringLiteral("OFFICERGROUP"), std::move(stored)});
     }
 
-    void start() { session_ = checkSession(db_, request_.sessionId); }
-    // The officer of the region the request concerns, once it is known.
-    const QString& knownOfficer() const { return knownOfficer_; }
+    // The officer of the region the request concerns, once it is known; after a failure of
+    // the database, also the one the save named if it is of the administrator's region.
+    QString knownOfficer() const {
+        if (!knownOfficer_.isEmpty() || requestedOfficer_.isEmpty() || session_.region.isEmpty())
+            return knownOfficer_;
+        const QString region =
+            sql_.scalar(QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"),
+                        {requestedOfficer_})
+                .toString();
+        return region == session_.region ? requestedOfficer_ : QString();
+    }
 
     void attachTable(const QString& officer) {
         reply_.tables.clear();
-        reply_.tables.push_back({QStringLiteral("OFFICERGROUP"), memberships(db_, officer)});
+        reply_.tables.push_back({QStringLiteral("OFFICERGROUP"), memberships(sql_, officer)});
     }
 
 private:
-    void apply(const QString& officer, const Change& change) {
+    // Every save of one officer takes this lock first, so two of them wait for each other
+    // instead of colliding; saves of different officers go on side by side.
+    void lockOfficer(const QString& officer) {
+        const QString statement =
+            isPostgres(sql_.db())
+                ? QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ? FOR UPDATE")
+                : QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?");
+        if (sql_.scalar(statement, {officer}).toString() != session_.region)
+            refuse(notFound(officer));
+    }
+
+    void apply(const QString& officer, const Change& change, const QDateTime& now) {
         if (change.add) {
-            if (scalar(
-                    db_,
-                    QStringLiteral("SELECT 1 FROM OFFICER_GROUP WHERE INSP_ID = ? AND GRP_CD = ?"),
-                    {officer, change.code})
+            if (sql_.scalar(QStringLiteral(
+                                "SELECT 1 FROM OFFICER_GROUP WHERE INSP_ID = ? AND GRP_CD = ?"),
+                            {officer, change.code})
                     .isValid())
                 return;
-            QSqlQuery insert = prepare(
-                db_, QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"));
-            run(insert, {officer, change.code});
+            QSqlQuery insert = sql_.prepare(
+                QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"));
+            sql_.run(insert, {officer, change.code});
         } else {
-            QSqlQuery remove = prepare(
-                db_, QStringLiteral("DELETE FROM OFFICER_GROUP WHERE INSP_ID = ? AND GRP_CD = ?"));
-            run(remove, {officer, change.code});
+            QSqlQuery remove = sql_.prepare(
+                QStringLiteral("DELETE FROM OFFICER_GROUP WHERE INSP_ID = ? AND GRP_CD = ?"));
+            sql_.run(remove, {officer, change.code});
             if (remove.numRowsAffected() <= 0)
                 return;
         }
-        audit(officer, change.code, change.add ? QStringLiteral("ADD") : QStringLiteral("DEL"));
+        writeAudit(sql_, now,
+                   {change.add ? AuditAction::Add : AuditAction::Delete,
+                    session_.adminId,
+                    officer,
+                    change.code,
+                    request_.messageId,
+                    {}});
     }
 
-    void resetPassword(const QString& officer) {
-        QSqlQuery update = prepare(
-            db_, QStringLiteral(
-                     "UPDATE OFFICER SET PWD_HASH = NULL, MUST_CHANGE_PWD = 1 WHERE INSP_ID = ?"));
-        run(update, {officer});
-        audit(officer, QVariant(), QStringLiteral("RESET"));
-    }
-
-    void audit(const QString& officer, const QVariant& code, const QString& action) {
-        QSqlQuery insert =
-            prepare(db_, QStringLiteral("INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, INSP_ID, "
-                                        "GRP_CD, ACTION, MESSAGE_ID) VALUES (?, ?, ?, ?, ?, ?)"));
-        run(insert, {storedTime(QDateTime::currentDateTimeUtc()), session_.adminId, officer,
-                     code.isValid() ? code : QVariant(QMetaType::fromType<QString>()), action,
-                     request_.messageId});
+    void resetPassword(const QString& officer, const QDateTime& now) {
+        QSqlQuery update = sql_.prepare(QStringLiteral(
+            "UPDATE OFFICER SET PWD_HASH = NULL, MUST_CHANGE_PWD = 1 WHERE INSP_ID = ?"));
+        sql_.run(update, {officer});
+        writeAudit(sql_, now,
+                   {AuditAction::Reset, session_.adminId, officer, {}, request_.messageId, {}});
     }
 
     int agencyCount(const QString& officer) {
-        return scalar(db_,
-                      QStringLiteral(
-                          "SELECT COUNT(*) FROM OFFICER_GROUP m JOIN OFFICER o ON o.INSP_ID = "
-                          "m.INSP_ID JOIN VRD_GROUP g ON g.REGION = o.REGION AND g.GRP_CD = "
-                          "m.GRP_CD WHERE m.INSP_ID = ? AND g.GRP_TYP_CD = 'A'"),
-                      {officer})
+        return sql_
+            .scalar(
+                QStringLiteral("SELECT COUNT(*) FROM OFFICER_GROUP m JOIN OFFICER o ON o.INSP_ID = "
+                               "m.INSP_ID JOIN VRD_GROUP g ON g.REGION = o.REGION AND g.GRP_CD = "
+                               "m.GRP_CD WHERE m.INSP_ID = ? AND g.GRP_TYP_CD = 'A'"),
+                {officer})
             .toInt();
     }
 
-    QSqlDatabase& db_;
+    const Sql& sql_;
+    const IClock& clock_;
     const MessageData& request_;
     MessageData& reply_;
     AdminSession session_;
     QString knownOfficer_;
+    QString requestedOfficer_;
 };
 
 MessageData replyFor(const MessageData& request) {
@@ -267,11 +294,22 @@ MessageData replyFor(const MessageData& request) {
 
 } // namespace
 
-RequestProcessor::RequestProcessor(QSqlDatabase db) : db_(std::move(db)) {}
+RequestProcessor::RequestProcessor(QSqlDatabase db, const IClock& clock)
+    : db_(std::move(db)), clock_(clock) {}
 
 MessageData RequestProcessor::process(const MessageData& request) {
     MessageData reply = replyFor(request);
-    Processor processor(db_, request, reply);
+    const Sql sql(db_, faults_);
+    Processor processor(sql, clock_, request, reply);
+    // An error reply about a known officer of the region shows what the store holds now.
+    auto showStored = [&](const std::function<QString()>& officer) {
+        reply.tables.clear();
+        if (attempt([&] {
+                if (const QString id = officer(); !id.isEmpty())
+                    processor.attachTable(id);
+            }))
+            reply.tables.clear();
+    };
     try {
         if (!db_.isOpen())
             refuse(QStringLiteral("The database is not open. Restart ZAVEK and try again."));
@@ -286,20 +324,24 @@ MessageData RequestProcessor::process(const MessageData& request) {
                        .arg(request.messageType));
     } catch (const Refusal& refusal) {
         reply.errorText = refusal.text;
-        reply.tables.clear();
-        if (!refusal.officer.isEmpty()) {
-            if (auto f = attempt([&] { processor.attachTable(refusal.officer); }))
-                reply.tables.clear();
-        }
+        showStored([&] { return refusal.officer; });
+    } catch (const SqlFailure& failure) {
+        if (failure.isConflict())
+            reply.errorText = conflictText();
+        else
+            reply.errorText =
+                QStringLiteral("The database could not complete the request (%1), so nothing was "
+                               "saved. Try again, and if it keeps failing tell your system "
+                               "administrator.")
+                    .arg(failure.reason().isEmpty() ? QStringLiteral("no reason given")
+                                                    : failure.reason().simplified());
+        showStored([&] { return processor.knownOfficer(); });
     } catch (const Failure& failure) {
         reply.errorText = QStringLiteral("The request could not be completed (%1). Nothing was "
                                          "saved; try again, and if it keeps failing tell your "
                                          "system administrator.")
                               .arg(failure.description());
-        reply.tables.clear();
-        if (!processor.knownOfficer().isEmpty() &&
-            attempt([&] { processor.attachTable(processor.knownOfficer()); }))
-            reply.tables.clear();
+        showStored([&] { return processor.knownOfficer(); });
     } catch (const std::exception& e) {
         reply.errorText = QStringLiteral("The request could not be completed (%1). Nothing was "
                                          "saved; try again.")
@@ -311,25 +353,18 @@ MessageData RequestProcessor::process(const MessageData& request) {
 
 QByteArray RequestProcessor::process(const QByteArray& request) {
     MessageData decoded;
+    MessageData readSoFar;
     try {
-        decoded = decodeMessage(request);
+        decoded = decodeMessage(request, &readSoFar);
     } catch (const Failure& failure) {
         // Answer when the sender can still be told apart; otherwise there is no one to answer.
-        const QCborValue root = QCborValue::fromCbor(request);
-        if (!root.isMap())
-            return {};
-        const QCborMap map = root.toMap();
-        const QCborValue replyTo = map.value(QLatin1String("replyTo"));
-        const QCborValue messageId = map.value(QLatin1String("messageId"));
-        if (!replyTo.isString() || !messageId.isString())
+        if (readSoFar.replyTo.isEmpty() || readSoFar.messageId.isEmpty())
             return {};
         MessageData reply;
-        reply.replyTo = replyTo.toString();
-        reply.messageId = messageId.toString();
-        reply.messageType =
-            static_cast<std::int32_t>(map.value(QLatin1String("messageType")).toInteger(0));
-        if (map.value(QLatin1String("sessionId")).isString())
-            reply.sessionId = map.value(QLatin1String("sessionId")).toString();
+        reply.replyTo = readSoFar.replyTo;
+        reply.messageId = readSoFar.messageId;
+        reply.messageType = readSoFar.messageType;
+        reply.sessionId = readSoFar.sessionId;
         reply.errorText = QStringLiteral("The request could not be read (%1). Nothing was done; "
                                          "try again.")
                               .arg(failure.description());

@@ -1,4 +1,6 @@
 #pragma once
+#include "backend/clock.h"
+#include "backend/sql.h"
 #include "common/message.h"
 
 #include <QByteArray>
@@ -9,7 +11,9 @@ namespace zavek::backend {
 // Answers retrieval (type 2) and save (type 3) requests against the database.
 class RequestProcessor {
 public:
-    explicit RequestProcessor(QSqlDatabase db);
+    explicit RequestProcessor(QSqlDatabase db, const IClock& clock = systemClock());
+    // For tests: consulted before every statement of every request from now on.
+    void setStatementFaults(IStatementFaults* faults) { faults_ = faults; }
     // Never throws; failures become error replies.
     MessageData process(const MessageData& request);
     // A malformed request gets an error reply if it can be addressed, else an empty array.
@@ -17,6 +21,8 @@ public:
 
 private:
     QSqlDatabase db_;
+    const IClock& clock_;
+    IStatementFaults* faults_ = nullptr;
 };
 
 } // namespace zavek::backend

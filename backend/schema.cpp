@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace zavek::backend {
 
 namespace {
@@ -39,11 +41,54 @@ QStringList migrationOne(bool postgres) {
     };
 }
 
+// Failed sign-ins, lockouts and the operators' changes join the audit log, which therefore
+// takes rows about no officer and a free-text detail. Session tokens are kept only as hashes:
+// the sessions stored in plain text end here, and their administrators sign in again.
+QStringList migrationTwo(bool postgres) {
+    const QString actions = QStringLiteral(
+        "'ADD', 'DEL', 'RESET', 'SIGN_IN_FAILED', 'LOCKED_OUT', 'LOCKOUT_LIFTED', "
+        "'PASSWORD_REHASHED', 'ADMIN_ADDED', 'CATALOGUE_IMPORTED', 'OFFICERS_IMPORTED'");
+    QStringList statements;
+    if (postgres) {
+        statements << QStringLiteral("ALTER TABLE AUDIT_LOG ALTER COLUMN INSP_ID DROP NOT NULL, "
+                                     "DROP CONSTRAINT audit_log_action_check, ADD CONSTRAINT "
+                                     "audit_log_action_check CHECK (ACTION IN (%1)), ADD COLUMN "
+                                     "DETAIL TEXT")
+                          .arg(actions);
+    } else {
+        // SQLite changes a check only by copying the table.
+        statements << QStringLiteral(
+                          "CREATE TABLE AUDIT_LOG_V2 (AUDIT_ID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                          "AUDIT_TIME TEXT NOT NULL, ADMIN_ID TEXT NOT NULL, INSP_ID TEXT, GRP_CD "
+                          "TEXT, ACTION TEXT NOT NULL CHECK (ACTION IN (%1)), MESSAGE_ID TEXT, "
+                          "DETAIL TEXT)")
+                          .arg(actions)
+                   << QStringLiteral(
+                          "INSERT INTO AUDIT_LOG_V2 (AUDIT_ID, AUDIT_TIME, ADMIN_ID, INSP_ID, "
+                          "GRP_CD, ACTION, MESSAGE_ID) SELECT AUDIT_ID, AUDIT_TIME, ADMIN_ID, "
+                          "INSP_ID, GRP_CD, ACTION, MESSAGE_ID FROM AUDIT_LOG")
+                   << QStringLiteral("DROP TABLE AUDIT_LOG")
+                   << QStringLiteral("ALTER TABLE AUDIT_LOG_V2 RENAME TO AUDIT_LOG")
+                   << QStringLiteral("CREATE INDEX IX_AUDIT_LOG_INSP_ID ON AUDIT_LOG (INSP_ID)");
+    }
+    statements << QStringLiteral("DROP TABLE ADMIN_SESSION")
+               << QStringLiteral("CREATE TABLE ADMIN_SESSION (TOKEN_HASH TEXT PRIMARY KEY, "
+                                 "ADMIN_ID TEXT NOT NULL REFERENCES ADMINISTRATOR (ADMIN_ID), "
+                                 "REGION TEXT NOT NULL, CREATED_AT TEXT NOT NULL, LAST_SEEN_AT "
+                                 "TEXT NOT NULL, EXPIRES_AT TEXT NOT NULL)")
+               << QStringLiteral("CREATE TABLE SIGN_IN_FAILURE (ADMIN_ID TEXT PRIMARY KEY, "
+                                 "FAILURES INTEGER NOT NULL, LAST_FAILURE_AT TEXT NOT NULL, "
+                                 "LOCKED_UNTIL TEXT)");
+    return statements;
+}
+
 // Migration n brings the database from version n-1 to n.
 QStringList migration(int version, bool postgres) {
     switch (version) {
     case 1:
         return migrationOne(postgres);
+    case 2:
+        return migrationTwo(postgres);
     default:
         return {};
     }
@@ -72,11 +117,11 @@ int schemaVersion(const QSqlDatabase& db) {
     return v.isNull() ? 0 : v.toInt();
 }
 
-int migrate(QSqlDatabase& db) {
+int migrate(QSqlDatabase& db, int upTo) {
     refuseNewer(schemaVersion(db));
     const bool postgres = isPostgres(db);
     int applied = 0;
-    for (int target = 1; target <= kSchemaVersion; ++target) {
+    for (int target = 1; target <= std::min(upTo, kSchemaVersion); ++target) {
         runInTransaction(db, [&] {
             // Read again inside the lock: another program may have migrated meanwhile.
             const int current = schemaVersion(db);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the product and the tests need; only what is missing,
-# so a second run is quick and needs no network.
+# so a second run is quick and needs no network. scripts/setup.sh fuzz adds clang.
 set -euo pipefail
 
 packages=(
@@ -10,6 +10,10 @@ packages=(
     fonts-liberation xvfb xauth
     postgresql
 )
+# The fuzz targets need clang and its libFuzzer runtime (scripts/setup.sh fuzz).
+if [ "${1:-}" = "fuzz" ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

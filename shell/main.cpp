@@ -56,7 +56,6 @@ int main(int argc, char** argv) {
     backend::Authenticator authenticator(QSqlDatabase::database(connection));
     backend::Session session;
     if (!options.screenshot.isEmpty()) {
-        authenticator.setFailureDelayMs(0);
         if (const auto failure = attempt([&] {
                 session = authenticator.signIn(QString::fromLatin1(backend::kDemoAdminId),
                                                QString::fromLatin1(backend::kDemoAdminPassword));
@@ -109,6 +108,8 @@ int main(int argc, char** argv) {
         }
     }
     MessageBus::Instance().setTransport(nullptr);
+    // A session the shell no longer needs must not stay usable by whoever finds its token.
+    attempt([&] { authenticator.signOut(session.token); });
     backend::closeDatabase(connection);
     return status;
 }

@@ -31,8 +31,9 @@ QString formatFigures(const std::vector<Figures>& runs) {
         {QStringLiteral("sessions"), number(&Figures::sessions)},
         {QStringLiteral("saves attempted"), number(&Figures::attempted)},
         {QStringLiteral("saves applied"), number(&Figures::saved)},
-        {QStringLiteral("refused (agency rule)"), number(&Figures::refused)},
-        {QStringLiteral("given up (conflicts)"), number(&Figures::conflicts)},
+        {QStringLiteral("refused: concurrent save"), number(&Figures::conflicts)},
+        {QStringLiteral("refused: agency rule"), number(&Figures::refused)},
+        {QStringLiteral("lost updates"), number(&Figures::lostUpdates)},
         {QStringLiteral("other errors"), number(&Figures::otherFailures)},
         {QStringLiteral("retries"),
          [](const Figures& r) {

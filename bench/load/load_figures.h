@@ -11,7 +11,8 @@ struct Figures {
     int attempted = 0;
     int saved = 0;
     int refused = 0;       // refused by the agency rule: a concurrent save changed the agency
-    int conflicts = 0;     // given up after the bounded retries
+    int conflicts = 0;     // refused because retries ran out: another save of the officer won
+    int lostUpdates = 0;   // officers whose stored memberships differ from the audit log
     int otherFailures = 0; // any other error reply
     int retries = 0;       // transactions run again after a conflict; -1 when not counted
     double seconds = 0;

@@ -124,7 +124,7 @@ Memberships readMemberships(QSqlDatabase db) {
 // What the stored rows must be: the pool as created, with every audited change applied in
 // the order the audit log holds them.
 QString verify(QSqlDatabase db, const Memberships& initial, const Catalogue& catalogue,
-               int officers) {
+               int officers, int& lostUpdates) {
     Memberships replay = initial;
     QSqlQuery audit = select(db, QStringLiteral("SELECT INSP_ID, GRP_CD, ACTION FROM AUDIT_LOG "
                                                 "WHERE INSP_ID LIKE 'LOAD%' ORDER BY AUDIT_ID"));
@@ -141,6 +141,14 @@ QString verify(QSqlDatabase db, const Memberships& initial, const Catalogue& cat
         it = it->second.empty() ? replay.erase(it) : std::next(it);
     const Memberships stored = readMemberships(db);
     QStringList problems;
+    lostUpdates = 0;
+    for (int i = 0; i < officers; ++i) {
+        const auto s = stored.find(officerId(i));
+        const auto r = replay.find(officerId(i));
+        const bool same = (s == stored.end()) == (r == replay.end()) &&
+                          (s == stored.end() || s->second == r->second);
+        lostUpdates += same ? 0 : 1;
+    }
     if (stored != replay)
         problems << QStringLiteral("the stored memberships differ from the replayed audit log");
     QSqlQuery duplicates =
@@ -267,7 +275,9 @@ void runSession(int index, const QString& location, const QString& session,
                 ++result.saved;
             } else if (reply.errorText.contains(QLatin1String("exactly one agency"))) {
                 ++result.refused;
-            } else if (reply.errorText.contains(QLatin1String("serializ"), Qt::CaseInsensitive) ||
+            } else if (reply.errorText.startsWith(
+                           QLatin1String("Another administrator was saving this officer")) ||
+                       reply.errorText.contains(QLatin1String("serializ"), Qt::CaseInsensitive) ||
                        reply.errorText.contains(QLatin1String("locked"), Qt::CaseInsensitive)) {
                 ++result.conflicts;
             } else {
@@ -350,7 +360,7 @@ Figures runLoad(const QString& label, const QString& location, const LoadOptions
     figures.retries = postgres ? static_cast<int>(serverRollbacks(db) - rollbacksBefore -
                                                   figures.refused - figures.conflicts)
                                : -1;
-    figures.verification = verify(db, initial, catalogue, options.officers);
+    figures.verification = verify(db, initial, catalogue, options.officers, figures.lostUpdates);
     if (!failures.isEmpty())
         figures.verification += QStringLiteral(" a session failed: ") + failures.front();
     return figures;

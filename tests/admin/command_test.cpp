@@ -4,6 +4,7 @@
 #include "backend/password.h"
 #include "backend/request_processor.h"
 #include "backend/schema.h"
+#include "common/failure.h"
 #include "tests/admin/fake_console.h"
 #include "tests/postgres/requests.h"
 #include "tests/postgres/test_database.h"
@@ -31,7 +32,10 @@ protected:
     QTemporaryDir files;
     FakeConsole console;
 
-    void SetUp() override { ZAVEK_REQUIRE_DATABASE(database); }
+    void SetUp() override {
+        ZAVEK_REQUIRE_DATABASE(database);
+        console.env.insert(QStringLiteral("USER"), QStringLiteral("ops"));
+    }
 
     int run(QStringList args) {
         console.output.clear();
@@ -85,6 +89,39 @@ TEST_P(AdminCommands, ACatalogueIsImportedAndAReimportUpdatesIt) {
     EXPECT_TRUE(console.output.contains(QStringLiteral("1 added, 1 updated")));
     EXPECT_EQ(count("SELECT COUNT(*) FROM VRD_GROUP WHERE GRP_DES = 'Group one renamed'"), 1);
     EXPECT_EQ(count("SELECT COUNT(*) FROM VRD_GROUP"), 5);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM AUDIT_LOG WHERE ACTION = 'CATALOGUE_IMPORTED' AND "
+                    "ADMIN_ID = 'zavek-admin:ops' AND DETAIL LIKE '%1 added, 1 updated'"),
+              1);
+}
+
+// What a spreadsheet or another program may have written: refused with the line, nothing kept.
+TEST_P(AdminCommands, AFileWithANulByteOrBrokenUtf8IsRefusedWithItsLine) {
+    ASSERT_EQ(run({"init"}), 0);
+    const std::pair<QByteArray, const char*> table[] = {
+        {QByteArray("REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,A,A\0B,x\n", 44),
+         "line 2: the file holds a NUL byte"},
+        {"REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,A,AG1,x\nNW,P,\xc3\x28,y\n",
+         "line 3: the file is not valid UTF-8 (byte 0xC3)"},
+        {"REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,P,\xed\xa0\x80,surrogate\n",
+         "line 2: the file is not valid UTF-8 (byte 0xED)"},
+        {"REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,P,\xc0\xaf,overlong\n",
+         "line 2: the file is not valid UTF-8 (byte 0xC0)"},
+        {"\xff\xfeR\0E\0", "line 1: the file is not valid UTF-8 (byte 0xFF)"},
+    };
+    for (const auto& [bytes, says] : table) {
+        const QString path = files.filePath(QStringLiteral("bad.csv"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        for (const char* command : {"import-catalogue", "import-officers"}) {
+            EXPECT_EQ(run({command, path}), 1) << says;
+            EXPECT_TRUE(console.errors.contains(path + QStringLiteral(": ") + says))
+                << says << ": " << console.errors.toStdString();
+        }
+    }
+    EXPECT_EQ(count("SELECT COUNT(*) FROM VRD_GROUP"), 0);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM AUDIT_LOG"), 0);
 }
 
 TEST_P(AdminCommands, ACatalogueWithAnyErrorImportsNothingAndListsEveryError) {
@@ -166,6 +203,36 @@ TEST_P(AdminCommands, AnAddedAdministratorCanSignInWithThePasswordTypedTwice) {
     EXPECT_EQ(q.value(2).toString(), QStringLiteral("Chief Admin"));
     backend::Authenticator authenticator(c.db());
     EXPECT_EQ(authenticator.signIn("chief", "s3cret-pass").region, QStringLiteral("NW"));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM AUDIT_LOG WHERE ACTION = 'ADMIN_ADDED' AND ADMIN_ID = "
+                    "'zavek-admin:ops' AND DETAIL LIKE 'added chief (Chief Admin) for region NW'"),
+              1);
+}
+
+TEST_P(AdminCommands, LockoutsAreListedAndLiftedWithAnAuditRow) {
+    ASSERT_EQ(run({"init"}), 0);
+    EXPECT_EQ(run({"lockouts"}), 0);
+    EXPECT_EQ(console.output, QStringLiteral("No administrator name has failed sign-ins.\n"));
+    {
+        Connection c(database.location());
+        backend::Authenticator authenticator(c.db());
+        for (int i = 0; i < 10; ++i)
+            attempt([&] { authenticator.signIn("chief", "wrong"); });
+    }
+    EXPECT_EQ(run({"lockouts"}), 0);
+    const QStringList lines = console.output.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << console.output.toStdString();
+    EXPECT_TRUE(lines[2].startsWith("chief")) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].contains(" 10 ")) << lines[2].toStdString();
+    EXPECT_FALSE(lines[2].contains("not locked")) << lines[2].toStdString();
+
+    EXPECT_EQ(run({"lockouts", "--lift", "chief"}), 0) << console.errors.toStdString();
+    EXPECT_EQ(run({"lockouts", "--lift", "chief"}), 1);
+    EXPECT_TRUE(console.errors.contains("chief has no failed sign-ins"));
+    EXPECT_EQ(run({"lockouts"}), 0);
+    EXPECT_TRUE(console.output.startsWith("No administrator name"));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM AUDIT_LOG WHERE ACTION = 'LOCKOUT_LIFTED' AND ADMIN_ID "
+                    "= 'zavek-admin:ops'"),
+              1);
 }
 
 TEST_P(AdminCommands, DifferingShortOrDuplicatePasswordsAddNobody) {
@@ -205,10 +272,13 @@ TEST_P(AdminCommands, AuditListsTheSavedChangesFilteredByOfficerAndDate) {
     }
     EXPECT_EQ(run({"audit"}), 0) << console.errors.toStdString();
     const QStringList lines = console.output.split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 5);
+    ASSERT_EQ(lines.size(), 8) << console.output.toStdString();
     EXPECT_TRUE(lines[0].startsWith("AUDIT_ID"));
     EXPECT_TRUE(lines[1].startsWith("--------"));
-    EXPECT_EQ(lines[0].indexOf("ADMIN_ID"), lines[2].indexOf("auditor")); // columns line up
+    EXPECT_TRUE(lines[2].contains("CATALOGUE_IMPORTED") && lines[3].contains("OFFICERS_IMPORTED") &&
+                lines[4].contains("ADMIN_ADDED"))
+        << console.output.toStdString();
+    EXPECT_EQ(lines[0].indexOf("ADMIN_ID"), lines[5].indexOf("auditor")); // columns line up
 
     EXPECT_EQ(run({"audit", "--officer", "I2", "--csv"}), 0);
     const auto csv = admin::parseCsv(console.output);
@@ -220,7 +290,7 @@ TEST_P(AdminCommands, AuditListsTheSavedChangesFilteredByOfficerAndDate) {
     EXPECT_EQ(run({"audit", "--since", "2999-01-01", "--csv"}), 0);
     EXPECT_EQ(admin::parseCsv(console.output).records.size(), 1u);
     EXPECT_EQ(run({"audit", "--since", "2000-01-01", "--csv"}), 0);
-    EXPECT_EQ(admin::parseCsv(console.output).records.size(), 4u);
+    EXPECT_EQ(admin::parseCsv(console.output).records.size(), 7u);
 }
 
 TEST_P(AdminCommands, CommandsOnAnUninitialisedOrNewerDatabaseSayWhatToDo) {

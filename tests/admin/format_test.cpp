@@ -21,6 +21,27 @@ TEST(AuditCsv, FieldsAreQuotedAndLinesEndInCrLf) {
     EXPECT_EQ(auditAsCsv(r), QStringLiteral("A,B\r\n1,\"x,y\"\r\n"));
 }
 
+// A spreadsheet would run these as formulas; written out, each reads as the text it is.
+TEST(AuditCsv, CellsAFormulaCouldStartWithAreWrittenAsText) {
+    const std::pair<const char*, const char*> table[] = {
+        {"=1+2", "'=1+2"},
+        {"+41", "'+41"},
+        {"-3+cmd|' /C calc'!A0", "'-3+cmd|' /C calc'!A0"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"},
+        {"\r=1", "\"'\r=1\""},
+        {"a=1", "a=1"},
+        {"", ""},
+        {"O'Brien", "O'Brien"},
+    };
+    for (const auto& [cell, written] : table) {
+        const AuditReport r{{"A"}, {{QString::fromUtf8(cell)}}};
+        EXPECT_EQ(auditAsCsv(r),
+                  QStringLiteral("A\r\n") + QString::fromUtf8(written) + QStringLiteral("\r\n"))
+            << cell;
+    }
+}
+
 TEST(SinceDate, ADateMeansItsMidnightAndATimeIsKept) {
     EXPECT_EQ(parseSince("2026-12-01"), QDate(2026, 12, 1).startOfDay());
     EXPECT_EQ(parseSince("2026-12-01T08:30"), QDateTime(QDate(2026, 12, 1), QTime(8, 30)));

@@ -1,7 +1,9 @@
 #include "tests/backend/backend_fixture.h"
 
 #include "backend/database.h"
+#include "backend/password.h"
 #include "backend/schema.h"
+#include "backend/sql.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -32,11 +34,17 @@ void BackendFixture::SetUp() {
              "INSERT INTO OFFICER_GROUP VALUES ('SE00200', 'HPS')",
          })
         exec(QString::fromLatin1(sql));
-    addAdministrator(db_, QStringLiteral("admin"), QStringLiteral("Demo Administrator"),
-                     QStringLiteral("NW"), QStringLiteral("secret"));
-    Authenticator auth(db_);
-    auth.setFailureDelayMs(0);
-    session_ = auth.signIn(QStringLiteral("admin"), QStringLiteral("secret"));
+    // Hashing costs a good part of a second, so the fixture does it once per run; the session
+    // is opened by the Authenticator's own tests.
+    static const QString hash = hashPassword(QStringLiteral("secret"));
+    exec(QStringLiteral("INSERT INTO ADMINISTRATOR VALUES ('admin', 'Demo Administrator', 'NW', "
+                        "'%1')")
+             .arg(hash));
+    session_ = {newSessionToken(), QStringLiteral("admin"), QStringLiteral("Demo Administrator"),
+                QStringLiteral("NW")};
+    const QString now = storedTime(clock_.now());
+    exec(QStringLiteral("INSERT INTO ADMIN_SESSION VALUES ('%1', 'admin', 'NW', '%2', '%2', '%3')")
+             .arg(tokenDigest(session_.token), now, storedTime(clock_.now().addSecs(8 * 3600))));
 }
 
 void BackendFixture::TearDown() {

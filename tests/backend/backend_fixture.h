@@ -2,6 +2,7 @@
 #include "backend/authenticator.h"
 #include "backend/request_processor.h"
 #include "common/message.h"
+#include "tests/support/fake_clock.h"
 
 #include <QSqlDatabase>
 #include <QTemporaryDir>
@@ -13,7 +14,7 @@ namespace zavek::backend::testing {
 // A migrated database with a small catalogue, two officers and a signed-in administrator of
 // region NW.
 class BackendFixture : public ::testing::Test {
-protected:
+public:
     void SetUp() override;
     void TearDown() override;
 
@@ -26,6 +27,9 @@ protected:
     static std::vector<QString> codes(const MessageData& reply);
     int auditRows(const QString& action);
 
+    MessageData send(const MessageData& m) { return RequestProcessor(db_, clock_).process(m); }
+
+    zavek::testing::FakeClock clock_;
     QTemporaryDir dir_;
     QString connection_;
     QSqlDatabase db_;

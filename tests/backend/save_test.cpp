@@ -2,126 +2,177 @@
 
 #include <QSqlQuery>
 
+#include <functional>
+
 namespace zavek::backend::testing {
 namespace {
 
 const QString kOfficer = QStringLiteral("NW00123");
-const QString kAdd = QStringLiteral("ADD");
-const QString kDel = QStringLiteral("DEL");
+using Codes = std::vector<QString>;
+using Changes = std::vector<std::pair<QString, QString>>;
 
-class SaveTest : public BackendFixture {
-protected:
-    MessageData send(const MessageData& m) { return RequestProcessor(db_).process(m); }
-    // Sends a request that must be refused and checks that nothing was stored.
-    MessageData refused(const MessageData& m) {
-        const QString before = dump();
-        const MessageData reply = send(m);
-        EXPECT_FALSE(reply.errorText.isEmpty());
-        EXPECT_EQ(dump(), before);
-        return reply;
-    }
+struct GoodSave {
+    const char* name;
+    Changes changes;
+    bool reset;
+    Codes stored;  // the officer's memberships afterwards, in the reply too
+    int auditRows; // rows of this save in the audit log
 };
 
-TEST_F(SaveTest, AddedAndRemovedGroupsAreStoredAndAudited) {
-    const MessageData reply =
-        send(save(kOfficer, {{QStringLiteral("CFU"), kAdd}, {QStringLiteral("CFR"), kDel}}));
+class SaveTest : public BackendFixture, public ::testing::WithParamInterface<GoodSave> {};
+
+TEST_P(SaveTest, IsStoredAuditedAndShownInTheReply) {
+    const GoodSave& c = GetParam();
+    const MessageData reply = send(save(kOfficer, c.changes, c.reset));
     EXPECT_TRUE(reply.errorText.isEmpty()) << reply.errorText.toStdString();
-    EXPECT_EQ(codes(reply), (std::vector<QString>{QStringLiteral("BIS"), QStringLiteral("CFU")}));
-    EXPECT_EQ(auditRows(kAdd), 1);
-    EXPECT_EQ(auditRows(kDel), 1);
-}
-
-TEST_F(SaveTest, SwitchingAgencyIsAccepted) {
-    const MessageData reply =
-        send(save(kOfficer, {{QStringLiteral("BIS"), kDel}, {QStringLiteral("CUS"), kAdd}}));
-    EXPECT_TRUE(reply.errorText.isEmpty()) << reply.errorText.toStdString();
-    EXPECT_EQ(codes(reply), (std::vector<QString>{QStringLiteral("CFR"), QStringLiteral("CUS")}));
-}
-
-TEST_F(SaveTest, SaveWithTwoAgenciesIsRefused) {
-    const MessageData reply = refused(save(kOfficer, {{QStringLiteral("CUS"), kAdd}}));
-    EXPECT_EQ(reply.errorText, QStringLiteral("An officer must belong to exactly one agency; this "
-                                              "change would leave NW00123 with 2. Tick exactly one "
-                                              "agency and save again."));
-    EXPECT_EQ(codes(reply), (std::vector<QString>{QStringLiteral("BIS"), QStringLiteral("CFR")}));
-}
-
-TEST_F(SaveTest, SaveWithoutAgencyIsRefused) {
-    const MessageData reply = refused(save(kOfficer, {{QStringLiteral("BIS"), kDel}}));
-    EXPECT_TRUE(reply.errorText.contains(QLatin1String("exactly one agency")));
-}
-
-TEST_F(SaveTest, DuplicateAddAndAbsentDeleteChangeNothing) {
-    const QString before = dump();
-    const MessageData reply =
-        send(save(kOfficer, {{QStringLiteral("CFR"), kAdd}, {QStringLiteral("WAP"), kDel}}));
-    EXPECT_TRUE(reply.errorText.isEmpty());
-    EXPECT_EQ(dump(), before);
-}
-
-TEST_F(SaveTest, PasswordResetIsStoredAndAudited) {
-    const MessageData reply = send(save(kOfficer, {}, true));
-    EXPECT_TRUE(reply.errorText.isEmpty()) << reply.errorText.toStdString();
+    EXPECT_EQ(codes(reply), c.stored);
+    EXPECT_EQ(codes(send(retrieval(kOfficer))), c.stored);
+    EXPECT_EQ(auditRows(QStringLiteral("ADD")) + auditRows(QStringLiteral("DEL")) +
+                  auditRows(QStringLiteral("RESET")),
+              c.auditRows);
     QSqlQuery q(db_);
     ASSERT_TRUE(q.exec(
         QStringLiteral("SELECT PWD_HASH, MUST_CHANGE_PWD FROM OFFICER WHERE INSP_ID = 'NW00123'")));
     ASSERT_TRUE(q.next());
-    EXPECT_TRUE(q.value(0).isNull());
-    EXPECT_EQ(q.value(1).toInt(), 1);
-    EXPECT_EQ(auditRows(QStringLiteral("RESET")), 1);
+    EXPECT_EQ(q.value(0).isNull(), c.reset);
+    EXPECT_EQ(q.value(1).toInt(), c.reset ? 1 : 0);
 }
 
-TEST_F(SaveTest, SaveNamingNoOfficerIsRefused) {
-    const MessageData reply = refused(save(kOfficer, {}));
-    EXPECT_TRUE(reply.errorText.contains(QLatin1String("nothing was saved")));
+const QString kAdd = QStringLiteral("ADD");
+const QString kDel = QStringLiteral("DEL");
+const QString kBis = QStringLiteral("BIS");
+const QString kCfr = QStringLiteral("CFR");
+const QString kCfu = QStringLiteral("CFU");
+const QString kCus = QStringLiteral("CUS");
+
+INSTANTIATE_TEST_SUITE_P(
+    Saves, SaveTest,
+    ::testing::Values(
+        GoodSave{"AddAndRemove", {{kCfu, kAdd}, {kCfr, kDel}}, false, {kBis, kCfu}, 2},
+        GoodSave{"SwitchAgency", {{kBis, kDel}, {kCus, kAdd}}, false, {kCfr, kCus}, 2},
+        GoodSave{"DuplicateAddAndAbsentDelete",
+                 {{kCfr, kAdd}, {QStringLiteral("WAP"), kDel}},
+                 false,
+                 {kBis, kCfr},
+                 0},
+        GoodSave{"PasswordResetOnly", {}, true, {kBis, kCfr}, 1},
+        GoodSave{"BlanksAroundCodesAndIdentifier",
+                 {{QStringLiteral(" CFU "), kAdd}},
+                 false,
+                 {kBis, kCfr, kCfu},
+                 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A request the back end must refuse: it says why, stores nothing, and shows the officer's
+// stored memberships only when the officer is one of the administrator's region.
+class BadRequestTest;
+struct BadRequest {
+    const char* name;
+    std::function<MessageData(BadRequestTest&)> make;
+    const char* says;
+    bool showsStored;
+};
+
+class BadRequestTest : public BackendFixture, public ::testing::WithParamInterface<BadRequest> {
+public:
+    MessageData saveOf(const Changes& changes) const { return save(kOfficer, changes); }
+    void execute(const QString& sql) { exec(sql); }
+    void advanceClock(qint64 seconds) { clock_.advance(seconds); }
+};
+
+TEST_P(BadRequestTest, IsRefusedAndChangesNothing) {
+    const BadRequest& c = GetParam();
+    const MessageData request = c.make(*this);
+    const QString before = dump();
+    const MessageData reply = send(request);
+    EXPECT_TRUE(reply.errorText.contains(QString::fromUtf8(c.says)))
+        << reply.errorText.toStdString();
+    EXPECT_EQ(dump(), before);
+    if (c.showsStored)
+        EXPECT_EQ(codes(reply), (Codes{kBis, kCfr}));
+    else
+        EXPECT_EQ(reply.table(QStringLiteral("OFFICERGROUP")), nullptr);
 }
 
-TEST_F(SaveTest, TwoOfficersInOneSaveAreRefused) {
-    MessageData m = save(kOfficer, {{QStringLiteral("CFU"), kAdd}});
-    m.tables[0].table.rows.push_back({QStringLiteral("WAP"), QStringLiteral("NW00999"), kAdd});
-    refused(m);
+MessageData withRow(MessageData m, const QString& code, const QString& officer,
+                    const QString& action) {
+    m.tables[0].table.rows.push_back({code, officer, action});
+    return m;
 }
 
-TEST_F(SaveTest, BlanksAroundTheIdentifierAreIgnored) {
-    MessageData m = save(kOfficer, {{QStringLiteral("CFU"), kAdd}});
-    m.tables[0].table.rows.push_back({QStringLiteral("WAP"), QStringLiteral(" NW00123 "), kAdd});
-    EXPECT_TRUE(send(m).errorText.isEmpty());
-}
-
-TEST_F(SaveTest, UnknownActionIsRefused) {
-    refused(save(kOfficer, {{QStringLiteral("CFU"), QStringLiteral("add")}}));
-}
-
-TEST_F(SaveTest, CodeOfAnotherRegionIsRefusedWithCurrentTable) {
-    const MessageData reply = refused(save(kOfficer, {{QStringLiteral("ELA"), kAdd}}));
-    EXPECT_EQ(codes(reply).size(), 2u);
-}
-
-TEST_F(SaveTest, OfficerOfAnotherRegionIsRefusedWithoutTable) {
-    const MessageData reply =
-        refused(save(QStringLiteral("SE00200"), {{QStringLiteral("ELA"), kAdd}}));
-    EXPECT_EQ(reply.table(QStringLiteral("OFFICERGROUP")), nullptr);
-}
-
-TEST_F(SaveTest, MissingFieldIsRefused) {
-    MessageData m = save(kOfficer, {{QStringLiteral("CFU"), kAdd}});
-    m.tables[0].table.rows[0][2] = QVariant();
-    refused(m);
-}
-
-TEST_F(SaveTest, ExpiredSessionChangesNothing) {
-    exec(QStringLiteral("UPDATE ADMIN_SESSION SET EXPIRES_AT = '2000-01-01T00:00:00.000Z'"));
-    refused(save(kOfficer, {{QStringLiteral("CFU"), kAdd}}));
-}
-
-TEST_F(SaveTest, FailureMidSaveRollsBackEarlierRows) {
-    exec(
-        QStringLiteral("CREATE TRIGGER REFUSE_WAP BEFORE INSERT ON OFFICER_GROUP WHEN NEW.GRP_CD = "
-                       "'WAP' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
-    const MessageData reply =
-        refused(save(kOfficer, {{QStringLiteral("CFU"), kAdd}, {QStringLiteral("WAP"), kAdd}}));
-    EXPECT_EQ(codes(reply), (std::vector<QString>{QStringLiteral("BIS"), QStringLiteral("CFR")}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Refused, BadRequestTest,
+    ::testing::Values(
+        BadRequest{"TwoAgencies",
+                   [](auto& f) {
+                       return f.saveOf({{kCus, kAdd}});
+                   },
+                   "this change would leave NW00123 with 2. Tick exactly one agency", true},
+        BadRequest{"NoAgency",
+                   [](auto& f) {
+                       return f.saveOf({{kBis, kDel}});
+                   },
+                   "would leave NW00123 with none", true},
+        BadRequest{"NoChanges", [](auto& f) { return f.saveOf({}); }, "nothing was saved", false},
+        BadRequest{"TwoOfficers",
+                   [](auto& f) {
+                       return withRow(f.saveOf({{kCfu, kAdd}}), QStringLiteral("WAP"),
+                                      QStringLiteral("NW00999"), kAdd);
+                   },
+                   "more than one officer", false},
+        BadRequest{"UnknownAction",
+                   [](auto& f) {
+                       return f.saveOf({{kCfu, QStringLiteral("add")}});
+                   },
+                   "unknown action \"add\"", false},
+        BadRequest{"MissingField",
+                   [](auto& f) {
+                       MessageData m = f.saveOf({{kCfu, kAdd}});
+                       m.tables[0].table.rows[0][2] = QVariant();
+                       return m;
+                   },
+                   "has no ACTION", false},
+        BadRequest{"CodeOfAnotherRegion",
+                   [](auto& f) {
+                       return f.saveOf({{QStringLiteral("ELA"), kAdd}});
+                   },
+                   "Group ELA does not exist in region NW", true},
+        BadRequest{"OfficerOfAnotherRegion",
+                   [](auto& f) {
+                       return f.save(QStringLiteral("SE00200"), {{QStringLiteral("ELA"), kAdd}});
+                   },
+                   "SE00200 was not found in your region", false},
+        BadRequest{"UnknownMessageType",
+                   [](auto& f) {
+                       MessageData m = f.saveOf({{kCfu, kAdd}});
+                       m.messageType = 9;
+                       return m;
+                   },
+                   "requests of type 9", false},
+        BadRequest{"FormulaAsMessageId",
+                   [](auto& f) {
+                       MessageData m = f.saveOf({{kCfu, kAdd}});
+                       m.messageId = QStringLiteral("=HYPERLINK(\"x\")");
+                       return m;
+                   },
+                   "message identifier is missing or malformed", false},
+        BadRequest{"ForgedSession",
+                   [](auto& f) {
+                       MessageData m = f.saveOf({{kCfu, kAdd}});
+                       m.sessionId = QString(64, u'a');
+                       return m;
+                   },
+                   "Your session has expired", false},
+        BadRequest{"DatabaseRefusesARowMidway",
+                   [](auto& f) {
+                       f.execute(QStringLiteral(
+                           "CREATE TRIGGER REFUSE_WAP BEFORE INSERT ON OFFICER_GROUP WHEN "
+                           "NEW.GRP_CD = 'WAP' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+                       return f.saveOf({{kCfu, kAdd}, {QStringLiteral("WAP"), kAdd}});
+                   },
+                   "The database could not complete the request (refused), so nothing was saved",
+                   true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace zavek::backend::testing

@@ -44,7 +44,6 @@ ShellScenario::~ShellScenario() {
 
 bool ShellScenario::signIn(const QString& id, const QString& password, QString* message) {
     backend::Authenticator authenticator(QSqlDatabase::database(kConnection));
-    authenticator.setFailureDelayMs(0);
     shell::SignInDialog dialog(authenticator);
     dialog.show();
     QTest::keyClicks(dialog.identifier(), id);
