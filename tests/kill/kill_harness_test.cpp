@@ -135,7 +135,8 @@ TEST_P(KillHarness, EveryKillLeavesAWholeStoreThatMatchesTheAuditLog) {
         process.start(saver, {database.location(), QString::number(kOfficers)});
         ASSERT_TRUE(process.waitForStarted(10000)) << saver.toStdString();
         ASSERT_TRUE(process.waitForReadyRead(30000))
-            << "kill " << kill << ": the saver never saved";
+            << "kill " << kill << ": the saver never saved (exit " << process.exitCode()
+            << "): " << process.readAllStandardError().toStdString();
         QThread::msleep(std::uniform_int_distribution<unsigned>(0, 120)(random));
         process.kill();
         ASSERT_TRUE(process.waitForFinished(10000));

@@ -33,6 +33,14 @@ int main(int argc, char** argv) {
     while (catalogue.next())
         (catalogue.value(0).toString() == u"A" ? agencies : groups)
             << catalogue.value(1).toString();
+    if (agencies.isEmpty() || groups.isEmpty() || officers < 1) {
+        std::fprintf(stderr, "zavek_kill_saver: no catalogue for region NW in %s\n", argv[1]);
+        return 1;
+    }
+    if (agencies.isEmpty() || groups.isEmpty() || officers < 1) {
+        std::fprintf(stderr, "zavek_kill_saver: no catalogue for region NW in %s\n", argv[1]);
+        return 1;
+    }
     backend::RequestProcessor processor(db);
     std::mt19937 random(std::random_device{}());
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
@@ -47,7 +55,8 @@ int main(int argc, char** argv) {
         m.criteria.push_back({QStringLiteral("QUILLMOR"), QStringLiteral("key:INSP_ID"),
                               QStringLiteral("="), officer});
         std::set<QString> held;
-        if (const TableData* t = processor.process(m).table(QStringLiteral("OFFICERGROUP")))
+        const MessageData shown = processor.process(m);
+        if (const TableData* t = shown.table(QStringLiteral("OFFICERGROUP")))
             for (const auto& row : t->rows)
                 held.insert(row[1].toString());
         TableData changes;
