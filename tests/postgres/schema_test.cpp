@@ -35,24 +35,6 @@ TEST_F(PostgresMigration, AnEmptyDatabaseGetsEveryTableAndTheCurrentVersion) {
               backend::kSchemaVersion);
 }
 
-TEST_F(PostgresMigration, MigratingAgainKeepsTheDataAndTheVersion) {
-    ZAVEK_REQUIRE_DATABASE(database);
-    Connection c(database.location());
-    backend::migrate(c.db());
-    QSqlQuery insert(c.db());
-    ASSERT_TRUE(insert.prepare(QStringLiteral(
-        "INSERT INTO VRD_GROUP (REGION, GRP_TYP_CD, GRP_CD, GRP_DES) VALUES (?, ?, ?, ?)")));
-    for (const char* v : {"NW", "P", "G1", "Group one"})
-        insert.addBindValue(QString::fromLatin1(v));
-    ASSERT_TRUE(insert.exec());
-
-    EXPECT_EQ(backend::migrate(c.db()), 0); // nothing left to apply
-    EXPECT_EQ(backend::schemaVersion(c.db()), backend::kSchemaVersion);
-    EXPECT_EQ(count(c.db(), QStringLiteral("SELECT COUNT(*) FROM VRD_GROUP")), 1);
-    EXPECT_EQ(count(c.db(), QStringLiteral("SELECT COUNT(*) FROM SCHEMA_VERSION")),
-              backend::kSchemaVersion);
-}
-
 TEST_F(PostgresMigration, ADatabaseOfANewerVersionIsRefusedWithOneSentence) {
     ZAVEK_REQUIRE_DATABASE(database);
     Connection c(database.location());
