@@ -122,6 +122,15 @@ struct TokenCase {
 
 class SessionTest : public SignInTest, public ::testing::WithParamInterface<TokenCase> {};
 
+QString usedEveryTenMinutes(SignInTest& t, zavek::testing::FakeClock& clock, const Session& s,
+                            int times) {
+    for (int i = 0; i < times; ++i) {
+        clock.advance(10 * 60);
+        t.send(t.retrieval(QStringLiteral("NW00123")));
+    }
+    return s.token;
+}
+
 TEST_P(SessionTest, ARequestWorksExactlyWhileTheSessionIsLive) {
     const TokenCase& c = GetParam();
     const QString token = c.prepare(*this, clock_, session_);
@@ -154,20 +163,12 @@ INSTANTIATE_TEST_SUITE_P(
                   false},
         TokenCase{"InUseForSevenHoursFifty",
                   [](SignInTest& t, auto& clock, const Session& s) {
-                      for (int i = 0; i < 47; ++i) {
-                          clock.advance(10 * 60);
-                          t.send(t.retrieval(QStringLiteral("NW00123")));
-                      }
-                      return s.token;
+                      return usedEveryTenMinutes(t, clock, s, 47);
                   },
                   true},
         TokenCase{"InUseForEightHours",
                   [](SignInTest& t, auto& clock, const Session& s) {
-                      for (int i = 0; i < 48; ++i) {
-                          clock.advance(10 * 60);
-                          t.send(t.retrieval(QStringLiteral("NW00123")));
-                      }
-                      return s.token;
+                      return usedEveryTenMinutes(t, clock, s, 48);
                   },
                   false},
         TokenCase{"SignedOut",

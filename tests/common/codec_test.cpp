@@ -330,32 +330,47 @@ struct Bound {
     const char* says; // empty: accepted
 };
 
-QByteArray withTopLevel(const std::function<void(QCborStreamWriter&)>& extra, int extraKeys = 1) {
+using Writes = std::function<void(QCborStreamWriter&)>;
+
+// The header, `criteria` empty criteria, the tables that tables writes (none when empty), and
+// extraKeys more entries that extra writes.
+QByteArray build(qsizetype criteria, const Writes& tables = {}, const Writes& extra = {},
+                 int extraKeys = 0) {
     QByteArray out;
     QCborStreamWriter w(&out);
-    w.startMap(4 + extraKeys);
-    w.append(QLatin1String("format"));
-    w.append(1);
-    w.append(QLatin1String("messageType"));
-    w.append(2);
-    w.append(QLatin1String("replyTo"));
-    w.append(QLatin1String("doc"));
-    w.append(QLatin1String("messageId"));
-    w.append(QLatin1String("id"));
-    extra(w);
+    w.startMap(6 + extraKeys);
+    for (const char* key : {"format", "messageType"}) {
+        w.append(QLatin1String(key));
+        w.append(key[0] == 'f' ? 1 : 2);
+    }
+    for (const char* key : {"replyTo", "messageId"}) {
+        w.append(QLatin1String(key));
+        w.append(QLatin1String("id"));
+    }
+    w.append(QLatin1String("criteria"));
+    w.startArray(criteria);
+    for (qsizetype i = 0; i < criteria; ++i) {
+        w.startMap(0);
+        w.endMap();
+    }
+    w.endArray();
+    w.append(QLatin1String("tables"));
+    if (tables) {
+        tables(w);
+    } else {
+        w.startArray(0);
+        w.endArray();
+    }
+    if (extra)
+        extra(w);
     w.endMap();
     return out;
 }
 
 QByteArray nested(int arrays) {
-    return withTopLevel(
+    return build(
+        0, {},
         [&](QCborStreamWriter& w) {
-            w.append(QLatin1String("criteria"));
-            w.startArray(0);
-            w.endArray();
-            w.append(QLatin1String("tables"));
-            w.startArray(0);
-            w.endArray();
             w.append(QLatin1String("x"));
             for (int i = 0; i < arrays; ++i)
                 w.startArray(1);
@@ -363,89 +378,56 @@ QByteArray nested(int arrays) {
             for (int i = 0; i < arrays; ++i)
                 w.endArray();
         },
-        3);
+        1);
 }
 
 QByteArray table(qsizetype fields, qsizetype rows, qsizetype tables = 1) {
-    return withTopLevel(
-        [&](QCborStreamWriter& w) {
-            w.append(QLatin1String("criteria"));
-            w.startArray(0);
+    return build(0, [&](QCborStreamWriter& w) {
+        w.startArray(tables);
+        for (qsizetype t = 0; t < tables; ++t) {
+            w.startMap(3);
+            w.append(QLatin1String("name"));
+            w.append(QLatin1String("T"));
+            w.append(QLatin1String("fields"));
+            w.startArray(fields);
+            for (qsizetype f = 0; f < fields; ++f)
+                w.append(QString::number(f));
             w.endArray();
-            w.append(QLatin1String("tables"));
-            w.startArray(tables);
-            for (qsizetype t = 0; t < tables; ++t) {
-                w.startMap(3);
-                w.append(QLatin1String("name"));
-                w.append(QLatin1String("T"));
-                w.append(QLatin1String("fields"));
+            w.append(QLatin1String("rows"));
+            w.startArray(rows);
+            for (qsizetype r = 0; r < rows; ++r) {
                 w.startArray(fields);
                 for (qsizetype f = 0; f < fields; ++f)
-                    w.append(QString::number(f));
+                    w.append(QCborSimpleType::Null);
                 w.endArray();
-                w.append(QLatin1String("rows"));
-                w.startArray(rows);
-                for (qsizetype r = 0; r < rows; ++r) {
-                    w.startArray(fields);
-                    for (qsizetype f = 0; f < fields; ++f)
-                        w.append(QCborSimpleType::Null);
-                    w.endArray();
-                }
-                w.endArray();
-                w.endMap();
             }
             w.endArray();
-        },
-        2);
-}
-
-QByteArray criteria(int n) {
-    return withTopLevel(
-        [&](QCborStreamWriter& w) {
-            w.append(QLatin1String("criteria"));
-            w.startArray(n);
-            for (int i = 0; i < n; ++i) {
-                w.startMap(0);
-                w.endMap();
-            }
-            w.endArray();
-            w.append(QLatin1String("tables"));
-            w.startArray(0);
-            w.endArray();
-        },
-        2);
+            w.endMap();
+        }
+        w.endArray();
+    });
 }
 
 QByteArray longText(qsizetype bytes) {
-    return withTopLevel(
+    return build(
+        0, {},
         [&](QCborStreamWriter& w) {
-            w.append(QLatin1String("criteria"));
-            w.startArray(0);
-            w.endArray();
-            w.append(QLatin1String("tables"));
-            w.startArray(0);
-            w.endArray();
             w.append(QLatin1String("errorText"));
             w.append(QString(bytes, u'x'));
         },
-        3);
+        1);
 }
 
 QByteArray manyKeys(int keys) {
-    return withTopLevel(
+    return build(
+        0, {},
         [&](QCborStreamWriter& w) {
-            w.append(QLatin1String("criteria"));
-            w.startArray(0);
-            w.endArray();
-            w.append(QLatin1String("tables"));
-            w.startArray(0);
-            w.endArray();
             for (int i = 0; i < keys - 6; ++i) {
                 w.append(QStringLiteral("k%1").arg(i));
                 w.append(i);
             }
         },
-        keys - 4);
+        keys - 6);
 }
 
 using namespace codec_limits;
@@ -461,8 +443,8 @@ const Bound kBounds[] = {
     {"MapAtItsLimit", [] { return manyKeys(kMaxMapEntries); }, ""},
     {"MapWithOneEntryTooMany", [] { return manyKeys(kMaxMapEntries + 1); },
      "a map has more than 64 entries"},
-    {"CriteriaAtTheLimit", [] { return criteria(kMaxCriteria); }, ""},
-    {"OneCriterionTooMany", [] { return criteria(kMaxCriteria + 1); },
+    {"CriteriaAtTheLimit", [] { return build(kMaxCriteria); }, ""},
+    {"OneCriterionTooMany", [] { return build(kMaxCriteria + 1); },
      "criteria has more than 256 entries"},
     {"OneTableTooMany", [] { return table(1, 0, kMaxTables + 1); }, "tables has more than 64"},
     {"OneFieldTooMany", [] { return table(kMaxFields + 1, 0); }, "fields has more than 256"},
@@ -474,10 +456,13 @@ const Bound kBounds[] = {
      "larger than 16 MiB"},
     {"KeyGivenTwice",
      [] {
-         return withTopLevel([](QCborStreamWriter& w) {
-             w.append(QLatin1String("messageId"));
-             w.append(QLatin1String("again"));
-         });
+         return build(
+             0, {},
+             [](QCborStreamWriter& w) {
+                 w.append(QLatin1String("messageId"));
+                 w.append(QLatin1String("again"));
+             },
+             1);
      },
      "the key \"messageId\" appears twice"},
 };

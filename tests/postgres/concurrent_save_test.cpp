@@ -114,8 +114,8 @@ TEST_P(ConcurrentSaves, TwoAgencyChangesAtOnceLeaveExactlyOneAgencyAndLoseNothin
 }
 
 // An officer left without an agency (older data) gets one from each of two administrators at
-// once: neither save touches a row the other touches, so only a serialisable check of the
-// agency rule keeps the officer from ending with two.
+// once: neither save touches a membership the other touches, so only the officer's row lock,
+// taken first by every save, keeps the officer from ending with two.
 TEST_P(ConcurrentSaves, TwoFirstAgenciesAtOnceGiveTheOfficerOnlyOne) {
     for (int round = 0; round < kRounds; ++round) {
         const QString officer = QStringLiteral("SKEW%1").arg(round);
