@@ -214,7 +214,11 @@ TEST_P(AdminCommands, LockoutsAreListedAndLiftedWithAnAuditRow) {
     EXPECT_EQ(console.output, QStringLiteral("No administrator name has failed sign-ins.\n"));
     {
         Connection c(database.location());
-        backend::Authenticator authenticator(c.db());
+        // Failures a day ahead, so that the lockout still holds when the list is read.
+        struct Tomorrow final : backend::IClock {
+            QDateTime now() const override { return QDateTime::currentDateTimeUtc().addDays(1); }
+        } tomorrow;
+        backend::Authenticator authenticator(c.db(), tomorrow);
         for (int i = 0; i < 10; ++i)
             attempt([&] { authenticator.signIn("chief", "wrong"); });
     }
