@@ -93,7 +93,9 @@ private:
     struct Pending {
         QString recipient;
         std::unique_ptr<QTimer> timer;
-        bool answered = false;
+        // Sends under this identifier still waiting for their reply: a save reuses its
+        // retrieval's identifier, so two requests may be outstanding under one.
+        int unanswered = 0;
     };
     void receive(const QByteArray& bytes);
     void timedOut(const QString& messageId);

@@ -18,9 +18,8 @@ DocumentWindow::DocumentWindow(IUserDocument* document, const QString& tag, cons
     container_->setProperty("Parent", QVariant::fromValue<QObject*>(this));
     container_->setWidgetResizable(false);
     container_->setWidget(document->Form());
-    const int step = document->ScrollStepPixels();
-    container_->horizontalScrollBar()->setSingleStep(step);
-    container_->verticalScrollBar()->setSingleStep(step);
+    container_->horizontalScrollBar()->setSingleStep(document->ScrollStepPixels(Qt::Horizontal));
+    container_->verticalScrollBar()->setSingleStep(document->ScrollStepPixels(Qt::Vertical));
     setWidget(container_);
     document->SetContainer(container_);
 }

@@ -103,7 +103,7 @@ TEST_F(Form, ASmallHostWindowScrollsInsteadOfMovingControls) {
     QCoreApplication::processEvents();
     EXPECT_EQ(doc->form().frame()->geometry(), frameBefore);
     EXPECT_EQ(doc->Form()->size(), QSize(px(11250), px(8625)));
-    EXPECT_EQ(doc->ScrollStepPixels(), px(225));
+    EXPECT_EQ(doc->ScrollStepPixels(Qt::Vertical), px(225));
     EXPECT_GT(area.verticalScrollBar()->maximum(), 0);
     area.takeWidget(); // the document keeps owning its form
 }
