@@ -381,6 +381,11 @@ void OfficerExchange::settleSave(SentSave& save, const QString& error) {
         return;
     }
     s.mbReplyFailed = true;
+    // Already reported when it went unanswered, and kept for the officer's next showing.
+    if (save.awaitingReshow) {
+        save.outcome = SaveOutcome::Refused;
+        return;
+    }
     save.outcome = SaveOutcome::Refused;
     if (!stillShown(save)) {
         keepForReshow(save, error);
@@ -419,17 +424,17 @@ void OfficerExchange::keepForReshow(SentSave& save, const QString& error) {
     save.awaitingReshow = !save.rows.empty() || save.reset;
     if (!save.awaitingReshow)
         forget(save.ticket);
-    const QString again = QStringLiteral("select ") + name +
-                          QStringLiteral(" again to get your changes back and save them");
-    if (!error.isEmpty()) {
-        showBox(error + QStringLiteral("\r\n\r\nThe changes for ") + name +
-                    QStringLiteral(" were not saved. Select ") + name +
-                    QStringLiteral(" again to get them back, then save again."),
-                platform::OkCritical);
-        status(kSavingPrefix + name + QStringLiteral(" failed; ") + again);
-    } else {
-        status(kSavingPrefix + name + QStringLiteral(" got no answer; ") + again);
-    }
+    // A box, not only the status line: the new officer's reply may replace the status.
+    const bool refused = !error.isEmpty();
+    showBox((refused ? error : kSavingPrefix + name + QStringLiteral(" got no answer.")) +
+                QStringLiteral("\r\n\r\nThe changes for ") + name +
+                (refused ? QStringLiteral(" were not saved. Select ")
+                         : QStringLiteral(" may not have been saved. Select ")) +
+                name + QStringLiteral(" again to get them back, then save again."),
+            platform::OkCritical);
+    status(kSavingPrefix + name +
+           (refused ? QStringLiteral(" failed; select ") : QStringLiteral(" got no answer; select ")) +
+           name + QStringLiteral(" again to get your changes back and save them"));
     // The officer may be on screen again already.
     reshowUnsaved();
 }

@@ -84,9 +84,11 @@ TEST_F(StartUp, ASecondShowKeepsTheListenerAndHoldsTheCatalogueOnce) {
     EXPECT_EQ(doc->rules().list(0).count(), 2);
     EXPECT_EQ(doc->rules().list(1).count(), 2);
 
+    // One handler per document: a reply is handled once.
+    doc->exchange().ZAVEK_OfficerSelect1_OfficerSelected(QStringLiteral("NW001"));
     host.shellEnabled.clear();
-    emit KelbListener::Instance()->DataReady(QStringLiteral("elsewhere"));
-    EXPECT_EQ(host.shellEnabled.size(), 1u) << "one handler per document";
+    deliver();
+    EXPECT_EQ(host.shellEnabled.size(), 1u);
 }
 
 TEST_F(StartUp, AFailingButtonEndsTheToolbarRuleWithOneLogEntry) {
