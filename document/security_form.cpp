@@ -90,10 +90,19 @@ SecurityForm::SecurityForm(QWidget* parent) : QWidget(parent) {
     place(caption_, 270, 300, 1365, kCaptionHeightTwips);
 
     // Keyboard order: frame (takes no focus), box, group list, agency list, label (takes no
-    // focus), selector.
+    // focus), selector, and round to the box. The selector only lends its focus to a proxy,
+    // which setTabOrder does not follow, so its own stops are chained by name.
     setTabOrder(resetPassword_, lists_[0]);
     setTabOrder(lists_[0], lists_[1]);
-    setTabOrder(lists_[1], officerSelect_);
+    QWidget* previous = lists_[1];
+    for (const char* name : {"searchEdit", "searchButton", "clearButton", "selectButton",
+                             "resultView"}) {
+        if (auto* stop = officerSelect_->findChild<QWidget*>(QLatin1String(name))) {
+            setTabOrder(previous, stop);
+            previous = stop;
+        }
+    }
+    setTabOrder(previous, resetPassword_);
 }
 
 void SecurityForm::setCaptionText(const QString& text) {

@@ -136,6 +136,8 @@ void ZavekSecurity::UserDocument_Show() {
         [&] { platform_.pointer->SetShape(platform::PointerDefault); },
         [&] { ShellServices::Instance().SetStatusText(QStringLiteral("Ready")); },
         [&] { exchange_->ZAVEK_OfficerSelect1_ClearForm(); },
+        // The first stop of the keyboard order.
+        [&] { form_->resetPassword()->setFocus(Qt::OtherFocusReason); },
     };
     // A failing step is passed over silently; only the stop code ends start-up.
     for (const auto& step : steps) {

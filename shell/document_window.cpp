@@ -17,6 +17,8 @@ DocumentWindow::DocumentWindow(IUserDocument* document, const QString& tag, cons
     container_->setObjectName(QStringLiteral("DocumentContainer"));
     container_->setProperty("Parent", QVariant::fromValue<QObject*>(this));
     container_->setWidgetResizable(false);
+    // The form's own controls take the keyboard; the scroll area around them never does.
+    container_->setFocusPolicy(Qt::NoFocus);
     container_->setWidget(document->Form());
     container_->horizontalScrollBar()->setSingleStep(document->ScrollStepPixels(Qt::Horizontal));
     container_->verticalScrollBar()->setSingleStep(document->ScrollStepPixels(Qt::Vertical));
@@ -30,6 +32,14 @@ DocumentWindow::~DocumentWindow() {
 
 bool DocumentWindow::mayClose() {
     return released_ || document_->Interface()->CloseDocument() == -1;
+}
+
+CloseAnswer DocumentWindow::askToClose() {
+    return released_ ? CloseAnswer::NothingToSave : document_->AskToClose();
+}
+
+bool DocumentWindow::finishClose(CloseAnswer answer) {
+    return released_ || document_->FinishClose(answer) == -1;
 }
 
 void DocumentWindow::unload() {

@@ -20,6 +20,10 @@ public:
     QString tag() const { return property("Tag").toString(); }
     // Asks the document; true when it may close. Does not close the window.
     bool mayClose();
+    // The same in two steps, so that a host can ask every window before it acts on any.
+    CloseAnswer askToClose();
+    bool finishClose(CloseAnswer answer);
+    bool released() const { return released_; }
     // Hands the shell back and releases the document; the window then closes unasked.
     void unload();
 

@@ -2,14 +2,12 @@
 
 #include "toolbox/officer_select.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTest>
 
 #include <cmath>
 
@@ -106,21 +104,6 @@ TEST_F(Form, ASmallHostWindowScrollsInsteadOfMovingControls) {
     EXPECT_EQ(doc->ScrollStepPixels(Qt::Vertical), px(225));
     EXPECT_GT(area.verticalScrollBar()->maximum(), 0);
     area.takeWidget(); // the document keeps owning its form
-}
-
-TEST_F(Form, TabMovesFromTheBoxThroughTheListsToTheSelector) {
-    QWidget* form = doc->Form();
-    form->show();
-    QApplication::setActiveWindow(form);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
-    doc->form().resetPassword()->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), doc->form().list(0));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), doc->form().list(1));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    ASSERT_NE(QApplication::focusWidget(), nullptr);
-    EXPECT_TRUE(doc->form().officerSelect()->isAncestorOf(QApplication::focusWidget()));
 }
 
 } // namespace
