@@ -3,6 +3,7 @@
 #include "toolbox/officer_select.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
