@@ -95,8 +95,8 @@ SecurityForm::SecurityForm(QWidget* parent) : QWidget(parent) {
     setTabOrder(resetPassword_, lists_[0]);
     setTabOrder(lists_[0], lists_[1]);
     QWidget* previous = lists_[1];
-    for (const char* name : {"searchEdit", "searchButton", "clearButton", "selectButton",
-                             "resultView"}) {
+    for (const char* name :
+         {"searchEdit", "searchButton", "clearButton", "selectButton", "resultView"}) {
         if (auto* stop = officerSelect_->findChild<QWidget*>(QLatin1String(name))) {
             setTabOrder(previous, stop);
             previous = stop;

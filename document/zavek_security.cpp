@@ -256,9 +256,9 @@ std::int16_t ZavekSecurity::NeedSave() {
         result = false;
         if (!rules_->DataChanged())
             return;
-        const int answer = platform_.messageBox->Show(
-            kPromptStart + state_.msOfficerName + kPromptEnd, platform::YesNoCancelQuestion,
-            state_.msWindowCaption);
+        const int answer =
+            platform_.messageBox->Show(kPromptStart + state_.msOfficerName + kPromptEnd,
+                                       platform::YesNoCancelQuestion, state_.msWindowCaption);
         if (answer == platform::AnswerYes) {
             SaveData();
             result = true;

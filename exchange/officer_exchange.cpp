@@ -340,8 +340,8 @@ OfficerExchange::SentSave* OfficerExchange::saveAnsweredBy(const MessageData* re
     // Saves under one identifier are answered in the order they were sent; one that timed out
     // may still be answered late.
     for (SentSave& save : saves_)
-        if (save.messageId == id && (save.outcome == SaveOutcome::Outstanding ||
-                                     save.outcome == SaveOutcome::Unanswered))
+        if (save.messageId == id &&
+            (save.outcome == SaveOutcome::Outstanding || save.outcome == SaveOutcome::Unanswered))
             return &save;
     return nullptr;
 }
@@ -432,9 +432,10 @@ void OfficerExchange::keepForReshow(SentSave& save, const QString& error) {
                          : QStringLiteral(" may not have been saved. Select ")) +
                 name + QStringLiteral(" again to get them back, then save again."),
             platform::OkCritical);
-    status(kSavingPrefix + name +
-           (refused ? QStringLiteral(" failed; select ") : QStringLiteral(" got no answer; select ")) +
-           name + QStringLiteral(" again to get your changes back and save them"));
+    status(
+        kSavingPrefix + name +
+        (refused ? QStringLiteral(" failed; select ") : QStringLiteral(" got no answer; select ")) +
+        name + QStringLiteral(" again to get your changes back and save them"));
     // The officer may be on screen again already.
     reshowUnsaved();
 }

@@ -217,8 +217,8 @@ TEST_F(Scenario, ASaveRefusedWhileAnotherProgramLocksTheDatabaseStaysPending) {
     show(kFirst);
     clickItem(0, group);
     {
-        QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
-                                                        QStringLiteral("locker"));
+        QSqlDatabase locker =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
         locker.setDatabaseName(location);
         ASSERT_TRUE(locker.open());
         QSqlQuery lock(locker);
@@ -346,12 +346,11 @@ TEST_F(Scenario, KeyboardOrderStartsAtResetPasswordAndGoesRound) {
                                               : QString());
     }
     // Select stays disabled until a result is picked, so Tab passes over it.
-    EXPECT_EQ(order, (QStringList{QStringLiteral("chkResetPassword"),
-                                  QStringLiteral("lvOfficerGroups_0"),
-                                  QStringLiteral("lvOfficerGroups_1"),
-                                  QStringLiteral("searchEdit"), QStringLiteral("searchButton"),
-                                  QStringLiteral("clearButton"), QStringLiteral("resultView"),
-                                  QStringLiteral("chkResetPassword")}));
+    EXPECT_EQ(order,
+              (QStringList{QStringLiteral("chkResetPassword"), QStringLiteral("lvOfficerGroups_0"),
+                           QStringLiteral("lvOfficerGroups_1"), QStringLiteral("searchEdit"),
+                           QStringLiteral("searchButton"), QStringLiteral("clearButton"),
+                           QStringLiteral("resultView"), QStringLiteral("chkResetPassword")}));
 }
 
 class SignIn : public ShellScenario {};
