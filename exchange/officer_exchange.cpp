@@ -381,12 +381,15 @@ void OfficerExchange::settleSave(SentSave& save, const QString& error) {
         return;
     }
     s.mbReplyFailed = true;
-    // Already reported when it went unanswered, and kept for the officer's next showing.
-    if (save.awaitingReshow) {
-        save.outcome = SaveOutcome::Refused;
+    save.outcome = SaveOutcome::Refused;
+    // Already reported when it went unanswered: kept for the officer's next showing, or put
+    // back on the lists, whose edits the administrator has dealt with since.
+    if (save.awaitingReshow)
+        return;
+    if (save.pendingAgain && !stillShown(save)) {
+        forget(ticket);
         return;
     }
-    save.outcome = SaveOutcome::Refused;
     if (!stillShown(save)) {
         keepForReshow(save, error);
         return;
