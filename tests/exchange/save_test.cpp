@@ -111,13 +111,6 @@ TEST_F(SaveRequest, SendDataSendsWithoutTheAgencyCheck) {
     EXPECT_TRUE(state.mbRetrievalRequest) << "only SaveData marks the coming reply as a save reply";
 }
 
-TEST_F(SaveRequest, SendDataFailureIsReportedAsFalse) {
-    tick(0, QStringLiteral("WAP"), true);
-    MessageBus::Instance().setTransport(nullptr);
-    EXPECT_FALSE(exchange->SendData());
-    EXPECT_EQ(fake.pointer.Shape(), platform::PointerDefault);
-}
-
 // Whatever becomes of a save short of being stored, its edits stay pending, Save can be
 // pressed again and sends them, and the screen says what failed.
 enum class Fault { Refused, Unanswered, NotSent, AnsweredLate };
