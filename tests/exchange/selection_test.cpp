@@ -124,23 +124,24 @@ TEST_F(SwitchingWithPendingEdits, CancelKeepsEverything) {
     EXPECT_EQ(host.status(), QStringLiteral("Checking for data changes"));
 }
 
-TEST_F(SwitchingWithPendingEdits, SearchingDropsEditsWithoutAPrompt) {
-    exchange->ZAVEK_OfficerSelect1_Searching();
-    EXPECT_TRUE(fake.messageBox.shown().empty());
-    EXPECT_TRUE(state.msInspId.isEmpty());
-    EXPECT_EQ(state.msOfficerName, QStringLiteral("Ann Smith"));
-    EXPECT_EQ(form.captionText, QStringLiteral("Current Officer : "));
-    EXPECT_FALSE(checked(0, QStringLiteral("CFU")));
-    EXPECT_FALSE(checked(0, QStringLiteral("CFR")));
-    EXPECT_FALSE(tag(0, QStringLiteral("CFR")));
-}
-
-TEST_F(SwitchingWithPendingEdits, ClearFormDropsEditsAndForgetsTheOfficer) {
-    exchange->ZAVEK_OfficerSelect1_ClearForm();
-    EXPECT_TRUE(state.msInspId.isEmpty());
-    EXPECT_EQ(form.captionText, QStringLiteral("Current Officer : "));
-    EXPECT_FALSE(rules->DataChanged());
-    EXPECT_EQ(state.msMessageId, firstMessageId);
+TEST_F(SwitchingWithPendingEdits, SearchingOrClearingDropsEditsWithoutAPrompt) {
+    for (const bool searching : {true, false}) {
+        if (searching)
+            exchange->ZAVEK_OfficerSelect1_Searching();
+        else
+            exchange->ZAVEK_OfficerSelect1_ClearForm();
+        EXPECT_TRUE(fake.messageBox.shown().empty()) << searching;
+        EXPECT_TRUE(state.msInspId.isEmpty()) << searching;
+        EXPECT_EQ(state.msOfficerName, QStringLiteral("Ann Smith")) << searching;
+        EXPECT_EQ(state.msMessageId, firstMessageId) << searching;
+        EXPECT_EQ(form.captionText, QStringLiteral("Current Officer : ")) << searching;
+        EXPECT_FALSE(checked(0, QStringLiteral("CFU")) || checked(0, QStringLiteral("CFR")));
+        EXPECT_FALSE(tag(0, QStringLiteral("CFR")) || rules->DataChanged()) << searching;
+        pick(QStringLiteral("NW001"), QStringLiteral("Ann Smith"));
+        deliver();
+        firstMessageId = state.msMessageId;
+        tick(0, QStringLiteral("CFU"), true);
+    }
 }
 
 // The previous officer's save, sent by Yes on a switch, fails once the screen shows the new
