@@ -153,6 +153,7 @@ void MessageBus::timedOut(const QString& messageId) {
         return;
     // Everything sent under this identifier so far has now timed out; a late reply is still
     // delivered, and a later send starts a fresh count.
+    it->second.late += it->second.unanswered;
     it->second.unanswered = 0;
     if (const auto failure =
             attempt([&] { emit KelbListener::Instance()->MsgTimeout(QVariant(messageId)); }))
@@ -176,7 +177,9 @@ void MessageBus::receive(const QByteArray& bytes) {
     }
     // A late reply, after its time-out, is still delivered. The clock stops only once every
     // request sent under this identifier has its reply.
-    if (it->second.unanswered > 0 && --it->second.unanswered == 0)
+    if (it->second.late > 0)
+        --it->second.late;
+    else if (it->second.unanswered > 0 && --it->second.unanswered == 0)
         it->second.timer->stop();
 
     ReplyStore& store = ReplyStore::Instance();
