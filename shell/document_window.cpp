@@ -1,5 +1,6 @@
 #include "shell/document_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -24,6 +25,23 @@ DocumentWindow::DocumentWindow(IUserDocument* document, const QString& tag, cons
     container_->verticalScrollBar()->setSingleStep(document->ScrollStepPixels(Qt::Vertical));
     setWidget(container_);
     document->SetContainer(container_);
+    // A maximised window that loses its turn is hidden, and hiding pushes its focus on to the
+    // next control, which the toolkit then restores. Only a move between this window's own
+    // controls while it is on screen is the administrator's choice.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* before, QWidget* now) {
+        if (now && before && isVisible() && isAncestorOf(now) && isAncestorOf(before))
+            lastFocus_ = now;
+    });
+    connect(this, &QMdiSubWindow::windowStateChanged, this,
+            [this](Qt::WindowStates, Qt::WindowStates now) {
+                if (now & Qt::WindowActive)
+                    restoreFocus();
+            });
+}
+
+void DocumentWindow::restoreFocus() {
+    if (lastFocus_ && lastFocus_->isVisible() && lastFocus_->isEnabled())
+        lastFocus_->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 DocumentWindow::~DocumentWindow() {

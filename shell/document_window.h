@@ -5,6 +5,7 @@
 #include "document/component_api.h"
 
 #include <QMdiSubWindow>
+#include <QPointer>
 
 class QScrollArea;
 
@@ -26,6 +27,8 @@ public:
     bool released() const { return released_; }
     // Hands the shell back and releases the document; the window then closes unasked.
     void unload();
+    // Gives the keyboard back to the control that had it when the window last lost its turn.
+    void restoreFocus();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -34,6 +37,7 @@ private:
     IUserDocument* document_;
     QScrollArea* container_;
     bool released_ = false;
+    QPointer<QWidget> lastFocus_;
 };
 
 } // namespace zavek::shell

@@ -317,19 +317,36 @@ TEST_F(Scenario, QuittingAsksEveryWindowBeforeActingOnAny) {
 TEST_F(Scenario, KeyboardOrderStartsAtResetPasswordAndGoesRound) {
     QApplication::setActiveWindow(window.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    QStringList order{QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
-                                                  : QString()};
-    for (int i = 0; i < 7; ++i) {
+    // The control with the keyboard, and the window it is in.
+    const auto focus = [&] {
+        const QWidget* f = QApplication::focusWidget();
+        const QList<shell::DocumentWindow*> windows = window->documents();
+        for (int i = 0; f && i < windows.size(); ++i)
+            if (windows[i]->isAncestorOf(f))
+                return QStringLiteral("%1 in %2").arg(f->objectName()).arg(i);
+        return QStringLiteral("none");
+    };
+    QStringList order{focus()};
+    for (int i = 0; i < 9; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        order << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
-                                              : QString());
+        order << focus();
     }
     // Select stays disabled until a result is picked, so Tab passes over it.
-    EXPECT_EQ(order,
-              (QStringList{QStringLiteral("chkResetPassword"), QStringLiteral("lvOfficerGroups_0"),
-                           QStringLiteral("lvOfficerGroups_1"), QStringLiteral("searchEdit"),
-                           QStringLiteral("searchButton"), QStringLiteral("clearButton"),
-                           QStringLiteral("resultView"), QStringLiteral("chkResetPassword")}));
+    EXPECT_EQ(order, (QStringList{"chkResetPassword in 0", "lvOfficerGroups_0 in 0",
+                                  "lvOfficerGroups_1 in 0", "searchEdit in 0", "searchButton in 0",
+                                  "clearButton in 0", "resultView in 0", "chkResetPassword in 0",
+                                  "lvOfficerGroups_0 in 0", "lvOfficerGroups_1 in 0"}));
+
+    // Each window keeps its own place, also when a maximised window is hidden for another.
+    shell::DocumentWindow* first = documentWindow;
+    shell::DocumentWindow* second = window->openSecurityDocument();
+    order = QStringList{focus()};
+    window->mdiArea()->setActiveSubWindow(first);
+    order << focus();
+    window->mdiArea()->setActiveSubWindow(second);
+    order << focus();
+    EXPECT_EQ(order, (QStringList{"chkResetPassword in 1", "lvOfficerGroups_1 in 0",
+                                  "chkResetPassword in 1"}));
 }
 
 class SignIn : public ShellScenario {};
