@@ -27,13 +27,14 @@ public:
     bool released() const { return released_; }
     // Hands the shell back and releases the document; the window then closes unasked.
     void unload();
-    // Gives the keyboard back to the control that had it when the window last lost its turn.
-    void restoreFocus();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Gives the keyboard back to the control that had it when the window last lost its turn.
+    void restoreFocus();
+
     IUserDocument* document_;
     QScrollArea* container_;
     bool released_ = false;
