@@ -148,30 +148,6 @@ TEST_F(Scenario, SwitchingOfficerWithYesSavesFirst) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(group); }, 10000));
 }
 
-TEST_F(Scenario, SwitchingOfficerWithNoDropsTheEdit) {
-    const QString group = freeGroup(kFirst);
-    search(kFirst.left(2));
-    show(kFirst);
-    clickItem(0, group);
-    boxes.queueAnswer(AnswerNo);
-    show(kSecond);
-    EXPECT_FALSE(storedCodes(kFirst).contains(group));
-    show(kFirst);
-    EXPECT_FALSE(isChecked(0, group));
-}
-
-TEST_F(Scenario, SwitchingOfficerWithCancelKeepsTheShownOfficer) {
-    const QString group = freeGroup(kFirst);
-    search(kFirst.left(2));
-    show(kFirst);
-    clickItem(0, group);
-    boxes.queueAnswer(AnswerCancel);
-    pick(kSecond);
-    QTest::qWait(100);
-    EXPECT_TRUE(isChecked(0, group));
-    EXPECT_EQ(status(), QStringLiteral("Checking for data changes"));
-}
-
 TEST_F(Scenario, ClosingWithYesWaitsForASlowBackEnd) {
     const QString group = freeGroup(kFirst);
     show(kFirst);
