@@ -28,15 +28,16 @@ DocumentWindow::DocumentWindow(IUserDocument* document, const QString& tag, cons
     // A maximised window that loses its turn is hidden, and hiding pushes its focus on to the
     // next control, which the toolkit then restores. Only a move between this window's own
     // controls while it is on screen is the administrator's choice.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* before, QWidget* now) {
-        if (now && before && isVisible() && isAncestorOf(now) && isAncestorOf(before))
-            lastFocus_ = now;
-    });
-    connect(this, &QMdiSubWindow::windowStateChanged, this,
-            [this](Qt::WindowStates, Qt::WindowStates now) {
-                if (now & Qt::WindowActive)
-                    restoreFocus();
-            });
+    focusWatch_ =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget* before, QWidget* now) {
+            if (now && before && isVisible() && isAncestorOf(now) && isAncestorOf(before))
+                lastFocus_ = now;
+        });
+    stateWatch_ = connect(this, &QMdiSubWindow::windowStateChanged, this,
+                          [this](Qt::WindowStates, Qt::WindowStates now) {
+                              if (now & Qt::WindowActive)
+                                  restoreFocus();
+                          });
 }
 
 void DocumentWindow::restoreFocus() {
@@ -45,6 +46,9 @@ void DocumentWindow::restoreFocus() {
 }
 
 DocumentWindow::~DocumentWindow() {
+    // The base class still changes focus and state while it goes; this part is gone by then.
+    disconnect(focusWatch_);
+    disconnect(stateWatch_);
     unload();
 }
 

@@ -39,6 +39,8 @@ private:
     QScrollArea* container_;
     bool released_ = false;
     QPointer<QWidget> lastFocus_;
+    QMetaObject::Connection focusWatch_;
+    QMetaObject::Connection stateWatch_;
 };
 
 } // namespace zavek::shell

@@ -149,8 +149,8 @@ void MainWindow::refreshToolbar() {
 
 void MainWindow::activated(QMdiSubWindow* window) {
     // Switching away from a document with unsaved changes offers to save them, once per switch.
-    DocumentWindow* previous = lastActive_;
-    lastActive_ = qobject_cast<DocumentWindow*>(window);
+    DocumentWindow* previous = qobject_cast<DocumentWindow*>(lastActive_.data());
+    lastActive_ = window;
     if (previous && window && previous != window && !previous->released() &&
         documents().contains(previous))
         previous->document()->Interface()->NeedSave();
