@@ -127,7 +127,7 @@ void MessageBus::send(const MessageData& request) {
     }
     // A message identifier may be reused (a save reuses its retrieval's): the clock restarts.
     entry.recipient = request.replyTo;
-    entry.answered = false;
+    ++entry.unanswered;
     entry.timer->start(timeoutMs_);
     forgetOldest();
     transport_->send(bytes);
@@ -136,7 +136,7 @@ void MessageBus::send(const MessageData& request) {
 std::size_t MessageBus::outstanding() const {
     std::size_t n = 0;
     for (const auto& [id, p] : pending_)
-        n += p.answered ? 0 : 1;
+        n += p.unanswered > 0 ? 1 : 0;
     return n;
 }
 
@@ -149,8 +149,12 @@ void MessageBus::forgetOldest() {
 
 void MessageBus::timedOut(const QString& messageId) {
     const auto it = pending_.find(messageId);
-    if (it == pending_.end() || it->second.answered)
+    if (it == pending_.end() || it->second.unanswered == 0)
         return;
+    // Everything sent under this identifier so far has now timed out; a late reply is still
+    // delivered, and a later send starts a fresh count.
+    it->second.late += it->second.unanswered;
+    it->second.unanswered = 0;
     if (const auto failure =
             attempt([&] { emit KelbListener::Instance()->MsgTimeout(QVariant(messageId)); }))
         ErrorLogger::Instance().LogError(failure->description(), kLibraryName, kBusSource,
@@ -171,9 +175,12 @@ void MessageBus::receive(const QByteArray& bytes) {
             kLibraryName, kBusSource, std::nullopt, 1);
         return;
     }
-    // A late reply, after its time-out, is still delivered.
-    it->second.answered = true;
-    it->second.timer->stop();
+    // A late reply, after its time-out, is still delivered. The clock stops only once every
+    // request sent under this identifier has its reply.
+    if (it->second.late > 0)
+        --it->second.late;
+    else if (it->second.unanswered > 0 && --it->second.unanswered == 0)
+        it->second.timer->stop();
 
     ReplyStore& store = ReplyStore::Instance();
     store.put(reply);

@@ -93,7 +93,12 @@ private:
     struct Pending {
         QString recipient;
         std::unique_ptr<QTimer> timer;
-        bool answered = false;
+        // Sends under this identifier still waiting for their reply: a save reuses its
+        // retrieval's identifier, so two requests may be outstanding under one.
+        int unanswered = 0;
+        // Sends that timed out and may still be answered late; answers come in the order the
+        // requests were sent, so a late one never stops the clock of a newer send.
+        int late = 0;
     };
     void receive(const QByteArray& bytes);
     void timedOut(const QString& messageId);

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 
 #include <QString>
+#include <Qt>
 
 #include <cstdint>
 
@@ -51,6 +52,9 @@ protected:
     ~_ZAVEK_Security() = default;
 };
 
+// The answer to a host's question whether a document may close.
+enum class CloseAnswer : std::int32_t { NothingToSave, Save, Discard, Cancel };
+
 // The document as a host sees it.
 class IUserDocument {
 public:
@@ -63,8 +67,13 @@ public:
     // The host's show notification.
     virtual void UserDocument_Show() = 0;
     virtual QString DocumentIdentity() const = 0;
-    // Scroll step of the form, in pixels at the screen's logical DPI.
-    virtual int ScrollStepPixels() const = 0;
+    // Scroll step of the form along one direction, in pixels at the screen's logical DPI.
+    virtual int ScrollStepPixels(Qt::Orientation orientation) const = 0;
+    // CloseDocument in two steps, for a host that asks every document before it acts on any
+    // (quitting with several windows open): AskToClose shows the prompt and does nothing
+    // else; FinishClose does what CloseDocument does for that answer, without asking again.
+    virtual CloseAnswer AskToClose() = 0;
+    virtual std::int16_t FinishClose(CloseAnswer answer) = 0;
     // Destroys the document (and its form).
     virtual void Release() = 0;
 

@@ -40,17 +40,18 @@ constexpr int kListHeight = 3375;
 constexpr int kDesignColumnWidth = 1440;
 } // namespace
 
-int SecurityForm::twips(int value) const {
-    return twipsToPixels(value, this);
+int SecurityForm::twips(int value, Axis axis) const {
+    return twipsToPixels(value, axis, this);
 }
 
 void SecurityForm::place(QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(twips(left), twips(top), twips(width), twips(height));
+    widget->setGeometry(twips(left, Axis::Horizontal), twips(top, Axis::Vertical),
+                        twips(width, Axis::Horizontal), twips(height, Axis::Vertical));
 }
 
 SecurityForm::SecurityForm(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ZAVEK_Security"));
-    setFixedSize(twips(kWidthTwips), twips(kHeightTwips));
+    setFixedSize(twips(kWidthTwips, Axis::Horizontal), twips(kHeightTwips, Axis::Vertical));
 
     officerSelect_ = new ZAVEK_OfficerSelect(this);
     officerSelect_->setObjectName(QStringLiteral("ZAVEK_OfficerSelect1"));
@@ -77,7 +78,7 @@ SecurityForm::SecurityForm(QWidget* parent) : QWidget(parent) {
         lists_[i]->setObjectName(QStringLiteral("lvOfficerGroups_%1").arg(i));
         lists_[i]->setModel(models_[i]);
         lists_[i]->header()->setMinimumSectionSize(0);
-        lists_[i]->setColumnWidth(0, twips(kDesignColumnWidth));
+        lists_[i]->setColumnWidth(0, twips(kDesignColumnWidth, Axis::Horizontal));
         lists_[i]->setColumnWidth(1, 0);
         place(lists_[i], kLists[i].left, kListTop, kListWidthTwips, kListHeight);
     }
@@ -89,17 +90,26 @@ SecurityForm::SecurityForm(QWidget* parent) : QWidget(parent) {
     place(caption_, 270, 300, 1365, kCaptionHeightTwips);
 
     // Keyboard order: frame (takes no focus), box, group list, agency list, label (takes no
-    // focus), selector.
+    // focus), selector, and round to the box. The selector only lends its focus to a proxy,
+    // which setTabOrder does not follow, so its own stops are chained by name.
     setTabOrder(resetPassword_, lists_[0]);
     setTabOrder(lists_[0], lists_[1]);
-    setTabOrder(lists_[1], officerSelect_);
+    QWidget* previous = lists_[1];
+    for (const char* name :
+         {"searchEdit", "searchButton", "clearButton", "selectButton", "resultView"}) {
+        if (auto* stop = officerSelect_->findChild<QWidget*>(QLatin1String(name))) {
+            setTabOrder(previous, stop);
+            previous = stop;
+        }
+    }
+    setTabOrder(previous, resetPassword_);
 }
 
 void SecurityForm::setCaptionText(const QString& text) {
     caption_->setText(text);
     const int width = caption_->fontMetrics().horizontalAdvance(text) + caption_->margin() * 2 +
                       caption_->contentsMargins().left() + caption_->contentsMargins().right();
-    caption_->resize(std::max(width, 1), twips(kCaptionHeightTwips));
+    caption_->resize(std::max(width, 1), twips(kCaptionHeightTwips, Axis::Vertical));
 }
 
 } // namespace zavek

@@ -4,6 +4,7 @@
 
 #include "groups/group_list_model.h"
 #include "groups/group_list_view.h"
+#include "groups/twips.h"
 
 #include <QWidget>
 
@@ -37,7 +38,7 @@ public:
     // The label keeps its design height and widens to its text on one line.
     void setCaptionText(const QString& text);
 
-    int twips(int value) const;
+    int twips(int value, Axis axis) const;
 
 private:
     void place(QWidget* widget, int left, int top, int width, int height);

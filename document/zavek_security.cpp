@@ -83,8 +83,10 @@ void ZavekSecurity::connectControls() {
             [this](const QString& id) { exchange_->ZAVEK_OfficerSelect1_OfficerSelected(id); });
 }
 
-int ZavekSecurity::ScrollStepPixels() const {
-    return twipsToPixels(SecurityForm::kScrollStepTwips, form_.data());
+int ZavekSecurity::ScrollStepPixels(Qt::Orientation orientation) const {
+    return twipsToPixels(SecurityForm::kScrollStepTwips,
+                         orientation == Qt::Vertical ? Axis::Vertical : Axis::Horizontal,
+                         form_.data());
 }
 
 // ---- the host window's texts -------------------------------------------------------------
@@ -119,10 +121,9 @@ void ZavekSecurity::attachListener() {
 // ---- start-up ----------------------------------------------------------------------------
 
 void ZavekSecurity::UserDocument_Show() {
-    ComponentGlobals& globals = ComponentGlobals::Instance();
     const std::function<void()> steps[] = {
-        [&] { globals.gsWindowTag = hostWindowText("Tag"); },
-        [&] { globals.gsWindowCaption = hostWindowText("Caption"); },
+        [&] { state_.msWindowTag = hostWindowText("Tag"); },
+        [&] { state_.msWindowCaption = hostWindowText("Caption"); },
         [&] { ShellServices::Instance().SetStatusText(QStringLiteral("Loading information")); },
         [&] { ConfigureToolbar(0); },
         [&] { platform_.pointer->SetShape(platform::PointerHourglass); },
@@ -135,6 +136,8 @@ void ZavekSecurity::UserDocument_Show() {
         [&] { platform_.pointer->SetShape(platform::PointerDefault); },
         [&] { ShellServices::Instance().SetStatusText(QStringLiteral("Ready")); },
         [&] { exchange_->ZAVEK_OfficerSelect1_ClearForm(); },
+        // The first stop of the keyboard order.
+        [&] { form_->resetPassword()->setFocus(Qt::OtherFocusReason); },
     };
     // A failing step is passed over silently; only the stop code ends start-up.
     for (const auto& step : steps) {
@@ -149,8 +152,7 @@ void ZavekSecurity::ConfigureToolbar(std::int32_t enabled) {
         for (std::int32_t id : kToolbarButtons) {
             std::int32_t button = id;
             std::int32_t flag = enabled;
-            ShellServices::Instance().EnableToolbarButton(button, flag,
-                                                          ComponentGlobals::Instance().gsWindowTag);
+            ShellServices::Instance().EnableToolbarButton(button, flag, state_.msWindowTag);
         }
     });
 }
@@ -163,12 +165,66 @@ int ZavekSecurity::closeWaitPassLimit() const {
     return (timeout + kWaitSleepMs - 1) / kWaitSleepMs + 1;
 }
 
-void ZavekSecurity::waitForSaveReply() {
+void ZavekSecurity::waitForSave(OfficerExchange::SaveTicket ticket) {
+    // A time-out does not end the wait: a late answer within the bound still counts.
+    const auto answered = [&] {
+        const auto outcome = exchange_->outcome(ticket);
+        return outcome == OfficerExchange::SaveOutcome::Stored ||
+               outcome == OfficerExchange::SaveOutcome::Refused;
+    };
     const int limit = closeWaitPassLimit();
-    for (int pass = 0; !state_.mbReplyReceived && pass < limit; ++pass) {
+    for (int pass = 0; !answered() && pass < limit; ++pass) {
         platform_.events->ProcessEvents();
         platform_.events->Sleep(kWaitSleepMs);
         platform_.events->ProcessEvents();
+    }
+}
+
+CloseAnswer ZavekSecurity::askClose() {
+    if (!rules_->DataChanged())
+        return CloseAnswer::NothingToSave;
+    const int answer =
+        platform_.messageBox->Show(kPromptStart + state_.msOfficerName + kPromptEnd,
+                                   platform::YesNoCancelQuestion, state_.msWindowCaption);
+    if (answer == platform::AnswerYes)
+        return CloseAnswer::Save;
+    if (answer == platform::AnswerNo)
+        return CloseAnswer::Discard;
+    return CloseAnswer::Cancel;
+}
+
+void ZavekSecurity::finishClose(CloseAnswer answer, bool& result) {
+    switch (answer) {
+    case CloseAnswer::NothingToSave:
+        ConfigureToolbar(-1);
+        result = true;
+        return;
+    case CloseAnswer::Save: {
+        // Until the back end has stored the changes the document may not close.
+        result = false;
+        if (!exchange_->SendData()) {
+            ShellServices::Instance().SetStatusText(QStringLiteral("Save failed"));
+            ConfigureToolbar(-1);
+            return;
+        }
+        const OfficerExchange::SaveTicket ticket = exchange_->lastSave();
+        state_.mbReplyReceived = false;
+        state_.mbReplyFailed = false;
+        waitForSave(ticket);
+        // Unanswered within the bound: the edits go back to pending and the document stays.
+        exchange_->giveUp(ticket);
+        result = exchange_->outcome(ticket) == OfficerExchange::SaveOutcome::Stored;
+        ConfigureToolbar(-1);
+        return;
+    }
+    case CloseAnswer::Discard:
+        rules_->CheckGroups(Clear);
+        ConfigureToolbar(-1);
+        result = true;
+        return;
+    case CloseAnswer::Cancel:
+        result = false;
+        return;
     }
 }
 
@@ -176,44 +232,21 @@ std::int16_t ZavekSecurity::CloseDocument() {
     bool result = true;
     trapped(trap_, "CloseDocument", [&] {
         result = true;
-        if (!rules_->DataChanged()) {
-            ConfigureToolbar(-1);
-            return;
-        }
-        const int answer = platform_.messageBox->Show(
-            kPromptStart + state_.msOfficerName + kPromptEnd, platform::YesNoCancelQuestion,
-            ComponentGlobals::Instance().gsWindowCaption);
-        if (answer == platform::AnswerYes) {
-            if (exchange_->SendData()) {
-                const auto sent = exchange_->lastAdvancedTags();
-                state_.mbReplyReceived = false;
-                state_.mbReplyFailed = false;
-                waitForSaveReply();
-                if (!state_.mbReplyReceived) {
-                    // Unconfirmed: keep the document open and its edits pending, so that
-                    // nothing is lost and a later save sends them again.
-                    exchange_->restoreTags(sent);
-                    ShellServices::Instance().SetStatusText(QStringLiteral(
-                        "The save was not confirmed by the server; your changes are kept. "
-                        "Check the connection and save again."));
-                    result = false;
-                } else {
-                    result = !state_.mbReplyFailed;
-                }
-                ConfigureToolbar(-1);
-            } else {
-                ShellServices::Instance().SetStatusText(QStringLiteral("Save failed"));
-                result = false;
-                ConfigureToolbar(-1);
-            }
-        } else if (answer == platform::AnswerNo) {
-            rules_->CheckGroups(Clear);
-            ConfigureToolbar(-1);
-            result = true;
-        } else {
-            result = false;
-        }
+        finishClose(askClose(), result);
     });
+    return result ? -1 : 0;
+}
+
+CloseAnswer ZavekSecurity::AskToClose() {
+    // A failure before an answer lets the document close, as CloseDocument does.
+    CloseAnswer answer = CloseAnswer::NothingToSave;
+    trapped(trap_, "CloseDocument", [&] { answer = askClose(); });
+    return answer;
+}
+
+std::int16_t ZavekSecurity::FinishClose(CloseAnswer answer) {
+    bool result = answer != CloseAnswer::Cancel;
+    trapped(trap_, "CloseDocument", [&] { finishClose(answer, result); });
     return result ? -1 : 0;
 }
 
@@ -223,9 +256,9 @@ std::int16_t ZavekSecurity::NeedSave() {
         result = false;
         if (!rules_->DataChanged())
             return;
-        const int answer = platform_.messageBox->Show(
-            kPromptStart + state_.msOfficerName + kPromptEnd, platform::YesNoCancelQuestion,
-            ComponentGlobals::Instance().gsWindowCaption);
+        const int answer =
+            platform_.messageBox->Show(kPromptStart + state_.msOfficerName + kPromptEnd,
+                                       platform::YesNoCancelQuestion, state_.msWindowCaption);
         if (answer == platform::AnswerYes) {
             SaveData();
             result = true;
@@ -308,7 +341,8 @@ int ZavekSecurity::listWidthTwips(int list) {
 }
 
 void ZavekSecurity::setColumnWidthTwips(int list, int column, int twips) {
-    form_->list(list)->setColumnWidth(column - 1, twipsToPixels(twips, form_.data()));
+    form_->list(list)->setColumnWidth(column - 1,
+                                      twipsToPixels(twips, Axis::Horizontal, form_.data()));
 }
 
 } // namespace zavek

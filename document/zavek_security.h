@@ -43,7 +43,9 @@ public:
     void SetContainer(QObject* container) override { container_ = container; }
     void UserDocument_Show() override;
     QString DocumentIdentity() const override { return state_.documentIdentity; }
-    int ScrollStepPixels() const override;
+    int ScrollStepPixels(Qt::Orientation orientation) const override;
+    CloseAnswer AskToClose() override;
+    std::int16_t FinishClose(CloseAnswer answer) override;
     void Release() override { delete this; }
 
     // For tests and the module: the live parts.
@@ -71,7 +73,9 @@ private:
     void ConfigureToolbar(std::int32_t enabled);
     QString hostWindowText(const char* property) const;
     void attachListener();
-    void waitForSaveReply();
+    CloseAnswer askClose();
+    void finishClose(CloseAnswer answer, bool& result);
+    void waitForSave(OfficerExchange::SaveTicket ticket);
     void connectControls();
 
     platform::StaticComponentInfo componentInfo_;

@@ -7,25 +7,40 @@
 #include "common/shell_services.h"
 #include "platform/platform.h"
 
+#include <algorithm>
+
 namespace zavek {
 
 namespace {
 const QString kPromptStart = QStringLiteral("Security groups have been changed for ");
 const QString kPromptEnd = QStringLiteral(".\r\n Would you like to save your changes ?");
 const QString kCaptionPrefix = QStringLiteral("Current Officer : ");
-constexpr std::int32_t kSaveButton = 7;
+const QString kSavingPrefix = QStringLiteral("Saving Security Group for ");
 constexpr std::int32_t kRetrievalType = 2;
 constexpr std::int32_t kSaveType = 3;
+constexpr std::size_t kTrackedSaves = 32;
+constexpr std::size_t kSettledKept = 16;
+
+void status(const QString& text) {
+    ShellServices::Instance().SetStatusText(text);
+}
+
+QString stillPending(const QString& name) {
+    return kSavingPrefix + name + QStringLiteral(" failed; your changes are still pending");
+}
+
+QString noAnswer(const QString& name) {
+    return kSavingPrefix + name +
+           QStringLiteral(" got no answer; your changes are still pending. Check the connection "
+                          "and save again.");
+}
 } // namespace
 
 OfficerExchange::OfficerExchange(DocumentServices services, GroupRules& rules)
     : services_(std::move(services)), rules_(rules) {}
 
-void OfficerExchange::enableSave(bool enabled) {
-    std::int32_t button = kSaveButton;
-    std::int32_t flag = enabled ? -1 : 0;
-    ShellServices::Instance().EnableToolbarButton(button, flag,
-                                                  ComponentGlobals::Instance().gsWindowTag);
+void OfficerExchange::showBox(const QString& text, int style) const {
+    services_.platform.messageBox->Show(text, style, services_.state.msWindowCaption);
 }
 
 void OfficerExchange::clearForm(const char* procedure) {
@@ -33,6 +48,7 @@ void OfficerExchange::clearForm(const char* procedure) {
         rules_.CheckGroups(Clear);
         services_.form.setCaption(kCaptionPrefix);
         services_.state.msInspId.clear();
+        loadedId_.clear();
     });
 }
 
@@ -54,19 +70,25 @@ void OfficerExchange::ZAVEK_OfficerSelect1_OfficerSelected(const QString& office
         if (rules_.DataChanged()) {
             const int answer = services_.platform.messageBox->Show(
                 kPromptStart + s.msOfficerName + kPromptEnd, platform::YesNoCancelQuestion,
-                ComponentGlobals::Instance().gsWindowCaption);
-            if (answer == platform::AnswerYes)
-                SendData();
-            else if (answer == platform::AnswerCancel)
+                s.msWindowCaption);
+            if (answer == platform::AnswerYes) {
+                // A save that never left keeps the officer on screen with the edits, as
+                // Cancel does: switching now would drop them.
+                if (!SendData()) {
+                    reportSendFailure(s.msOfficerName);
+                    return;
+                }
+            } else if (answer == platform::AnswerCancel) {
                 return;
+            }
         }
         services_.platform.pointer->SetShape(platform::PointerHourglass);
         s.msOfficerName = services_.form.selectedOfficerName();
         rules_.CheckGroups(Store);
         s.msInspId = officerId;
-        ShellServices::Instance().SetStatusText(
-            header(QStringLiteral("Requesting Security Group for ")));
-        enableSave(false);
+        loadedId_.clear();
+        status(header(QStringLiteral("Requesting Security Group for ")));
+        rules_.enableSave(false);
 
         KelbMessage message;
         message.ReplyTo(s.documentIdentity);
@@ -91,34 +113,44 @@ void OfficerExchange::ZAVEK_OfficerSelect1_OfficerSelected(const QString& office
 
 void OfficerExchange::moKelbMessage_DataReady(const QString& recipient) {
     DocumentState& s = services_.state;
+    // Another document's reply: nothing of this document is touched, not even its box.
+    if (recipient.trimmed() != s.documentIdentity.trimmed())
+        return;
     const bool ok = trapped(services_.trap, "moKelbMessage_DataReady", [&] {
         std::int16_t enabled = -1;
         ShellServices::Instance().SetShellEnabled(enabled);
         services_.form.setResetPasswordValue(0);
-        if (recipient.trimmed() != s.documentIdentity.trimmed())
-            return;
         services_.platform.pointer->SetShape(platform::PointerHourglass);
         const QString error = ReplyChecker::Instance().GetReplyError(
             s.documentIdentity, QStringLiteral("ZAVEK_Security.moKelbMessage_DataReady"),
             s.msMessageId);
+        s.mbReplyReceived = true;
+        const MessageData* reply = ReplyStore::Instance().announcing();
+        if (reply && reply->replyTo.trimmed() != s.documentIdentity.trimmed())
+            reply = nullptr;
+        if (SentSave* save = saveAnsweredBy(reply)) {
+            settleSave(*save, error);
+            return;
+        }
+        // The answer to a retrieval of an officer picked before the current one.
+        if (reply && reply->messageId != s.msMessageId)
+            return;
         if (!error.isEmpty()) {
-            services_.platform.messageBox->Show(error, platform::OkCritical,
-                                                ComponentGlobals::Instance().gsWindowCaption);
-            s.mbReplyReceived = true;
+            showBox(error, platform::OkCritical);
             if (!s.mbTimedOut) {
                 s.mbReplyFailed = true;
-                ShellServices::Instance().SetStatusText(
-                    QStringLiteral("Search was not successful"));
+                status(QStringLiteral("Search was not successful"));
             } else {
-                ShellServices::Instance().SetStatusText(QStringLiteral("Search timed"));
+                status(QStringLiteral("Search timed"));
             }
             return;
         }
-        s.mbReplyReceived = true;
-        if (s.mbRetrievalRequest)
+        if (s.mbRetrievalRequest) {
             rules_.LoadOfficerGroups();
-        ShellServices::Instance().SetStatusText(
-            header(QStringLiteral("Displaying Security Group for ")));
+            loadedId_ = s.msMessageId;
+        }
+        status(header(QStringLiteral("Displaying Security Group for ")));
+        reshowUnsaved();
     });
     if (!ok)
         rules_.CheckGroups(Clear);
@@ -127,8 +159,23 @@ void OfficerExchange::moKelbMessage_DataReady(const QString& recipient) {
 }
 
 void OfficerExchange::moKelbMessage_MsgTimeout(const QVariant& argument) {
-    Q_UNUSED(argument);
-    trapped(services_.trap, "moKelbMessage_MsgTimeout", [&] { services_.state.mbTimedOut = true; });
+    DocumentState& s = services_.state;
+    trapped(services_.trap, "moKelbMessage_MsgTimeout", [&] {
+        const QString id = argument.toString();
+        std::vector<SaveTicket> unanswered;
+        // Newest first: two saves under one identifier give their tags back in reverse.
+        for (auto it = saves_.rbegin(); it != saves_.rend(); ++it)
+            if (it->messageId == id && it->outcome == SaveOutcome::Outstanding)
+                unanswered.push_back(it->ticket);
+        // Other documents' requests, and requests this one has moved on from, are not ours
+        // to report.
+        if (id != s.msMessageId && unanswered.empty())
+            return;
+        if (id == s.msMessageId)
+            s.mbTimedOut = true;
+        for (SaveTicket ticket : unanswered)
+            giveUp(ticket);
+    });
 }
 
 void OfficerExchange::SaveData() {
@@ -137,8 +184,7 @@ void OfficerExchange::SaveData() {
         services_.trap, "SaveData",
         [&] {
             if (!rules_.DataChanged()) {
-                ShellServices::Instance().SetStatusText(
-                    QStringLiteral("Data did not change.  Save request cancelled. "));
+                status(QStringLiteral("Data did not change.  Save request cancelled. "));
                 return;
             }
             int agencies = 0;
@@ -146,21 +192,21 @@ void OfficerExchange::SaveData() {
             for (int row = 0; row < agencyList.count(); ++row)
                 agencies += agencyList.item(row).checked ? 1 : 0;
             if (agencies > 1) {
-                services_.platform.messageBox->Show(
-                    QStringLiteral("Can not select more than one Agency."), platform::OkCritical,
-                    ComponentGlobals::Instance().gsWindowCaption);
+                showBox(QStringLiteral("Can not select more than one Agency."),
+                        platform::OkCritical);
                 return;
             }
             if (agencies == 0) {
-                services_.platform.messageBox->Show(QStringLiteral("Please select an Agency."),
-                                                    platform::OkCritical,
-                                                    ComponentGlobals::Instance().gsWindowCaption);
+                showBox(QStringLiteral("Please select an Agency."), platform::OkCritical);
                 return;
             }
-            SendData();
+            if (!SendData()) {
+                reportSendFailure(s.msOfficerName);
+                return;
+            }
             s.mbTimedOut = false;
             s.mbRetrievalRequest = false;
-            enableSave(false);
+            rules_.enableSave(false);
         },
         [&] {
             std::int16_t enabled = -1;
@@ -171,60 +217,70 @@ void OfficerExchange::SaveData() {
 
 bool OfficerExchange::SendData() {
     DocumentState& s = services_.state;
-    bool result = true;
+    building_.clear();
+    bool reset = false;
     bool handedOver = false;
-    advanced_.clear();
-    const bool ok = trapped(
-        services_.trap, "SendData",
-        [&] {
-            ShellServices::Instance().SetStatusText(
-                header(QStringLiteral("Saving Security Group for ")));
-            KelbMessage message;
-            message.ReplyTo(s.documentIdentity);
-            message.ClientVersion(platform::versionText(*services_.platform.component));
-            message.MessageType(kSaveType);
-            QString sessionId;
-            SessionInfo::Instance().SessionId(sessionId);
-            message.SessionId(sessionId);
-            message.MessageId(s.msMessageId);
+    const auto failure = attempt([&] {
+        status(header(kSavingPrefix));
+        KelbMessage message;
+        message.ReplyTo(s.documentIdentity);
+        message.ClientVersion(platform::versionText(*services_.platform.component));
+        message.MessageType(kSaveType);
+        QString sessionId;
+        SessionInfo::Instance().SessionId(sessionId);
+        message.SessionId(sessionId);
+        message.MessageId(s.msMessageId);
 
-            RecordTable changes;
-            changes.Source(QStringLiteral("OFFICERGROUP"));
-            changes.Open();
-            SetRecordSet(changes, 0);
-            SetRecordSet(changes, 1);
-            message.AddTable(changes, QStringLiteral("OFFICERGROUP"));
+        RecordTable changes;
+        changes.Source(QStringLiteral("OFFICERGROUP"));
+        changes.Open();
+        SetRecordSet(changes, 0);
+        SetRecordSet(changes, 1);
+        message.AddTable(changes, QStringLiteral("OFFICERGROUP"));
 
-            if (services_.form.resetPasswordValue() == 1) {
-                RecordTable setup;
-                setup.Source(QStringLiteral("SETUP"));
-                setup.Open();
-                setup.AddNew();
-                setup.field(QStringLiteral("INSP_ID")).SetValue(s.msInspId);
-                setup.field(QStringLiteral("INITIAL")).SetValue(QStringLiteral("Y"));
-                setup.field(QStringLiteral("ACTION")).SetValue(QStringLiteral("RESET"));
-                setup.Update();
-                message.AddTable(setup, QStringLiteral("SETUP"));
-            }
-            message.Send();
-            handedOver = true;
-            s.mbTimedOut = false;
-        },
-        [&] { services_.platform.pointer->SetShape(platform::PointerDefault); });
-    if (!ok) {
-        result = false;
-        // Nothing reached the back end: the edits must stay pending so a second save sends them.
-        if (!handedOver) {
-            restoreTags(advanced_);
-            advanced_.clear();
+        if (services_.form.resetPasswordValue() == 1) {
+            RecordTable setup;
+            setup.Source(QStringLiteral("SETUP"));
+            setup.Open();
+            setup.AddNew();
+            setup.field(QStringLiteral("INSP_ID")).SetValue(s.msInspId);
+            setup.field(QStringLiteral("INITIAL")).SetValue(QStringLiteral("Y"));
+            setup.field(QStringLiteral("ACTION")).SetValue(QStringLiteral("RESET"));
+            setup.Update();
+            message.AddTable(setup, QStringLiteral("SETUP"));
+            reset = true;
         }
+        message.Send();
+        handedOver = true;
+        s.mbTimedOut = false;
+    });
+    if (failure) {
+        logFailure(services_.trap, "SendData", *failure);
+        sendFailure_ = failure->description();
     }
-    return result;
-}
+    if (const auto late =
+            attempt([&] { services_.platform.pointer->SetShape(platform::PointerDefault); }))
+        logFailure(services_.trap, "SendData", *late);
 
-void OfficerExchange::restoreTags(const std::vector<TagChange>& changes) {
-    for (auto it = changes.rbegin(); it != changes.rend(); ++it)
-        rules_.list(it->list).setTag(it->row, it->before);
+    if (!handedOver) {
+        // Nothing reached the back end: the edits must stay pending so a second save sends them.
+        for (auto it = building_.rbegin(); it != building_.rend(); ++it)
+            rules_.list(it->list).setTag(it->row, !it->add);
+        building_.clear();
+        return false;
+    }
+    SentSave save;
+    save.ticket = ++lastTicket_;
+    save.messageId = s.msMessageId;
+    save.officerId = s.msInspId;
+    save.officerName = s.msOfficerName;
+    save.rows = std::move(building_);
+    save.reset = reset;
+    building_.clear();
+    saves_.push_back(std::move(save));
+    while (saves_.size() > kTrackedSaves)
+        forget(saves_.front().ticket);
+    return !failure;
 }
 
 void OfficerExchange::SetRecordSet(RecordTable& table, std::int32_t listIndex) {
@@ -234,16 +290,199 @@ void OfficerExchange::SetRecordSet(RecordTable& table, std::int32_t listIndex) {
             const GroupListModel::Item& item = list.item(row);
             if (item.tag == item.checked)
                 continue;
-            advanced_.push_back(TagChange{static_cast<int>(listIndex), row, item.tag});
-            list.setTag(row, item.checked);
+            const bool add = item.checked;
             table.AddNew();
-            table.field(QStringLiteral("GRP_CD")).SetValue(list.item(row).code);
+            table.field(QStringLiteral("GRP_CD")).SetValue(item.code);
             table.field(QStringLiteral("INSP_ID")).SetValue(services_.state.msInspId);
             table.field(QStringLiteral("ACTION"))
-                .SetValue(list.item(row).checked ? QStringLiteral("ADD") : QStringLiteral("DEL"));
+                .SetValue(add ? QStringLiteral("ADD") : QStringLiteral("DEL"));
             table.Update();
+            // Advanced only once its row is written, so that a row that failed stays pending.
+            list.setTag(row, add);
+            building_.push_back(SentRow{static_cast<int>(listIndex), row, item.code, add});
         }
     });
+}
+
+// ---- what became of a save ----------------------------------------------------------------
+
+OfficerExchange::SaveOutcome OfficerExchange::outcome(SaveTicket ticket) const {
+    for (const SentSave& save : saves_)
+        if (save.ticket == ticket)
+            return save.outcome;
+    for (const auto& [settled, result] : settled_)
+        if (settled == ticket)
+            return result;
+    return SaveOutcome::Unanswered;
+}
+
+void OfficerExchange::forget(SaveTicket ticket) {
+    const auto it = std::find_if(saves_.begin(), saves_.end(),
+                                 [&](const SentSave& s) { return s.ticket == ticket; });
+    if (it == saves_.end())
+        return;
+    settled_.emplace_back(ticket, it->outcome);
+    while (settled_.size() > kSettledKept)
+        settled_.pop_front();
+    saves_.erase(it);
+}
+
+bool OfficerExchange::stillShown(const SentSave& save) const {
+    // The lists still hold this save's edits while no other retrieval has replaced them.
+    return save.messageId == services_.state.msMessageId &&
+           save.officerId == services_.state.msInspId;
+}
+
+OfficerExchange::SentSave* OfficerExchange::saveAnsweredBy(const MessageData* reply) {
+    const QString id = reply ? reply->messageId : services_.state.msMessageId;
+    if (reply && reply->messageType == kRetrievalType)
+        return nullptr;
+    // Saves under one identifier are answered in the order they were sent; one that timed out
+    // may still be answered late.
+    for (SentSave& save : saves_)
+        if (save.messageId == id &&
+            (save.outcome == SaveOutcome::Outstanding || save.outcome == SaveOutcome::Unanswered))
+            return &save;
+    return nullptr;
+}
+
+void OfficerExchange::putBack(SentSave& save) {
+    if (save.pendingAgain)
+        return;
+    for (auto it = save.rows.rbegin(); it != save.rows.rend(); ++it) {
+        GroupListModel& list = rules_.list(it->list);
+        if (it->row < list.count() && list.item(it->row).code == it->code)
+            list.setTag(it->row, !it->add);
+    }
+    save.pendingAgain = true;
+}
+
+void OfficerExchange::settleSave(SentSave& save, const QString& error) {
+    DocumentState& s = services_.state;
+    const SaveTicket ticket = save.ticket;
+    if (error.isEmpty()) {
+        save.outcome = SaveOutcome::Stored;
+        if (stillShown(save)) {
+            const bool wasPending = save.pendingAgain;
+            // A late answer after a time-out: the rows are stored after all.
+            if (wasPending)
+                for (const SentRow& r : save.rows) {
+                    GroupListModel& list = rules_.list(r.list);
+                    if (r.row < list.count() && list.item(r.row).code == r.code)
+                        list.setTag(r.row, r.add);
+                }
+            if (s.mbRetrievalRequest)
+                rules_.LoadOfficerGroups();
+            status(header(QStringLiteral("Displaying Security Group for ")));
+            if (wasPending)
+                rules_.enableSave(rules_.hasChanges());
+        }
+        forget(ticket);
+        return;
+    }
+    s.mbReplyFailed = true;
+    save.outcome = SaveOutcome::Refused;
+    // Already reported when it went unanswered: kept for the officer's next showing, or put
+    // back on the lists, whose edits the administrator has dealt with since.
+    if (save.awaitingReshow)
+        return;
+    if (save.pendingAgain && !stillShown(save)) {
+        forget(ticket);
+        return;
+    }
+    if (!stillShown(save)) {
+        keepForReshow(save, error);
+        return;
+    }
+    putBack(save);
+    // The reply cleared the box as every reply does; the reset it asked for was not made.
+    if (save.reset)
+        services_.form.setResetPasswordValue(1);
+    const QString name = save.officerName;
+    forget(ticket);
+    rules_.enableSave(rules_.hasChanges());
+    showBox(error, platform::OkCritical);
+    status(stillPending(name));
+}
+
+void OfficerExchange::giveUp(SaveTicket ticket) {
+    const auto it = std::find_if(saves_.begin(), saves_.end(),
+                                 [&](const SentSave& s) { return s.ticket == ticket; });
+    if (it == saves_.end() || it->outcome != SaveOutcome::Outstanding)
+        return;
+    SentSave& save = *it;
+    save.outcome = SaveOutcome::Unanswered;
+    if (!stillShown(save)) {
+        keepForReshow(save, QString());
+        return;
+    }
+    // Kept: a late answer still tells whether the rows were stored.
+    putBack(save);
+    rules_.enableSave(rules_.hasChanges());
+    status(noAnswer(save.officerName));
+}
+
+void OfficerExchange::keepForReshow(SentSave& save, const QString& error) {
+    const QString name = save.officerName;
+    save.awaitingReshow = !save.rows.empty() || save.reset;
+    if (!save.awaitingReshow)
+        forget(save.ticket);
+    // A box, not only the status line: the new officer's reply may replace the status.
+    const bool refused = !error.isEmpty();
+    showBox((refused ? error : kSavingPrefix + name + QStringLiteral(" got no answer.")) +
+                QStringLiteral("\r\n\r\nThe changes for ") + name +
+                (refused ? QStringLiteral(" were not saved. Select ")
+                         : QStringLiteral(" may not have been saved. Select ")) +
+                name + QStringLiteral(" again to get them back, then save again."),
+            platform::OkCritical);
+    status(
+        kSavingPrefix + name +
+        (refused ? QStringLiteral(" failed; select ") : QStringLiteral(" got no answer; select ")) +
+        name + QStringLiteral(" again to get your changes back and save them"));
+    // The officer may be on screen again already.
+    reshowUnsaved();
+}
+
+void OfficerExchange::reshowUnsaved() {
+    DocumentState& s = services_.state;
+    if (s.msInspId.isEmpty() || loadedId_ != s.msMessageId)
+        return;
+    bool any = false;
+    for (auto it = saves_.begin(); it != saves_.end();) {
+        if (!it->awaitingReshow || it->officerId.trimmed() != s.msInspId.trimmed()) {
+            ++it;
+            continue;
+        }
+        // On the stored state just loaded: the rows that failed count as changes again.
+        for (const SentRow& r : it->rows) {
+            GroupListModel& list = rules_.list(r.list);
+            const int row = list.firstIndexOf(r.code);
+            if (row >= 0)
+                list.setChecked(row, r.add);
+        }
+        if (it->reset)
+            services_.form.setResetPasswordValue(1);
+        settled_.emplace_back(it->ticket, it->outcome);
+        it = saves_.erase(it);
+        any = true;
+    }
+    while (settled_.size() > kSettledKept)
+        settled_.pop_front();
+    if (!any)
+        return;
+    rules_.enableSave(rules_.hasChanges());
+    status(header(QStringLiteral("Displaying Security Group for ")) +
+           QStringLiteral("; the changes that were not saved are ticked again, press Save to "
+                          "store them"));
+}
+
+void OfficerExchange::reportSendFailure(const QString& officerName) {
+    rules_.enableSave(rules_.hasChanges());
+    showBox(kSavingPrefix + officerName + QStringLiteral(" failed: ") + sendFailure_ +
+                QStringLiteral("\r\nYour changes are still pending; save again once the problem "
+                               "is solved."),
+            platform::OkCritical);
+    status(stillPending(officerName));
 }
 
 } // namespace zavek

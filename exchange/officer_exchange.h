@@ -9,11 +9,14 @@
 #include <QVariant>
 
 #include <cstdint>
+#include <deque>
+#include <utility>
 #include <vector>
 
 namespace zavek {
 
 class RecordTable;
+struct MessageData;
 
 class OfficerExchange {
 public:
@@ -23,6 +26,7 @@ public:
     void ZAVEK_OfficerSelect1_ClearForm();
     void ZAVEK_OfficerSelect1_OfficerSelected(const QString& officerId);
     void moKelbMessage_DataReady(const QString& recipient);
+    // The argument is the identifier of the request that went unanswered.
     void moKelbMessage_MsgTimeout(const QVariant& argument);
 
     void SaveData();
@@ -30,24 +34,62 @@ public:
     bool SendData();
     void SetRecordSet(RecordTable& table, std::int32_t listIndex);
 
-    // The tags SendData advanced, so that a caller whose save went unconfirmed can put the
-    // edits back to pending.
-    struct TagChange {
-        int list;
-        int row;
-        bool before;
-    };
-    const std::vector<TagChange>& lastAdvancedTags() const { return advanced_; }
-    void restoreTags(const std::vector<TagChange>& changes);
+    // What became of a save SendData handed over, as far as this document knows. A save that
+    // is refused or never answered has its edits pending again.
+    enum class SaveOutcome { Outstanding, Stored, Refused, Unanswered };
+    using SaveTicket = std::uint64_t;
+    // The save SendData handed over last; 0 before any.
+    SaveTicket lastSave() const { return lastTicket_; }
+    SaveOutcome outcome(SaveTicket ticket) const;
+    // A caller stops waiting for the save's reply: treated as a time-out.
+    void giveUp(SaveTicket ticket);
 
 private:
+    // One change row as sent: the item it came from and the tag it was advanced to.
+    struct SentRow {
+        int list;
+        int row;
+        QString code;
+        bool add;
+    };
+    struct SentSave {
+        SaveTicket ticket = 0;
+        QString messageId;
+        QString officerId;
+        QString officerName;
+        std::vector<SentRow> rows;
+        bool reset = false;
+        SaveOutcome outcome = SaveOutcome::Outstanding;
+        // The rows' tags were put back, so the edits count as changes again.
+        bool pendingAgain = false;
+        // Failed after the screen moved to another officer: laid on the lists again when this
+        // officer is shown next.
+        bool awaitingReshow = false;
+    };
+
     void clearForm(const char* procedure);
     QString header(const QString& prefix) const { return prefix + services_.state.msOfficerName; }
-    void enableSave(bool enabled);
+    void showBox(const QString& text, int style) const;
+    bool stillShown(const SentSave& save) const;
+    SentSave* saveAnsweredBy(const MessageData* reply);
+    void settleSave(SentSave& save, const QString& error);
+    void saveUnanswered(SentSave& save);
+    void putBack(SentSave& save);
+    void keepForReshow(SentSave& save, const QString& why);
+    void reshowUnsaved();
+    void reportSendFailure(const QString& officerName);
+    void forget(SaveTicket ticket);
 
     DocumentServices services_;
     GroupRules& rules_;
-    std::vector<TagChange> advanced_;
+    std::deque<SentSave> saves_;
+    std::vector<SentRow> building_;
+    SaveTicket lastTicket_ = 0;
+    // How the most recent saves that are no longer tracked ended.
+    std::deque<std::pair<SaveTicket, SaveOutcome>> settled_;
+    QString sendFailure_;
+    // The retrieval whose answer the lists show; empty while none is.
+    QString loadedId_;
 };
 
 } // namespace zavek

@@ -1,6 +1,6 @@
 #pragma once
-// The document's members and the component-wide texts, shared by the procedures of the lists,
-// the exchange and the document itself.
+// The document's members, shared by the procedures of the lists, the exchange and the document
+// itself.
 
 #include "common/failure.h"
 #include "platform/platform.h"
@@ -8,13 +8,6 @@
 #include <QString>
 
 namespace zavek {
-
-// Texts shared by every document of the component on one user-interface thread.
-struct ComponentGlobals {
-    QString gsWindowTag;
-    QString gsWindowCaption;
-    static ComponentGlobals& Instance();
-};
 
 struct DocumentState {
     QString msInspId;
@@ -25,6 +18,10 @@ struct DocumentState {
     bool mbReplyReceived = false;
     bool mbReplyFailed = false;
     QString documentIdentity; // fixed for the document's life
+    // The host window's tag and caption, read at each start-up. Every document keeps its own,
+    // so that several windows never drive each other's toolbar or title each other's boxes.
+    QString msWindowTag;
+    QString msWindowCaption;
 };
 
 // What the procedures need of the form, so that they can be exercised without it.

@@ -28,8 +28,7 @@ GroupListModel& GroupRules::list(int index) {
 void GroupRules::enableSave(bool enabled) {
     std::int32_t button = kSaveButton;
     std::int32_t flag = enabled ? -1 : 0;
-    ShellServices::Instance().EnableToolbarButton(button, flag,
-                                                  ComponentGlobals::Instance().gsWindowTag);
+    ShellServices::Instance().EnableToolbarButton(button, flag, services_.state.msWindowTag);
 }
 
 void GroupRules::InitializeListView() {
@@ -76,21 +75,21 @@ bool GroupRules::DataChanged() {
     trapped(services_.trap, "DataChanged", [&] {
         ShellServices::Instance().SetStatusText(QStringLiteral("Checking for data changes"));
         result = false;
-        if (services_.form.resetPasswordValue() == 1) {
-            result = true;
-            return;
-        }
-        for (int index : {1, 0}) {
-            const GroupListModel& l = *lists_[index];
-            for (int row = 0; row < l.count(); ++row) {
-                if (l.item(row).tag != l.item(row).checked) {
-                    result = true;
-                    return;
-                }
-            }
-        }
+        result = hasChanges();
     });
     return result;
+}
+
+bool GroupRules::hasChanges() const {
+    if (services_.form.resetPasswordValue() == 1)
+        return true;
+    for (int index : {1, 0}) {
+        const GroupListModel& l = *lists_[index];
+        for (int row = 0; row < l.count(); ++row)
+            if (l.item(row).tag != l.item(row).checked)
+                return true;
+    }
+    return false;
 }
 
 void GroupRules::CheckGroups(std::int32_t mode) {

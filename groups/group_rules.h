@@ -27,15 +27,18 @@ public:
 
     void InitializeListView();
     bool DataChanged();
+    // The change test without its status text, for callers that report something else.
+    bool hasChanges() const;
     void CheckGroups(std::int32_t mode);
     void chkResetPassword_Click();
     void lvOfficerGroups_Click(std::int16_t index);
     void LoadOfficerGroups();
     bool SetChecked(const QString& code, std::int32_t listIndex);
 
-private:
+    // Toolbar button 7 of this document's window.
     void enableSave(bool enabled);
 
+private:
     DocumentServices services_;
     GroupListModel* lists_[2];
     IListGeometry& geometry_;

@@ -1,8 +1,8 @@
 #include "groups/twips.h"
 
 #include <QGuiApplication>
+#include <QPaintDevice>
 #include <QScreen>
-#include <QWidget>
 
 #include <cmath>
 
@@ -11,21 +11,18 @@ namespace zavek {
 namespace {
 constexpr double kTwipsPerInch = 1440.0;
 
-double logicalDpi(const QWidget* widget) {
-    if (widget)
-        return widget->logicalDpiX();
+double logicalDpi(Axis axis, const QPaintDevice* device) {
+    const bool horizontal = axis == Axis::Horizontal;
+    if (device)
+        return horizontal ? device->logicalDpiX() : device->logicalDpiY();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        return screen->logicalDotsPerInchX();
+        return horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY();
     return 96.0;
 }
 } // namespace
 
-int twipsToPixels(int twips, const QWidget* widget) {
-    return static_cast<int>(std::lround(twips * logicalDpi(widget) / kTwipsPerInch));
-}
-
-int pixelsToTwips(int pixels, const QWidget* widget) {
-    return static_cast<int>(std::lround(pixels * kTwipsPerInch / logicalDpi(widget)));
+int twipsToPixels(int twips, Axis axis, const QPaintDevice* device) {
+    return static_cast<int>(std::lround(twips * logicalDpi(axis, device) / kTwipsPerInch));
 }
 
 } // namespace zavek

@@ -1,12 +1,14 @@
 #pragma once
 // Design sizes are in twips (1440 to the inch); this is the one place they become pixels.
 
-class QWidget;
+class QPaintDevice;
 
 namespace zavek {
 
-// At the logical DPI of the widget's screen (the primary screen when widget is null).
-int twipsToPixels(int twips, const QWidget* widget);
-int pixelsToTwips(int pixels, const QWidget* widget);
+// Lefts and widths follow the horizontal DPI, tops and heights the vertical one.
+enum class Axis { Horizontal, Vertical };
+
+// At the logical DPI of the device (a widget: its screen's; the primary screen when null).
+int twipsToPixels(int twips, Axis axis, const QPaintDevice* device);
 
 } // namespace zavek

@@ -5,6 +5,7 @@
 #include "document/component_api.h"
 
 #include <QMdiSubWindow>
+#include <QPointer>
 
 class QScrollArea;
 
@@ -20,6 +21,10 @@ public:
     QString tag() const { return property("Tag").toString(); }
     // Asks the document; true when it may close. Does not close the window.
     bool mayClose();
+    // The same in two steps, so that a host can ask every window before it acts on any.
+    CloseAnswer askToClose();
+    bool finishClose(CloseAnswer answer);
+    bool released() const { return released_; }
     // Hands the shell back and releases the document; the window then closes unasked.
     void unload();
 
@@ -27,9 +32,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Gives the keyboard back to the control that had it when the window last lost its turn.
+    void restoreFocus();
+
     IUserDocument* document_;
     QScrollArea* container_;
     bool released_ = false;
+    QPointer<QWidget> lastFocus_;
+    QMetaObject::Connection focusWatch_;
+    QMetaObject::Connection stateWatch_;
 };
 
 } // namespace zavek::shell

@@ -16,6 +16,8 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include <vector>
+
 namespace zavek::shell {
 
 namespace {
@@ -130,6 +132,8 @@ DocumentWindow* MainWindow::openSecurityDocument() {
     auto* window = new DocumentWindow(document, tag, kCaption);
     mdi_->addSubWindow(window);
     window->resize(document->Form()->width() + 40, document->Form()->height() + 60);
+    // Closing a window hands its buttons back; the toolbar then shows the window left active.
+    connect(window, &QObject::destroyed, this, &MainWindow::refreshToolbar, Qt::QueuedConnection);
     window->show();
     window->showMaximized();
     document->UserDocument_Show();
@@ -145,9 +149,10 @@ void MainWindow::refreshToolbar() {
 
 void MainWindow::activated(QMdiSubWindow* window) {
     // Switching away from a document with unsaved changes offers to save them, once per switch.
-    DocumentWindow* previous = lastActive_;
-    lastActive_ = qobject_cast<DocumentWindow*>(window);
-    if (previous && window && previous != window && documents().contains(previous))
+    DocumentWindow* previous = qobject_cast<DocumentWindow*>(lastActive_.data());
+    lastActive_ = window;
+    if (previous && window && previous != window && !previous->released() &&
+        documents().contains(previous))
         previous->document()->Interface()->NeedSave();
     refreshToolbar();
 }
@@ -164,9 +169,22 @@ void MainWindow::askToSave() {
 
 bool MainWindow::closeAllDocuments() {
     const QList<DocumentWindow*> windows = documents();
-    for (DocumentWindow* w : windows)
-        if (!w->mayClose())
+    // Every document is asked before any acts on its answer, so that Cancel on one leaves all
+    // of them as they were.
+    std::vector<CloseAnswer> answers;
+    for (DocumentWindow* w : windows) {
+        answers.push_back(w->askToClose());
+        if (answers.back() == CloseAnswer::Cancel)
             return false;
+    }
+    // Saves first: a save that is not stored stops the quit before any document drops its
+    // edits on No.
+    for (std::size_t i = 0; i < answers.size(); ++i)
+        if (answers[i] == CloseAnswer::Save && !windows[i]->finishClose(answers[i]))
+            return false;
+    for (std::size_t i = 0; i < answers.size(); ++i)
+        if (answers[i] != CloseAnswer::Save)
+            windows[i]->finishClose(answers[i]);
     for (DocumentWindow* w : windows)
         w->unload();
     for (DocumentWindow* w : windows)

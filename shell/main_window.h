@@ -59,7 +59,9 @@ private:
     QMdiArea* mdi_ = nullptr;
     QLabel* status_ = nullptr;
     std::map<int, QAction*> actions_;
-    QPointer<DocumentWindow> lastActive_;
+    // Held as the base type: a window being destroyed is no longer a DocumentWindow, and the
+    // area announces a new active window from inside that destruction.
+    QPointer<QMdiSubWindow> lastActive_;
     int nextTag_ = 1;
 };
 

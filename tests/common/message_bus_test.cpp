@@ -90,11 +90,13 @@ TEST_F(BusTest, UnansweredRequestTimesOutExactlyOnce) {
     MessageBus::Instance().setTimeoutMs(20);
     KelbMessage m = request(QStringLiteral("DOC-1"));
     m.Send();
+    m.Send(); // a save under its retrieval's identifier: answering one leaves the other due
+    transport->releaseHeld(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !timeouts.empty(); }, kWaitMs));
     // Several further time-out periods pass without a second announcement.
     QTest::qWait(150);
     EXPECT_EQ(timeouts, std::vector<QString>{m.MessageId()});
-    EXPECT_TRUE(readies.empty());
+    EXPECT_EQ(readies.size(), 1u);
 }
 
 TEST_F(BusTest, AnsweredRequestDoesNotTimeOut) {
@@ -136,6 +138,7 @@ TEST_F(BusTest, ResendingUnderTheSameIdentifierRestartsItsClock) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return timeouts.size() == 1; }, kWaitMs));
     m.MessageType(3);
     m.Send();
+    transport->releaseHeld(0); // the first request's late answer leaves the second one due
     ASSERT_TRUE(QTest::qWaitFor([&] { return timeouts.size() == 2; }, kWaitMs));
     EXPECT_EQ(timeouts[1], m.MessageId());
 }

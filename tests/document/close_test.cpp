@@ -12,6 +12,8 @@ using platform::AnswerCancel;
 using platform::AnswerNo;
 using platform::AnswerYes;
 
+constexpr const char* kStillPending =
+    "Saving Security Group for Ann Smith failed; your changes are still pending";
 const QString kPrompt = QStringLiteral(
     "Security groups have been changed for Ann Smith.\r\n Would you like to save your changes ?");
 
@@ -53,59 +55,6 @@ TEST_F(ClosePrompts, ResetPasswordAloneCountsAsAChange) {
     EXPECT_EQ(fake.messageBox.shown()[0].title, QStringLiteral("Security Administration"));
 }
 
-TEST_F(ClosePrompts, YesReturnsTrueOnlyAfterTheReplyIsHandled) {
-    edit();
-    transport->setHolding(true);
-    fake.messageBox.queueAnswer(AnswerYes);
-    fake.events.at(1500, [this] { transport->releaseAll(); });
-
-    EXPECT_EQ(doc->CloseDocument(), -1);
-
-    EXPECT_GE(fake.events.now(), 1500);
-    EXPECT_TRUE(doc->state().mbReplyReceived);
-    EXPECT_EQ(transport->sent().back().messageType, 3);
-    EXPECT_TRUE(allFiveEnabledLast(host));
-}
-
-TEST_F(ClosePrompts, EvenAnImmediateReplyWaitsOnePass) {
-    edit();
-    fake.messageBox.queueAnswer(AnswerYes);
-    EXPECT_EQ(doc->CloseDocument(), -1);
-    EXPECT_EQ(fake.events.sleepCount(), 1);
-    EXPECT_EQ(fake.events.now(), 500);
-}
-
-TEST_F(ClosePrompts, YesWithAnErrorReplyKeepsTheDocumentOpen) {
-    edit();
-    saveError = QStringLiteral("The save was refused.");
-    fake.messageBox.queueAnswer(AnswerYes);
-    EXPECT_EQ(doc->CloseDocument(), 0);
-    ASSERT_EQ(fake.messageBox.shown().size(), 2u);
-    EXPECT_EQ(fake.messageBox.shown()[1].text, QStringLiteral("The save was refused."));
-    EXPECT_TRUE(allFiveEnabledLast(host));
-}
-
-TEST_F(ClosePrompts, ATimeOutBeforeTheErrorReplyLetsItClose) {
-    edit();
-    saveError = QStringLiteral("The save was refused.");
-    transport->setHolding(true);
-    fake.messageBox.queueAnswer(AnswerYes);
-    fake.events.at(500, [] { emit KelbListener::Instance()->MsgTimeout(QVariant()); });
-    fake.events.at(1000, [this] { transport->releaseAll(); });
-    EXPECT_EQ(doc->CloseDocument(), -1);
-    EXPECT_EQ(host.status(), QStringLiteral("Search timed"));
-}
-
-TEST_F(ClosePrompts, YesWithAFailedSendReportsSaveFailed) {
-    edit();
-    MessageBus::Instance().setTransport(nullptr);
-    fake.messageBox.queueAnswer(AnswerYes);
-    EXPECT_EQ(doc->CloseDocument(), 0);
-    EXPECT_EQ(host.status(), QStringLiteral("Save failed"));
-    EXPECT_TRUE(allFiveEnabledLast(host));
-    EXPECT_EQ(fake.events.sleepCount(), 0);
-}
-
 TEST_F(ClosePrompts, NoDiscardsTheEditsAndCloses) {
     edit();
     fake.messageBox.queueAnswer(AnswerNo);
@@ -124,22 +73,6 @@ TEST_F(ClosePrompts, CancelKeepsTheDocumentAndTheToolbar) {
     EXPECT_EQ(doc->CloseDocument(), 0);
     EXPECT_TRUE(host.toolbar.empty());
     EXPECT_TRUE(checked(0, QStringLiteral("CFU")));
-}
-
-TEST_F(ClosePrompts, AnUnansweredSaveEndsTheWaitAndKeepsTheEdits) {
-    MessageBus::Instance().setTimeoutMs(2000);
-    edit();
-    transport->setResponder([](const MessageData&) { return std::optional<MessageData>(); });
-    fake.messageBox.queueAnswer(AnswerYes);
-
-    EXPECT_EQ(doc->CloseDocument(), 0);
-
-    EXPECT_EQ(fake.events.sleepCount(), doc->closeWaitPassLimit());
-    EXPECT_EQ(doc->closeWaitPassLimit(), 5);
-    EXPECT_TRUE(host.status().startsWith(QStringLiteral("The save was not confirmed")));
-    EXPECT_TRUE(checked(0, QStringLiteral("CFU")));
-    EXPECT_TRUE(doc->rules().DataChanged()) << "the edits are still pending";
-    EXPECT_TRUE(allFiveEnabledLast(host));
 }
 
 TEST_F(ClosePrompts, ClicksAreHandledInsideTheWait) {
@@ -212,6 +145,86 @@ TEST_F(ClosePrompts, DispatchIdentifiersReachTheOperations) {
     EXPECT_EQ(result, -1);
     EXPECT_EQ(doc->Invoke(0x60030002u, &result), kResultUnknownMember);
 }
+
+// Yes: the document may close only once its save is stored; otherwise it stays open, every
+// edit stays pending, and the five buttons are handed back either way. The wait ends on the
+// save's own reply (at least one pass), not on another one.
+enum class CloseFault {
+    None,
+    Refused,
+    TimedOutThenRefused,
+    Unanswered,
+    NotSent,
+    RetrievalReplyFirst
+};
+struct CloseCase {
+    const char* name;
+    CloseFault fault;
+    std::int16_t result;
+    const char* status; // null: not checked
+    const char* box;    // the reply's box after the prompt; null: none
+    int passes;         // of the wait; -1: not checked
+};
+const CloseCase kCloseCases[] = {
+    {"StoredAtOnce", CloseFault::None, -1, nullptr, nullptr, 1},
+    {"Refused", CloseFault::Refused, 0, kStillPending, "The save was refused.", -1},
+    {"TimedOutThenRefused", CloseFault::TimedOutThenRefused, 0, kStillPending,
+     "The save was refused.", -1},
+    {"Unanswered", CloseFault::Unanswered, 0,
+     "Saving Security Group for Ann Smith got no answer; your changes are still pending. Check "
+     "the connection and save again.",
+     nullptr, 5},
+    {"NotSent", CloseFault::NotSent, 0, "Save failed", nullptr, 0},
+    // Stored, but only known when the save's reply comes after a late retrieval reply.
+    {"RetrievalReplyFirst", CloseFault::RetrievalReplyFirst, -1, nullptr, nullptr, 4},
+};
+
+class CloseWithYes : public ClosePrompts, public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(CloseWithYes, KeepsTheDocumentUnlessTheSaveIsStored) {
+    const CloseCase& c = GetParam();
+    MessageBus::Instance().setTimeoutMs(2000);
+    if (c.fault == CloseFault::RetrievalReplyFirst) {
+        transport->setHolding(true);
+        doc->exchange().ZAVEK_OfficerSelect1_OfficerSelected(QStringLiteral("NW002"));
+        fake.events.at(500, [this] { transport->releaseHeld(0); });
+        fake.events.at(1500, [this] { transport->releaseAll(); });
+    }
+    edit();
+    if (c.fault == CloseFault::Refused || c.fault == CloseFault::TimedOutThenRefused)
+        saveError = QStringLiteral("The save was refused.");
+    if (c.fault == CloseFault::TimedOutThenRefused) {
+        transport->setHolding(true);
+        fake.events.at(500, [this] {
+            emit KelbListener::Instance()->MsgTimeout(QVariant(doc->state().msMessageId));
+        });
+        fake.events.at(1000, [this] { transport->releaseAll(); });
+    }
+    if (c.fault == CloseFault::Unanswered)
+        transport->setResponder([](const MessageData&) { return std::optional<MessageData>(); });
+    if (c.fault == CloseFault::NotSent)
+        MessageBus::Instance().setTransport(nullptr);
+    fake.messageBox.queueAnswer(AnswerYes);
+
+    EXPECT_EQ(doc->CloseDocument(), c.result) << c.name;
+
+    if (c.status) {
+        EXPECT_EQ(host.status(), QString::fromLatin1(c.status)) << c.name;
+    }
+    ASSERT_EQ(fake.messageBox.shown().size(), c.box ? 2u : 1u) << c.name;
+    if (c.box) {
+        EXPECT_EQ(fake.messageBox.shown()[1].text, QString::fromLatin1(c.box)) << c.name;
+    }
+    EXPECT_EQ(checked(0, QStringLiteral("CFU")), c.result == 0) << c.name;
+    EXPECT_EQ(doc->rules().hasChanges(), c.result == 0) << c.name << ": edits still pending";
+    EXPECT_TRUE(allFiveEnabledLast(host)) << c.name;
+    if (c.passes >= 0) {
+        EXPECT_EQ(fake.events.sleepCount(), c.passes) << c.name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Close, CloseWithYes, ::testing::ValuesIn(kCloseCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace zavek::testing

@@ -21,7 +21,6 @@ DocumentTest::DocumentTest() {
     });
     SessionInfo::Instance().establish(QStringLiteral("session-1"), QStringLiteral("NW"),
                                       db.connectionName());
-    ComponentGlobals::Instance() = ComponentGlobals();
     transport = std::make_shared<LoopbackTransport>();
     transport->setResponder([this](const MessageData& request) -> std::optional<MessageData> {
         MessageData reply = LoopbackTransport::replyTo(request);

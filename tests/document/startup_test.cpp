@@ -25,9 +25,8 @@ TEST_F(StartUp, TakesTheShellFromLoadingToReady) {
     expected << QStringLiteral("shell:1") << QStringLiteral("status:Ready");
     EXPECT_EQ(QStringList(host.log.begin(), host.log.end()), expected);
     EXPECT_EQ(fake.pointer.history(), (std::vector<int>{11, 0}));
-    EXPECT_EQ(ComponentGlobals::Instance().gsWindowTag, QStringLiteral("SEC1"));
-    EXPECT_EQ(ComponentGlobals::Instance().gsWindowCaption,
-              QStringLiteral("Security Administration"));
+    EXPECT_EQ(doc->state().msWindowTag, QStringLiteral("SEC1"));
+    EXPECT_EQ(doc->state().msWindowCaption, QStringLiteral("Security Administration"));
     EXPECT_EQ(doc->rules().list(0).count(), 2);
     EXPECT_EQ(doc->rules().list(1).count(), 2);
     EXPECT_EQ(doc->form().caption()->text(), QStringLiteral("Current Officer : "));
@@ -35,15 +34,15 @@ TEST_F(StartUp, TakesTheShellFromLoadingToReady) {
 }
 
 TEST_F(StartUp, HostWindowWithoutTagOrCaptionKeepsTheTexts) {
-    ComponentGlobals::Instance().gsWindowTag = QStringLiteral("OLDTAG");
-    ComponentGlobals::Instance().gsWindowCaption = QStringLiteral("Old caption");
+    doc->state().msWindowTag = QStringLiteral("OLDTAG");
+    doc->state().msWindowCaption = QStringLiteral("Old caption");
     QObject bareWindow;
     container.setProperty("Parent", QVariant::fromValue<QObject*>(&bareWindow));
 
     doc->UserDocument_Show();
 
-    EXPECT_EQ(ComponentGlobals::Instance().gsWindowTag, QStringLiteral("OLDTAG"));
-    EXPECT_EQ(ComponentGlobals::Instance().gsWindowCaption, QStringLiteral("Old caption"));
+    EXPECT_EQ(doc->state().msWindowTag, QStringLiteral("OLDTAG"));
+    EXPECT_EQ(doc->state().msWindowCaption, QStringLiteral("Old caption"));
     EXPECT_EQ(host.toolbar.front(), (ToolbarCall{7, false, QStringLiteral("OLDTAG")}));
     EXPECT_EQ(host.status(), QStringLiteral("Ready"));
     EXPECT_EQ(doc->rules().list(0).count(), 2);
@@ -85,9 +84,11 @@ TEST_F(StartUp, ASecondShowKeepsTheListenerAndHoldsTheCatalogueOnce) {
     EXPECT_EQ(doc->rules().list(0).count(), 2);
     EXPECT_EQ(doc->rules().list(1).count(), 2);
 
+    // One handler per document: a reply is handled once.
+    doc->exchange().ZAVEK_OfficerSelect1_OfficerSelected(QStringLiteral("NW001"));
     host.shellEnabled.clear();
-    emit KelbListener::Instance()->DataReady(QStringLiteral("elsewhere"));
-    EXPECT_EQ(host.shellEnabled.size(), 1u) << "one handler per document";
+    deliver();
+    EXPECT_EQ(host.shellEnabled.size(), 1u);
 }
 
 TEST_F(StartUp, AFailingButtonEndsTheToolbarRuleWithOneLogEntry) {

@@ -2,7 +2,9 @@
 
 #include "common/message_bus.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QMdiArea>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -146,30 +148,6 @@ TEST_F(Scenario, SwitchingOfficerWithYesSavesFirst) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(group); }, 10000));
 }
 
-TEST_F(Scenario, SwitchingOfficerWithNoDropsTheEdit) {
-    const QString group = freeGroup(kFirst);
-    search(kFirst.left(2));
-    show(kFirst);
-    clickItem(0, group);
-    boxes.queueAnswer(AnswerNo);
-    show(kSecond);
-    EXPECT_FALSE(storedCodes(kFirst).contains(group));
-    show(kFirst);
-    EXPECT_FALSE(isChecked(0, group));
-}
-
-TEST_F(Scenario, SwitchingOfficerWithCancelKeepsTheShownOfficer) {
-    const QString group = freeGroup(kFirst);
-    search(kFirst.left(2));
-    show(kFirst);
-    clickItem(0, group);
-    boxes.queueAnswer(AnswerCancel);
-    pick(kSecond);
-    QTest::qWait(100);
-    EXPECT_TRUE(isChecked(0, group));
-    EXPECT_EQ(status(), QStringLiteral("Checking for data changes"));
-}
-
 TEST_F(Scenario, ClosingWithYesWaitsForASlowBackEnd) {
     const QString group = freeGroup(kFirst);
     show(kFirst);
@@ -184,37 +162,167 @@ TEST_F(Scenario, ClosingWithYesWaitsForASlowBackEnd) {
     EXPECT_TRUE(storedCodes(kFirst).contains(group));
 }
 
-TEST_F(Scenario, ClosingWithYesWhileTheBackEndIsStoppedKeepsTheWindow) {
-    MessageBus::Instance().setTimeoutMs(1000);
+bool pendingFailure(const QString& status) {
+    return status.startsWith(QStringLiteral("Saving Security Group for ")) &&
+           status.endsWith(QStringLiteral(" failed; your changes are still pending"));
+}
+
+TEST_F(Scenario, ASaveRefusedWhileAnotherProgramLocksTheDatabaseStaysPending) {
     const QString group = freeGroup(kFirst);
     show(kFirst);
     clickItem(0, group);
-    transport->setStopped(true);
-    boxes.queueAnswer(AnswerYes);
+    {
+        QSqlDatabase locker =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        locker.setDatabaseName(location);
+        ASSERT_TRUE(locker.open());
+        QSqlQuery lock(locker);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        clickSave();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return pendingFailure(status()); }, 20000))
+            << status().toStdString();
+        lock.exec(QStringLiteral("ROLLBACK"));
+        locker.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    ASSERT_EQ(boxes.shown().size(), 1u) << "the refusal is shown";
+    EXPECT_EQ(boxes.shown()[0].style, 16);
+    EXPECT_TRUE(isChecked(0, group));
+    EXPECT_TRUE(window->toolbarAction(7)->isEnabled()) << "Save can be pressed again";
+    EXPECT_FALSE(storedCodes(kFirst).contains(group));
+
+    // Still a change: closing asks, and Cancel keeps the window.
+    boxes.queueAnswer(AnswerCancel);
     QPointer<shell::DocumentWindow> w = documentWindow;
     w->close();
-    ASSERT_FALSE(w.isNull()) << "the window stays open";
-    EXPECT_TRUE(status().startsWith(QStringLiteral("The save was not confirmed")));
-    EXPECT_TRUE(isChecked(0, group));
+    ASSERT_FALSE(w.isNull());
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(boxes.shown()[1].style, 35);
 
-    // Nothing was lost: once the back end is back, Save sends the edit.
-    transport->setStopped(false);
     clickSave();
     EXPECT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(group); }, 10000));
 }
 
-TEST_F(Scenario, QuittingWithUnsavedChangesAsksAndCancelStopsIt) {
+TEST_F(Scenario, ClosingWithYesAfterATimeOutAndARefusalKeepsTheWindow) {
+    const QString group = freeGroup(kFirst);
     show(kFirst);
-    clickItem(0, freeGroup(kFirst));
+    clickItem(0, group);
+    // The session ends, and its refusal arrives after the request has timed out.
+    QSqlQuery expire(QSqlDatabase::database(QStringLiteral("zavek-ui")));
+    ASSERT_TRUE(expire.exec(QStringLiteral("UPDATE ADMIN_SESSION SET EXPIRES_AT = '2000-01-01'")));
+    MessageBus::Instance().setTimeoutMs(1000);
+    transport->setReplyDelayMs(1300);
+    boxes.queueAnswer(AnswerYes);
+    QPointer<shell::DocumentWindow> w = documentWindow;
+    w->close();
+    ASSERT_FALSE(w.isNull()) << "the window stays open";
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_TRUE(boxes.shown()[1].text.contains(QStringLiteral("session has expired")))
+        << boxes.shown()[1].text.toStdString();
+    EXPECT_TRUE(pendingFailure(status())) << status().toStdString();
+    EXPECT_TRUE(isChecked(0, group));
+    EXPECT_FALSE(storedCodes(kFirst).contains(group));
+    boxes.queueAnswer(AnswerCancel);
+    w->close();
+    ASSERT_EQ(boxes.shown().size(), 3u) << "the edit is still pending, so closing asks again";
+    EXPECT_EQ(boxes.shown()[2].style, 35);
+}
+
+TEST_F(Scenario, TwoSecurityWindowsKeepTheirOwnButtonsAndReplies) {
+    const QString group = freeGroup(kFirst);
+    show(kFirst);
+    shell::DocumentWindow* first = documentWindow;
+    shell::DocumentWindow* second = window->openSecurityDocument();
+    ASSERT_NE(second, nullptr);
+
+    window->mdiArea()->setActiveSubWindow(first);
+    clickItem(0, group);
+    QTest::mouseClick(resetBox(), Qt::LeftButton);
+    EXPECT_TRUE(window->toolbarAction(7)->isEnabled()) << "the edit in the first window";
+
+    window->mdiArea()->setActiveSubWindow(second);
+    documentWindow = second;
+    EXPECT_FALSE(window->toolbarAction(7)->isEnabled()) << "no officer, no edit, no Save";
+    show(kSecond);
+    EXPECT_FALSE(window->toolbarAction(7)->isEnabled());
+    second->close();
+
+    documentWindow = first;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->documents().size() == 1; }, 2000));
+    EXPECT_EQ(window->activeDocument(), first);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->toolbarAction(7)->isEnabled(); }, 2000))
+        << "the first window's edit is still pending";
+    EXPECT_TRUE(resetBox()->isChecked()) << "the other window's reply left this box alone";
+    EXPECT_TRUE(isChecked(0, group));
+    clickSave();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(group); }, 10000));
+}
+
+TEST_F(Scenario, QuittingAsksEveryWindowBeforeActingOnAny) {
+    const QString firstGroup = freeGroup(kFirst);
+    const QString secondGroup = freeGroup(kSecond);
+    show(kFirst);
+    clickItem(0, firstGroup);
+    shell::DocumentWindow* first = documentWindow;
+    documentWindow = window->openSecurityDocument();
+    show(kSecond);
+    clickItem(0, secondGroup);
+    boxes.clear();
+
+    boxes.queueAnswer(AnswerYes);
     boxes.queueAnswer(AnswerCancel);
     EXPECT_FALSE(window->closeAllDocuments());
-    EXPECT_EQ(window->documents().size(), 1);
+    EXPECT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(window->documents().size(), 2);
+    QTest::qWait(200);
+    EXPECT_FALSE(storedCodes(kFirst).contains(firstGroup)) << "nothing acted on before Cancel";
+    documentWindow = first;
+    EXPECT_TRUE(isChecked(0, firstGroup));
+
+    boxes.queueAnswer(AnswerYes);
     boxes.queueAnswer(AnswerNo);
     EXPECT_TRUE(window->closeAllDocuments());
     EXPECT_TRUE(window->documents().isEmpty());
+    EXPECT_TRUE(storedCodes(kFirst).contains(firstGroup));
+    EXPECT_FALSE(storedCodes(kSecond).contains(secondGroup));
     EXPECT_TRUE(loader->unloadIfPossible());
     for (int id : {7, 8, 9, 14, 12})
         EXPECT_TRUE(window->host().isEnabled(id, QStringLiteral("SECADM1")));
+}
+
+TEST_F(Scenario, KeyboardOrderStartsAtResetPasswordAndGoesRound) {
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // The control with the keyboard, and the window it is in.
+    const auto focus = [&] {
+        const QWidget* f = QApplication::focusWidget();
+        const QList<shell::DocumentWindow*> windows = window->documents();
+        for (int i = 0; f && i < windows.size(); ++i)
+            if (windows[i]->isAncestorOf(f))
+                return QStringLiteral("%1 in %2").arg(f->objectName()).arg(i);
+        return QStringLiteral("none");
+    };
+    QStringList order{focus()};
+    for (int i = 0; i < 9; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << focus();
+    }
+    // Select stays disabled until a result is picked, so Tab passes over it.
+    EXPECT_EQ(order, (QStringList{"chkResetPassword in 0", "lvOfficerGroups_0 in 0",
+                                  "lvOfficerGroups_1 in 0", "searchEdit in 0", "searchButton in 0",
+                                  "clearButton in 0", "resultView in 0", "chkResetPassword in 0",
+                                  "lvOfficerGroups_0 in 0", "lvOfficerGroups_1 in 0"}));
+
+    // Each window keeps its own place, also when a maximised window is hidden for another.
+    shell::DocumentWindow* first = documentWindow;
+    shell::DocumentWindow* second = window->openSecurityDocument();
+    order = QStringList{focus()};
+    window->mdiArea()->setActiveSubWindow(first);
+    order << focus();
+    window->mdiArea()->setActiveSubWindow(second);
+    order << focus();
+    EXPECT_EQ(order, (QStringList{"chkResetPassword in 1", "lvOfficerGroups_1 in 0",
+                                  "chkResetPassword in 1"}));
 }
 
 class SignIn : public ShellScenario {};

@@ -18,8 +18,8 @@ ExchangeTest::ExchangeTest() {
     });
     SessionInfo::Instance().establish(QStringLiteral("session-1"), QStringLiteral("NW"),
                                       db.connectionName());
-    ComponentGlobals::Instance().gsWindowTag = QStringLiteral("SEC1");
-    ComponentGlobals::Instance().gsWindowCaption = QStringLiteral("Security Administration");
+    state.msWindowTag = QStringLiteral("SEC1");
+    state.msWindowCaption = QStringLiteral("Security Administration");
     state.documentIdentity = QStringLiteral("ZAVEK_Security/test");
 
     const DocumentServices services{

@@ -46,7 +46,9 @@ TEST_F(Replies, TimeOutBeforeAnErrorReplyReportsSearchTimed) {
         return LoopbackTransport::replyTo(r, QStringLiteral("The request timed out."));
     });
     pick(QStringLiteral("NW001"), QStringLiteral("Ann Smith"));
-    exchange->moKelbMessage_MsgTimeout(QVariant());
+    exchange->moKelbMessage_MsgTimeout(QVariant(QStringLiteral("another-request")));
+    EXPECT_FALSE(state.mbTimedOut) << "another document's time-out";
+    exchange->moKelbMessage_MsgTimeout(QVariant(state.msMessageId));
     EXPECT_TRUE(state.mbTimedOut);
     EXPECT_TRUE(fake.messageBox.shown().empty()) << "a time-out alone shows nothing";
     transport->releaseAll();
@@ -59,27 +61,28 @@ TEST_F(Replies, TimeOutBeforeAnErrorReplyReportsSearchTimed) {
 TEST_F(Replies, TimeOutBeforeAGoodReplyShowsItAsGood) {
     transport->setHolding(true);
     pick(QStringLiteral("NW001"), QStringLiteral("Ann Smith"));
-    exchange->moKelbMessage_MsgTimeout(QVariant());
+    exchange->moKelbMessage_MsgTimeout(QVariant(state.msMessageId));
     transport->releaseAll();
     deliver();
     EXPECT_TRUE(checked(0, QStringLiteral("CFR")));
     EXPECT_EQ(host.status(), QStringLiteral("Displaying Security Group for Ann Smith"));
 }
 
-TEST_F(Replies, ReplyForAnotherDocumentOnlyEnablesTheShellAndClearsTheBox) {
+TEST_F(Replies, ReplyForAnotherDocumentTouchesNothingHere) {
     pick(QStringLiteral("NW001"), QStringLiteral("Ann Smith"));
     deliver();
     form.setResetPasswordValue(1);
     state.mbReplyReceived = false;
     host.shellEnabled.clear();
+    const auto statuses = host.statuses.size();
 
     exchange->moKelbMessage_DataReady(QStringLiteral("SomeOtherDocument"));
 
-    EXPECT_EQ(host.shellEnabled, std::vector<bool>{true});
-    EXPECT_EQ(form.reset, 0);
+    EXPECT_TRUE(host.shellEnabled.empty());
+    EXPECT_EQ(form.reset, 1) << "this document's reset request stays";
     EXPECT_FALSE(state.mbReplyReceived);
     EXPECT_TRUE(checked(0, QStringLiteral("CFR")));
-    EXPECT_EQ(fake.pointer.Shape(), platform::PointerDefault);
+    EXPECT_EQ(host.statuses.size(), statuses);
 }
 
 TEST_F(Replies, GoodReplyToASaveLeavesTheListsAsEdited) {
@@ -101,51 +104,6 @@ TEST_F(Replies, ResetBoxIsClearedByEveryReply) {
     exchange->SaveData();
     deliver();
     EXPECT_EQ(form.reset, 0);
-}
-
-// A save of the previous officer and a retrieval of the new one are outstanding together;
-// the document asks by the newer identifier.
-class OverlappingSaveAndRetrieval : public ExchangeTest {
-protected:
-    void SetUp() override {
-        stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
-        stored[QStringLiteral("NW002")] = {QStringLiteral("WAP"), QStringLiteral("CUS")};
-        pick(QStringLiteral("NW001"), QStringLiteral("Ann Smith"));
-        deliver();
-        tick(0, QStringLiteral("CFU"), true);
-        saveError = QStringLiteral("The save was refused.");
-        transport->setHolding(true);
-        fake.messageBox.queueAnswer(platform::AnswerYes);
-        pick(QStringLiteral("NW002"), QStringLiteral("Bo Lee"));
-        ASSERT_EQ(transport->heldCount(), 2u); // [0] save, [1] retrieval
-    }
-    void expectErrorShownAndNewOfficerLoaded() {
-        ASSERT_EQ(fake.messageBox.shown().size(), 2u); // the prompt, then the error
-        EXPECT_EQ(fake.messageBox.shown()[1].text, QStringLiteral("The save was refused."));
-        EXPECT_EQ(fake.messageBox.shown()[1].style, 16);
-        EXPECT_TRUE(checked(0, QStringLiteral("WAP")));
-        EXPECT_TRUE(checked(1, QStringLiteral("CUS")));
-        EXPECT_FALSE(checked(0, QStringLiteral("CFR")));
-        EXPECT_FALSE(checked(0, QStringLiteral("CFU")));
-        EXPECT_FALSE(rules->DataChanged());
-    }
-};
-
-TEST_F(OverlappingSaveAndRetrieval, SaveErrorFirstStillReachesTheAdministrator) {
-    transport->releaseHeld(0);
-    deliver();
-    transport->releaseHeld(0);
-    deliver();
-    expectErrorShownAndNewOfficerLoaded();
-}
-
-TEST_F(OverlappingSaveAndRetrieval, SaveErrorLastStillReachesTheAdministrator) {
-    transport->releaseHeld(1);
-    deliver();
-    transport->releaseHeld(0);
-    deliver();
-    EXPECT_EQ(host.status(), QStringLiteral("Search was not successful"));
-    expectErrorShownAndNewOfficerLoaded();
 }
 
 } // namespace

@@ -82,15 +82,9 @@ TEST_F(SaveRequest, AfterSendingTheStateIsStoredAndSaveIsOff) {
     EXPECT_EQ(transport->sent().size(), 1u);
 }
 
-TEST_F(SaveRequest, TickedAndClearedAgainGivesNoRow) {
-    tick(0, QStringLiteral("WAP"), true);
-    tick(0, QStringLiteral("WAP"), false);
-    form.setResetPasswordValue(1);
-    exchange->SaveData();
-    EXPECT_TRUE(rows(lastSent(), QStringLiteral("OFFICERGROUP")).isEmpty());
-}
-
 TEST_F(SaveRequest, ResetAloneSendsAnEmptyChangeTableAndOneSetupRow) {
+    tick(0, QStringLiteral("WAP"), true); // ticked and cleared again: no row
+    tick(0, QStringLiteral("WAP"), false);
     form.setResetPasswordValue(1);
     exchange->SaveData();
     const MessageData& m = lastSent();
@@ -111,45 +105,83 @@ TEST_F(SaveRequest, SendDataSendsWithoutTheAgencyCheck) {
     EXPECT_TRUE(state.mbRetrievalRequest) << "only SaveData marks the coming reply as a save reply";
 }
 
-TEST_F(SaveRequest, FailureBeforeHandOverKeepsTheEditsPending) {
+// Whatever becomes of a save short of being stored, its edits stay pending, Save can be
+// pressed again and sends them, and the screen says what failed.
+enum class Fault { Refused, Unanswered, NotSent, AnsweredLate };
+struct SaveCase {
+    const char* name;
+    Fault fault;
+    bool reset;
+    const char* status;
+    const char* box; // the start of the one box shown; null: none
+};
+const QString kPending =
+    QStringLiteral("Saving Security Group for Ann Smith failed; your changes are still pending");
+const SaveCase kSaveCases[] = {
+    {"Refused", Fault::Refused, false, nullptr, "The database is locked."},
+    {"RefusedWithAReset", Fault::Refused, true, nullptr, "The database is locked."},
+    {"NeverAnswered", Fault::Unanswered, true,
+     "Saving Security Group for Ann Smith got no answer; your changes are still pending. Check "
+     "the connection and save again.",
+     nullptr},
+    {"NeverSent", Fault::NotSent, false, nullptr,
+     "Saving Security Group for Ann Smith failed: The back end is not connected"},
+    // Stored after all: nothing is left pending.
+    {"AnsweredAfterItsTimeOut", Fault::AnsweredLate, false,
+     "Displaying Security Group for Ann Smith", nullptr},
+};
+
+class SaveFailures : public SaveRequest, public ::testing::WithParamInterface<SaveCase> {};
+
+TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
+    const SaveCase& c = GetParam();
     tick(0, QStringLiteral("WAP"), true);
-    MessageBus::Instance().setTransport(nullptr);
+    form.setResetPasswordValue(c.reset ? 1 : 0);
+    if (c.fault == Fault::Refused)
+        saveError = QStringLiteral("The database is locked.");
+    if (c.fault == Fault::Unanswered || c.fault == Fault::AnsweredLate)
+        transport->setHolding(true);
+    if (c.fault == Fault::NotSent)
+        MessageBus::Instance().setTransport(nullptr);
 
     exchange->SaveData();
+    if (c.fault == Fault::Unanswered || c.fault == Fault::AnsweredLate)
+        exchange->moKelbMessage_MsgTimeout(QVariant(state.msMessageId));
+    if (c.fault == Fault::AnsweredLate)
+        transport->releaseAll();
+    transport->dropHeld();
+    deliver();
 
-    EXPECT_TRUE(transport->sent().empty());
-    EXPECT_FALSE(tag(0, QStringLiteral("WAP"))) << "the stored state goes back";
-    EXPECT_TRUE(rules->DataChanged());
-    ASSERT_FALSE(ErrorLogger::Instance().recent().empty());
-    EXPECT_EQ(ErrorLogger::Instance().recent().back().source,
-              QStringLiteral("ZAVEK_Security.SendData"));
-    EXPECT_TRUE(fake.messageBox.shown().empty());
-    EXPECT_FALSE(state.mbRetrievalRequest);
-    EXPECT_EQ(host.toolbar.back(), (ToolbarCall{7, false, QStringLiteral("SEC1")}));
+    const bool pending = c.fault != Fault::AnsweredLate;
+    EXPECT_EQ(host.status(), c.status ? QString::fromLatin1(c.status) : kPending) << c.name;
+    ASSERT_EQ(fake.messageBox.shown().size(), c.box ? 1u : 0u) << c.name;
+    if (c.box) {
+        EXPECT_TRUE(fake.messageBox.shown()[0].text.startsWith(QString::fromLatin1(c.box)))
+            << c.name << ": " << fake.messageBox.shown()[0].text.toStdString();
+    }
+    EXPECT_EQ(rules->hasChanges(), pending) << c.name;
+    EXPECT_EQ(tag(0, QStringLiteral("WAP")), !pending) << c.name;
+    EXPECT_EQ(form.reset, c.reset ? 1 : 0) << c.name << ": the reset is still asked for";
+    EXPECT_EQ(host.buttonState(7, QStringLiteral("SEC1")), std::optional<bool>(pending)) << c.name;
+    if (!pending)
+        return;
 
+    saveError.clear();
+    transport->setHolding(false);
     MessageBus::Instance().setTransport(transport);
-    exchange->SaveData();
-    EXPECT_EQ(rows(lastSent(), QStringLiteral("OFFICERGROUP")),
-              QStringList{QStringLiteral("WAP|NW001|ADD")});
-}
-
-TEST_F(SaveRequest, SendDataFailureIsReportedAsFalse) {
-    tick(0, QStringLiteral("WAP"), true);
-    MessageBus::Instance().setTransport(nullptr);
-    EXPECT_FALSE(exchange->SendData());
-    EXPECT_EQ(fake.pointer.Shape(), platform::PointerDefault);
-}
-
-TEST_F(SaveRequest, ErrorReplyToASaveIsShown) {
-    saveError = QStringLiteral("An officer must belong to exactly one agency.");
-    tick(0, QStringLiteral("WAP"), true);
+    transport->clearSent();
     exchange->SaveData();
     deliver();
-    ASSERT_EQ(fake.messageBox.shown().size(), 1u);
-    EXPECT_EQ(fake.messageBox.shown()[0].text,
-              QStringLiteral("An officer must belong to exactly one agency."));
-    EXPECT_EQ(host.status(), QStringLiteral("Search was not successful"));
+    ASSERT_EQ(transport->sent().size(), 1u) << c.name;
+    EXPECT_EQ(rows(transport->sent()[0], QStringLiteral("OFFICERGROUP")),
+              QStringList{QStringLiteral("WAP|NW001|ADD")})
+        << c.name;
+    EXPECT_TRUE(stored[QStringLiteral("NW001")].contains(QStringLiteral("WAP"))) << c.name;
+    EXPECT_FALSE(rules->hasChanges()) << c.name;
 }
+
+INSTANTIATE_TEST_SUITE_P(Save, SaveFailures, ::testing::ValuesIn(kSaveCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace zavek::testing

@@ -53,7 +53,7 @@ protected:
             "CREATE TABLE VRD_GROUP (REGION TEXT, GRP_TYP_CD TEXT, GRP_CD TEXT, GRP_DES TEXT)")});
         SessionInfo::Instance().establish(QStringLiteral("s"), QStringLiteral(" nw "),
                                           db.connectionName());
-        ComponentGlobals::Instance().gsWindowTag = QStringLiteral("TAG");
+        state.msWindowTag = QStringLiteral("TAG");
         state.documentIdentity = QStringLiteral("DOC");
         rules = std::make_unique<GroupRules>(
             DocumentServices{state, form, fake.platform(),

@@ -3,6 +3,7 @@
 #include "tests/support/printers.h"
 
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
@@ -87,13 +88,23 @@ TEST_F(ListView, AClickOnTheBoxTogglesFirstThenRaisesTheClick) {
     EXPECT_TRUE(stateAtClick);
 }
 
-TEST_F(ListView, AClickBesideTheBoxRaisesTheClickWithoutToggling) {
-    QSignalSpy clicked(&view, &GroupListView::listClicked);
+TEST_F(ListView, AClickAnywhereElseRaisesTheClickWithoutToggling) {
     const QRect cell = view.visualRect(model.index(0, 0));
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
-                      QPoint(cell.right() - 5, cell.center().y()));
-    EXPECT_EQ(clicked.count(), 1);
-    EXPECT_FALSE(model.item(0).checked);
+    const struct {
+        const char* place;
+        QWidget* widget;
+        QPoint at;
+    } places[] = {
+        {"beside the box", view.viewport(), QPoint(cell.right() - 5, cell.center().y())},
+        {"below the items", view.viewport(), QPoint(20, view.viewport()->height() - 5)},
+        {"on the header", view.header()->viewport(), QPoint(20, view.header()->height() / 2)},
+    };
+    for (const auto& p : places) {
+        QSignalSpy clicked(&view, &GroupListView::listClicked);
+        QTest::mouseClick(p.widget, Qt::LeftButton, {}, p.at);
+        EXPECT_EQ(clicked.count(), 1) << p.place;
+        EXPECT_FALSE(model.item(0).checked || model.item(1).checked) << p.place;
+    }
 }
 
 TEST_F(ListView, TheSpaceKeyTogglesAndRaisesTheClickToo) {
