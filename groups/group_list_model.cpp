@@ -69,6 +69,17 @@ void GroupListModel::clearItems() {
     endResetModel();
 }
 
+void GroupListModel::replaceItems(std::vector<Item> items) {
+    beginResetModel();
+    items_ = std::move(items);
+    firstRow_.clear();
+    firstRow_.reserve(static_cast<qsizetype>(items_.size()));
+    // From the end, so that the first row with a code is the one that stays.
+    for (std::size_t row = items_.size(); row-- > 0;)
+        firstRow_.insert(items_[row].code, static_cast<int>(row));
+    endResetModel();
+}
+
 void GroupListModel::setChecked(int row, bool checked) {
     Item& item = items_.at(static_cast<std::size_t>(row));
     if (item.checked == checked)

@@ -30,6 +30,8 @@ public:
     void setItemText(int row, const QString& text);
     void setItemCode(int row, const QString& code);
     void clearItems();
+    // Puts items in place of the list's items in one reset, indexing their codes once.
+    void replaceItems(std::vector<Item> items);
     // A change made by the program: raises no click.
     void setChecked(int row, bool checked);
     void setTag(int row, bool tag);
