@@ -137,7 +137,9 @@ void readQueryRows(const QString& query, const QStringList& columns,
         if (auto* h = *static_cast<sqlite3* const*>(handle.constData()))
             return readSqlite(h, query, columns, visit);
     }
-    if (handle.isValid() && qstrcmp(handle.typeName(), "PGconn*") == 0) {
+    // The PostgreSQL driver names the handle after the struct behind libpq's typedef.
+    if (handle.isValid() && (qstrcmp(handle.typeName(), "PGconn*") == 0 ||
+                             qstrcmp(handle.typeName(), "pg_conn*") == 0)) {
         if (auto* h = *static_cast<PGconn* const*>(handle.constData()))
             return readPostgres(h, query, columns, visit);
     }
