@@ -10,7 +10,9 @@ namespace zavek::bench {
 
 void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
     for (const Run& run : runs)
-        if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+        if (run.error_occurred)
+            error_ = true;
+        else if (run.run_type == Run::RT_Iteration && run.iterations > 0)
             seconds_[run.benchmark_name()] =
                 run.real_accumulated_time / static_cast<double>(run.iterations);
         else if (run.run_type == Run::RT_Aggregate)
@@ -20,14 +22,14 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
 
 void RatioReporter::Finalize() {
     ConsoleReporter::Finalize();
-    std::printf("\nRatios (baseline time / measured time, same run):\n");
+    std::printf("\nRatios (measured time / baseline time, same run):\n");
     for (const auto& [measured, baseline] : pairs_) {
         const auto m = seconds_.find(measured);
         const auto b = seconds_.find(baseline);
         if (m == seconds_.end() || b == seconds_.end() || m->second <= 0)
             continue;
-        std::printf("  %-44s %8.1fx faster than %s\n", measured.c_str(), b->second / m->second,
-                    baseline.c_str());
+        std::printf("  %s\n      %.2fx the time of %s (%.1fx faster)\n", measured.c_str(),
+                    m->second / b->second, baseline.c_str(), b->second / m->second);
     }
 }
 
@@ -54,15 +56,27 @@ long peakResidentKb() {
     return statusField("VmHWM:");
 }
 
-int runAll(int argc, char** argv, std::vector<std::pair<std::string, std::string>> pairs) {
+bool smoke() {
+    return !qEnvironmentVariableIsEmpty("ZAVEK_BENCH_SMOKE");
+}
+
+int sized(int n, int small) {
+    return smoke() ? small : n;
+}
+
+int runAll(int argc, char** argv, std::vector<std::pair<std::string, std::string>> pairs,
+           const std::function<void()>& teardown) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter(std::move(pairs));
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const std::size_t ran = benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (teardown)
+        teardown();
     benchmark::Shutdown();
-    return 0;
+    // A smoke run fails when a case aborted or none ran.
+    return ran > 0 && !reporter.sawError() ? 0 : 1;
 }
 
 } // namespace zavek::bench

@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -13,13 +14,15 @@ namespace zavek::bench {
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    // Prints "name: x times faster than baseline" for each pair.
+    // Prints, for each pair, the measured time as a multiple of the baseline's.
     explicit RatioReporter(std::vector<std::pair<std::string, std::string>> pairs)
         : pairs_(std::move(pairs)) {}
     void ReportRuns(const std::vector<Run>& runs) override;
     void Finalize() override;
+    bool sawError() const { return error_; }
 
 private:
+    bool error_ = false;
     std::vector<std::pair<std::string, std::string>> pairs_;
     std::map<std::string, double> seconds_;
 };
@@ -28,6 +31,15 @@ private:
 long residentKb();
 long peakResidentKb();
 
-int runAll(int argc, char** argv, std::vector<std::pair<std::string, std::string>> pairs);
+// True for the smoke run ctest makes (ZAVEK_BENCH_SMOKE set): every case once at a tiny size,
+// so that a broken benchmark fails the tests; no figure of a smoke run means anything.
+bool smoke();
+// n in a measuring run, small in a smoke run.
+int sized(int n, int small);
+
+// Runs the registered benchmarks inside an application object; teardown runs before that
+// object goes, so that whatever a benchmark built (threads, windows) ends while it still exists.
+int runAll(int argc, char** argv, std::vector<std::pair<std::string, std::string>> pairs,
+           const std::function<void()>& teardown = {});
 
 } // namespace zavek::bench

@@ -1,5 +1,9 @@
 #include "groups/group_list_model.h"
 
+#include <QHashFunctions>
+
+#include <bit>
+
 namespace zavek {
 
 GroupListModel::GroupListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -23,16 +27,66 @@ int GroupListModel::append(const QString& text, const QString& code) {
     const int row = count();
     beginInsertRows(QModelIndex(), row, row);
     items_.push_back(Item{text, code, false, false});
-    indexCode(row);
+    if (2 * items_.size() > index_.size())
+        rebuildIndex();
+    else
+        indexCode(row);
     endInsertRows();
     return row;
 }
 
+namespace {
+std::uint32_t hashOf(QStringView code) {
+    return static_cast<std::uint32_t>(qHash(code));
+}
+} // namespace
+
+std::size_t GroupListModel::slotOf(QStringView code, std::uint32_t hash) const {
+    const std::size_t mask = index_.size() - 1;
+    std::size_t slot = hash & mask;
+    while (index_[slot].row != 0 &&
+           (index_[slot].hash != hash ||
+            items_[static_cast<std::size_t>(index_[slot].row - 1)].code != code))
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+std::size_t GroupListModel::slotOf(QStringView code) const {
+    return slotOf(code, hashOf(code));
+}
+
 void GroupListModel::indexCode(int row) {
     const QString& code = items_[static_cast<std::size_t>(row)].code;
-    const auto it = firstRow_.find(code);
-    if (it == firstRow_.end() || it.value() > row)
-        firstRow_.insert(code, row);
+    const std::uint32_t hash = hashOf(code);
+    Slot& slot = index_[slotOf(code, hash)];
+    if (slot.row == 0 || slot.row > row + 1)
+        slot = Slot{hash, row + 1};
+}
+
+// Empties a slot and moves later entries of its probe run back, so that no run has a gap.
+void GroupListModel::unindex(std::size_t slot) {
+    const std::size_t mask = index_.size() - 1;
+    std::size_t next = (slot + 1) & mask;
+    while (index_[next].row != 0) {
+        const std::size_t home = index_[next].hash & mask;
+        // The entry may fill the gap unless its home lies cyclically in (slot, next].
+        if (((next - home) & mask) >= ((next - slot) & mask)) {
+            index_[slot] = index_[next];
+            slot = next;
+        }
+        next = (next + 1) & mask;
+    }
+    index_[slot] = Slot{};
+}
+
+void GroupListModel::rebuildIndex() {
+    index_.assign(std::bit_ceil(std::max<std::size_t>(16, 2 * items_.size())), Slot{});
+    for (std::size_t row = 0; row < items_.size(); ++row) {
+        const std::uint32_t hash = hashOf(items_[row].code);
+        Slot& slot = index_[slotOf(items_[row].code, hash)];
+        if (slot.row == 0)
+            slot = Slot{hash, static_cast<int>(row) + 1};
+    }
 }
 
 void GroupListModel::setItemText(int row, const QString& text) {
@@ -42,20 +96,19 @@ void GroupListModel::setItemText(int row, const QString& text) {
 
 void GroupListModel::setItemCode(int row, const QString& code) {
     Item& item = items_.at(static_cast<std::size_t>(row));
-    const QString old = item.code;
-    item.code = code;
     // Move the old code's entry on to its next item; while loading, the row is the last one,
     // so this stays constant time.
-    if (const auto it = firstRow_.find(old); it != firstRow_.end() && it.value() == row) {
+    if (const std::size_t slot = slotOf(item.code); index_[slot].row == row + 1) {
         int next = -1;
         for (int r = row + 1; r < count() && next < 0; ++r)
-            if (items_[static_cast<std::size_t>(r)].code == old)
+            if (items_[static_cast<std::size_t>(r)].code == item.code)
                 next = r;
         if (next < 0)
-            firstRow_.erase(it);
+            unindex(slot);
         else
-            it.value() = next;
+            index_[slot].row = next + 1;
     }
+    item.code = code;
     indexCode(row);
     emit dataChanged(index(row, 1), index(row, 1));
 }
@@ -65,7 +118,14 @@ void GroupListModel::clearItems() {
         return;
     beginResetModel();
     items_.clear();
-    firstRow_.clear();
+    index_.clear();
+    endResetModel();
+}
+
+void GroupListModel::replaceItems(std::vector<Item> items) {
+    beginResetModel();
+    items_ = std::move(items);
+    rebuildIndex();
     endResetModel();
 }
 
@@ -83,7 +143,9 @@ void GroupListModel::setTag(int row, bool tag) {
 }
 
 int GroupListModel::firstIndexOf(const QString& code) const {
-    return firstRow_.value(code, -1);
+    if (index_.empty())
+        return -1;
+    return index_[slotOf(code)].row - 1;
 }
 
 int GroupListModel::rowCount(const QModelIndex& parent) const {

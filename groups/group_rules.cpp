@@ -1,5 +1,6 @@
 #include "groups/group_rules.h"
 
+#include "common/bulk_read.h"
 #include "common/message_bus.h"
 #include "common/record_table.h"
 #include "common/session_info.h"
@@ -10,6 +11,14 @@ namespace zavek {
 
 namespace {
 constexpr std::int32_t kSaveButton = 7;
+
+// A catalogue field read as text; a null one ends the load as reading it as text would.
+QString required(const TextCell& cell, const char* field) {
+    if (cell.null)
+        fail(codes::kNullValue, QStringLiteral("Invalid use of Null: field \"%1\" holds no value.")
+                                    .arg(QLatin1String(field)));
+    return cell.text();
+}
 const QString kCaptionPrefix = QStringLiteral("Current Officer : ");
 } // namespace
 
@@ -41,30 +50,38 @@ void GroupRules::InitializeListView() {
         SessionInfo::Instance().Region(region);
         region = region.trimmed().toUpper();
 
-        RecordTable table;
-        table.Source(catalogueQuery(region));
-        table.Open();
-        // A repeated show fills the lists afresh rather than appending a second copy.
-        lists_[0]->clearItems();
-        lists_[1]->clearItems();
-        if (table.recordCount() > 0) {
-            table.MoveFirst();
-            while (!table.isEof()) {
-                GroupListModel* target = nullptr;
-                if (table.field(QStringLiteral("GRP_TYP_CD")).TextOrEmpty() == QLatin1String("A"))
-                    target = lists_[1];
-                else if (table.field(QStringLiteral("GRP_TYP_CD")).TextOrEmpty() ==
-                         QLatin1String("P"))
-                    target = lists_[0];
-                if (target) {
-                    const int row = target->append(QString(), QString());
-                    target->setItemText(row, table.field(QStringLiteral("GRP_DES")).Text());
-                    target->setItemCode(row, table.field(QStringLiteral("GRP_CD")).Text());
-                    target->setTag(row, false);
-                }
-                table.MoveNext();
-            }
+        // The rows go into fresh lists, shown only once the whole catalogue is read, so that
+        // a show that fails midway keeps the catalogue already on screen. On the first show
+        // there is none, and the items read before the failure are shown.
+        std::vector<GroupListModel::Item> read[2];
+        const auto show = [&] {
+            for (int i = 0; i < 2; ++i)
+                lists_[i]->replaceItems(std::move(read[i]));
+        };
+        const auto stopped = attempt([&] {
+            readQueryRows(
+                catalogueQuery(region),
+                {QStringLiteral("GRP_TYP_CD"), QStringLiteral("GRP_DES"), QStringLiteral("GRP_CD")},
+                [&](const TextCell* cell) {
+                    const std::string_view type =
+                        cell[0].null ? std::string_view() : cell[0].bytes();
+                    std::vector<GroupListModel::Item>* target = type == "A"   ? &read[1]
+                                                                : type == "P" ? &read[0]
+                                                                              : nullptr;
+                    if (!target)
+                        return;
+                    GroupListModel::Item& item = target->emplace_back();
+                    item.text = required(cell[1], "GRP_DES");
+                    item.code = required(cell[2], "GRP_CD");
+                });
+        });
+        if (stopped) {
+            if (stopped->code() == codes::kNullValue && lists_[0]->count() == 0 &&
+                lists_[1]->count() == 0)
+                show();
+            throw *stopped;
         }
+        show();
     });
     if (failure && failure->code() != codes::kStop)
         logFailure(services_.trap, "InitializeListView", *failure);

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build ccache pkg-config git
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
+    libsqlite3-dev libpq-dev
     libsodium-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
     fonts-liberation xvfb xauth
     postgresql

@@ -4,6 +4,8 @@
 # The server lives in a temporary directory, listens only on 127.0.0.1 (and a socket in that
 # directory) on a free port, and is stopped and removed on every way out. While CMD runs,
 # ZAVEK_TEST_POSTGRES holds the URL of its empty database zavek_test. Exits with CMD's status.
+# The server trades durability for speed (fsync and synchronous commit off) unless
+# ZAVEK_PG_DURABLE=1 asks for the settings a production server keeps.
 set -euo pipefail
 
 if [ $# -eq 0 ]; then
@@ -97,11 +99,16 @@ local all all scram-sha-256
 host  all all 127.0.0.1/32 scram-sha-256
 HBA
 
+durability="-c fsync=off -c synchronous_commit=off -c full_page_writes=off"
+if [ "${ZAVEK_PG_DURABLE:-0}" = "1" ]; then
+    durability="-c fsync=on -c synchronous_commit=on -c full_page_writes=on"
+fi
+
 # A free port can be taken between the look and the bind, so a few attempts are made.
 for attempt in 1 2 3 4 5; do
     port=$(free_port)
     if as_pg "$pgbin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 30 \
-        -o "-c listen_addresses=127.0.0.1 -p $port -k $dir/sock -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=120" \
+        -o "-c listen_addresses=127.0.0.1 -p $port -k $dir/sock $durability -c max_connections=120" \
         start >/dev/null 2>&1; then
         started=1
         break

@@ -104,6 +104,10 @@ TEST_F(CatalogueLoad, ASecondShowHoldsTheCatalogueOnce) {
     EXPECT_EQ(groups.count(), 1);
     EXPECT_EQ(agencies.count(), 1);
     EXPECT_FALSE(groups.item(0).checked);
+    // A show that fails midway keeps the catalogue on screen.
+    rows({QStringLiteral("'NW','P','G2',NULL")});
+    rules->InitializeListView();
+    EXPECT_EQ(texts(groups), QStringList{QStringLiteral("Alpha/G1")});
 }
 
 } // namespace
