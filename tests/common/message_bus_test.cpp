@@ -3,6 +3,7 @@
 #include "common/codec.h"
 #include "common/failure.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <mutex>
@@ -132,6 +133,23 @@ TEST_F(BusTest, DroppedReplyLeavesOnlyTheTimeOut) {
 
 TEST_F(BusTest, ResendingUnderTheSameIdentifierRestartsItsClock) {
     transport->setHolding(true);
+    {
+        // Sent again while the first is still due: the time-out counts from the second send.
+        MessageBus::Instance().setTimeoutMs(1000);
+        KelbMessage early = request(QStringLiteral("DOC-1"));
+        QElapsedTimer clock;
+        clock.start();
+        early.Send();
+        QTest::qWait(300);
+        if (!timeouts.empty())
+            GTEST_SKIP() << "the machine is too busy to tell the two clocks apart";
+        const qint64 resent = clock.elapsed();
+        early.Send();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !timeouts.empty(); }, kWaitMs));
+        EXPECT_GE(clock.elapsed(), resent + 900); // timers may fire a little early
+        transport->dropHeld();
+        timeouts.clear();
+    }
     MessageBus::Instance().setTimeoutMs(20);
     KelbMessage m = request(QStringLiteral("DOC-1"));
     m.Send();

@@ -134,16 +134,51 @@ TEST_F(ClosePrompts, BeforeUnloadHandsTheShellBackWithoutAPrompt) {
     EXPECT_TRUE(doc->rules().DataChanged());
 }
 
+// A host that knows only the numbers reaches each operation by them; written out here, not
+// taken from the code's constants, so that renumbering one breaks this table.
 TEST_F(ClosePrompts, DispatchIdentifiersReachTheOperations) {
-    edit();
-    std::int16_t result = 7;
-    fake.messageBox.queueAnswer(AnswerNo);
-    EXPECT_EQ(doc->Invoke(dispid::NeedSave, &result), kResultOk);
-    EXPECT_EQ(result, 0);
-    fake.messageBox.queueAnswer(AnswerNo);
-    EXPECT_EQ(doc->Invoke(dispid::CloseDocument, &result), kResultOk);
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(doc->Invoke(0x60030002u, &result), kResultUnknownMember);
+    struct Case {
+        std::uint32_t id;
+        const char* operation;
+        std::int32_t answer; // the box's answer, if the operation asks
+        std::int16_t result; // as the host reads it; 7: left as it was
+        bool sendsSave;
+        bool changesRemain;
+    };
+    const Case cases[] = {
+        {0x6003000Du, "SaveData", 0, 7, true, false},
+        {0x60030001u, "NeedSave", AnswerNo, 0, false, true},
+        {0x6003000Au, "BeforeUnload", 0, 7, false, true},
+        {0x6003000Bu, "BeforeUnload_BackupForPersist", 0, 7, false, true},
+        {0x60030002u, "(none)", 0, 7, false, true},
+        {0x60030000u, "CloseDocument", AnswerNo, -1, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.operation);
+        if (!doc->rules().DataChanged())
+            tick(0, QStringLiteral("CFU"), !checked(0, QStringLiteral("CFU")));
+        ASSERT_TRUE(doc->rules().DataChanged());
+        transport->clearSent();
+        host.toolbar.clear();
+        if (c.answer)
+            fake.messageBox.queueAnswer(c.answer);
+        std::int16_t result = 7;
+        EXPECT_EQ(doc->Invoke(c.id, &result),
+                  std::string(c.operation) == "(none)" ? kResultUnknownMember : kResultOk);
+        deliver();
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(transport->sent().size(), c.sendsSave ? 1u : 0u);
+        if (c.sendsSave) {
+            // The back end checks these two on every save.
+            EXPECT_EQ(transport->sent().at(0).sessionId, QStringLiteral("session-1"));
+            EXPECT_FALSE(transport->sent().at(0).clientVersion.isEmpty());
+        }
+        EXPECT_EQ(doc->rules().DataChanged(), c.changesRemain);
+        if (c.id == 0x6003000Au) {
+            EXPECT_TRUE(allFiveEnabledLast(host));
+        }
+        fake.messageBox.clear();
+    }
 }
 
 // Yes: the document may close only once its save is stored; otherwise it stays open, every

@@ -77,13 +77,36 @@ TEST_F(CatalogueLoad, ANullCodeEndsTheLoad) {
     EXPECT_EQ(logSources().size(), 1);
 }
 
-TEST_F(CatalogueLoad, AFailingQueryIsLoggedAndTheListsStayEmpty) {
-    db.exec({QStringLiteral("DROP TABLE VRD_GROUP")});
-    rules->InitializeListView();
-    EXPECT_EQ(groups.count(), 0);
-    ASSERT_EQ(ErrorLogger::Instance().recent().size(), 1u);
-    EXPECT_TRUE(
-        ErrorLogger::Instance().recent().back().description.contains(QStringLiteral("VRD_GROUP")));
+// A failure ends the load and is logged once, naming what failed; the stop code ends it
+// without a word.
+TEST_F(CatalogueLoad, AFailureEndsTheLoadAndIsLoggedUnlessItIsTheStopCode) {
+    struct Case {
+        const char* what;
+        std::uint32_t layoutFailure;
+        bool dropTable;
+        const char* logged; // nullptr: nothing logged
+    };
+    const Case cases[] = {
+        {"stop code while laying out", codes::kStop, false, nullptr},
+        {"other failure while laying out", codes::kInvalidArgument, false, "laid out"},
+        {"failing query", 0, true, "VRD_GROUP"},
+    };
+    rows({QStringLiteral("'NW','P','G1','Alpha'")});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ErrorLogger::Instance().clearRecent();
+        geometry.failWith = c.layoutFailure;
+        if (c.dropTable)
+            db.exec({QStringLiteral("DROP TABLE VRD_GROUP")});
+        rules->InitializeListView();
+        EXPECT_EQ(groups.count(), 0);
+        const auto& recent = ErrorLogger::Instance().recent();
+        ASSERT_EQ(recent.size(), c.logged ? 1u : 0u);
+        if (c.logged) {
+            EXPECT_TRUE(recent.back().description.contains(QLatin1String(c.logged)))
+                << recent.back().description.toStdString();
+        }
+    }
 }
 
 TEST_F(CatalogueLoad, ARegionWithAQuoteStaysALiteral) {

@@ -2,6 +2,7 @@
 // Two lists with their procedures over a catalogue in a temporary SQLite file.
 
 #include "common/error_logger.h"
+#include "common/failure.h"
 #include "common/message_bus.h"
 #include "common/session_info.h"
 #include "groups/document_state.h"
@@ -41,9 +42,12 @@ class RecordedGeometry final : public IListGeometry {
 public:
     int listWidthTwips(int) override { return 3870; }
     void setColumnWidthTwips(int list, int column, int twips) override {
+        if (failWith)
+            fail(failWith, QStringLiteral("The list cannot be laid out."));
         widths[{list, column}] = twips;
     }
     std::map<std::pair<int, int>, int> widths;
+    std::uint32_t failWith = 0;
 };
 
 class GroupsTest : public ::testing::Test {
