@@ -34,13 +34,14 @@ QStringList auditActionTexts() {
     return texts;
 }
 
-void writeAudit(const Sql& sql, const QDateTime& when, const AuditEntry& entry) {
-    QSqlQuery insert =
-        sql.prepare(QStringLiteral("INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, INSP_ID, GRP_CD, "
-                                   "ACTION, MESSAGE_ID, DETAIL) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+void writeAudit(const Sql& sql, const QDateTime& when, const AuditEntry& entry, qint64 revision) {
+    QSqlQuery insert = sql.prepare(
+        QStringLiteral("INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, INSP_ID, GRP_CD, ACTION, "
+                       "MESSAGE_ID, DETAIL, REVISION) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
     sql.run(insert,
             {storedTime(when), entry.adminId, textOrNull(entry.officer), textOrNull(entry.code),
-             auditActionText(entry.action), textOrNull(entry.messageId), textOrNull(entry.detail)});
+             auditActionText(entry.action), textOrNull(entry.messageId), textOrNull(entry.detail),
+             revision > 0 ? QVariant(revision) : QVariant(QMetaType(QMetaType::LongLong))});
 }
 
 } // namespace zavek::backend

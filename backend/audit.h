@@ -36,6 +36,8 @@ struct AuditEntry {
     QString detail;
 };
 
-void writeAudit(const Sql& sql, const QDateTime& when, const AuditEntry& entry);
+// revision: the officer's revision the change produced; 0 for rows about no officer's save.
+void writeAudit(const Sql& sql, const QDateTime& when, const AuditEntry& entry,
+                qint64 revision = 0);
 
 } // namespace zavek::backend

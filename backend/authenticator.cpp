@@ -142,6 +142,11 @@ Session Authenticator::signIn(const QString& adminId, const QString& password) {
         QSqlQuery forget =
             sql.prepare(QStringLiteral("DELETE FROM SIGN_IN_FAILURE WHERE ADMIN_ID = ?"));
         sql.run(forget, {name});
+        // What ended sessions were shown is of no further use.
+        QSqlQuery views = sql.prepare(
+            QStringLiteral("DELETE FROM VIEW_REVISION WHERE TOKEN_HASH NOT IN (SELECT TOKEN_HASH "
+                           "FROM ADMIN_SESSION WHERE EXPIRES_AT > ?)"));
+        sql.run(views, {storedTime(now)});
         if (!renewed.isEmpty()) {
             QSqlQuery update = sql.prepare(
                 QStringLiteral("UPDATE ADMINISTRATOR SET PWD_HASH = ? WHERE ADMIN_ID = ?"));
@@ -165,6 +170,8 @@ Session Authenticator::signIn(const QString& adminId, const QString& password) {
 
 void Authenticator::signOut(const QString& token) {
     const Sql sql(db_);
+    QSqlQuery views = sql.prepare(QStringLiteral("DELETE FROM VIEW_REVISION WHERE TOKEN_HASH = ?"));
+    sql.run(views, {tokenDigest(token)});
     QSqlQuery end = sql.prepare(QStringLiteral("DELETE FROM ADMIN_SESSION WHERE TOKEN_HASH = ?"));
     sql.run(end, {tokenDigest(token)});
 }

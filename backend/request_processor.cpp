@@ -2,6 +2,7 @@
 
 #include "backend/audit.h"
 #include "backend/database.h"
+#include "backend/password.h"
 #include "backend/session_check.h"
 #include "backend/sql.h"
 #include "common/codec.h"
@@ -50,15 +51,34 @@ QString conflictText() {
                           "nothing was saved; save again.");
 }
 
-TableData memberships(const Sql& sql, const QString& id) {
+struct StoredState {
     TableData table;
-    table.fields = QStringList{QStringLiteral("INSP_ID"), QStringLiteral("GRP_CD")};
-    QSqlQuery q = sql.prepare(QStringLiteral(
-        "SELECT INSP_ID, GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ? ORDER BY GRP_CD"));
+    qint64 revision = 0;
+};
+
+// The memberships and the revision they belong to, read by one statement so that both come
+// from the same moment on either database.
+StoredState storedState(const Sql& sql, const QString& id) {
+    StoredState stored;
+    stored.table.fields = QStringList{QStringLiteral("INSP_ID"), QStringLiteral("GRP_CD")};
+    QSqlQuery q = sql.prepare(
+        QStringLiteral("SELECT o.REVISION, m.GRP_CD FROM OFFICER o LEFT JOIN OFFICER_GROUP m ON "
+                       "m.INSP_ID = o.INSP_ID WHERE o.INSP_ID = ? ORDER BY m.GRP_CD"));
     sql.run(q, {id});
-    while (q.next())
-        table.rows.push_back({q.value(0).toString(), q.value(1).toString()});
-    return table;
+    while (q.next()) {
+        stored.revision = q.value(0).toLongLong();
+        if (!q.value(1).isNull())
+            stored.table.rows.push_back({id, q.value(1).toString()});
+    }
+    return stored;
+}
+
+// "14:02" today, with the date on other days.
+QString shortTime(const QDateTime& when, const QDateTime& now) {
+    const QDateTime local = when.toLocalTime();
+    return local.date() == now.toLocalTime().date()
+               ? local.toString(QStringLiteral("HH:mm"))
+               : local.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
 QString requiredText(const TableData& table, std::size_t row, const QString& tableName,
@@ -81,6 +101,7 @@ QString requiredText(const TableData& table, std::size_t row, const QString& tab
 struct Change {
     QString code;
     bool add;
+    bool agency = false; // known once the code is checked against the catalogue
 };
 
 struct SavePlan {
@@ -161,24 +182,36 @@ public:
     }
 
     void save() {
-        const SavePlan plan = readSave(request_);
+        SavePlan plan = readSave(request_);
         requestedOfficer_ = plan.officer;
-        TableData stored;
+        StoredState stored;
         runInTransaction(
             sql_,
             [&] {
                 lockOfficer(plan.officer);
                 knownOfficer_ = plan.officer;
-                for (const Change& change : plan.changes)
-                    if (!sql_.scalar(QStringLiteral(
-                                         "SELECT 1 FROM VRD_GROUP WHERE REGION = ? AND GRP_CD = ?"),
-                                     {session_.region, change.code})
-                             .isValid())
+                for (Change& change : plan.changes) {
+                    const QVariant type = sql_.scalar(
+                        QStringLiteral(
+                            "SELECT GRP_TYP_CD FROM VRD_GROUP WHERE REGION = ? AND GRP_CD = ?"),
+                        {session_.region, change.code});
+                    if (!type.isValid())
                         refuse(QStringLiteral("Group %1 does not exist in region %2, so nothing "
                                               "was saved. Search the officer again and save again.")
                                    .arg(change.code, session_.region),
                                plan.officer);
+                    change.agency = type.toString() == QLatin1String("A");
+                }
+                refuseIfStale(plan);
                 const QDateTime now = clock_.now();
+                revision_ = sql_.scalar(QStringLiteral("SELECT REVISION FROM OFFICER WHERE "
+                                                       "INSP_ID = ?"),
+                                        {plan.officer})
+                                .toLongLong() +
+                            1;
+                QSqlQuery advance = sql_.prepare(
+                    QStringLiteral("UPDATE OFFICER SET REVISION = ? WHERE INSP_ID = ?"));
+                sql_.run(advance, {revision_, plan.officer});
                 for (const Change& change : plan.changes)
                     apply(plan.officer, change, now);
                 if (plan.reset)
@@ -193,11 +226,12 @@ public:
                            plan.officer);
                 // Read inside the transaction: what the reply shows is what COMMIT stores, and
                 // nothing can fail between a committed save and its reply.
-                stored = memberships(sql_, plan.officer);
+                stored = storedState(sql_, plan.officer);
+                rememberView(plan.officer, stored.revision);
             },
             Isolation::RowLocked);
         reply_.tables.clear();
-        reply_.tables.push_back({QStringLiteral("OFFICERGROUP"), std::move(stored)});
+        reply_.tables.push_back({QStringLiteral("OFFICERGROUP"), std::move(stored.table)});
     }
 
     // The officer of the region the request concerns, once it is known; after a failure of
@@ -212,12 +246,84 @@ public:
         return region == session_.region ? requestedOfficer_ : QString();
     }
 
+    // Every reply that shows the officer's memberships records which revision it showed, so
+    // that a save under the same identifier is judged against what its screen now shows.
     void attachTable(const QString& officer) {
         reply_.tables.clear();
-        reply_.tables.push_back({QStringLiteral("OFFICERGROUP"), memberships(sql_, officer)});
+        StoredState stored = storedState(sql_, officer);
+        reply_.tables.push_back({QStringLiteral("OFFICERGROUP"), std::move(stored.table)});
+        rememberView(officer, stored.revision);
     }
 
 private:
+    void rememberView(const QString& officer, qint64 revision) {
+        if (session_.adminId.isEmpty())
+            return;
+        QSqlQuery upsert = sql_.prepare(QStringLiteral(
+            "INSERT INTO VIEW_REVISION (TOKEN_HASH, MESSAGE_ID, INSP_ID, REVISION, SEEN_AT) "
+            "VALUES (?, ?, ?, ?, ?) ON CONFLICT (TOKEN_HASH, MESSAGE_ID) DO UPDATE SET INSP_ID = "
+            "excluded.INSP_ID, REVISION = excluded.REVISION, SEEN_AT = excluded.SEEN_AT"));
+        sql_.run(upsert, {tokenDigest(request_.sessionId), request_.messageId, officer, revision,
+                          storedTime(clock_.now())});
+    }
+
+    // A save made on a screen that shows an older state of the officer is refused when someone
+    // changed, since, a group it changes, or the agency while it changes the agency: applying
+    // it would undo or contradict what the other administrator did without either knowing.
+    void refuseIfStale(const SavePlan& plan) {
+        const QVariant seen = sql_.scalar(
+            QStringLiteral("SELECT REVISION FROM VIEW_REVISION WHERE TOKEN_HASH = ? AND "
+                           "MESSAGE_ID = ? AND INSP_ID = ?"),
+            {tokenDigest(request_.sessionId), request_.messageId, plan.officer});
+        if (!seen.isValid())
+            return;
+        QSqlQuery since = sql_.prepare(QStringLiteral(
+            "SELECT a.AUDIT_TIME, a.ADMIN_ID, d.ADMIN_NAME, d.REGION, a.GRP_CD, a.ACTION, "
+            "g.GRP_DES, g.GRP_TYP_CD, a.REVISION FROM AUDIT_LOG a LEFT JOIN ADMINISTRATOR d ON "
+            "d.ADMIN_ID = a.ADMIN_ID LEFT JOIN VRD_GROUP g ON g.REGION = ? AND g.GRP_CD = "
+            "a.GRP_CD WHERE a.INSP_ID = ? AND a.REVISION > ? AND a.ACTION IN ('ADD', 'DEL') "
+            "ORDER BY a.AUDIT_ID"));
+        sql_.run(since, {session_.region, plan.officer, seen.toLongLong()});
+        bool collides = false;
+        QStringList who;
+        QStringList what;
+        qint64 lastRevision = -1;
+        while (since.next()) {
+            const QString code = since.value(4).toString();
+            const bool agency = since.value(7).toString() == QLatin1String("A");
+            for (const Change& change : plan.changes)
+                collides = collides || change.code == code || (agency && change.agency);
+            if (since.value(8).toLongLong() != lastRevision) {
+                lastRevision = since.value(8).toLongLong();
+                const QString name = since.value(2).isNull()
+                                         ? since.value(1).toString()
+                                         : QStringLiteral("%1 (%2)").arg(since.value(2).toString(),
+                                                                         since.value(3).toString());
+                const QString entry =
+                    QStringLiteral("by %1 at %2")
+                        .arg(name, shortTime(readStoredTime(since.value(0)), clock_.now()));
+                if (!who.contains(entry))
+                    who << entry;
+            }
+            const QString description = since.value(6).isNull() ? code : since.value(6).toString();
+            what << description + (since.value(5).toString() == QLatin1String("ADD")
+                                       ? QStringLiteral(" added")
+                                       : QStringLiteral(" removed"));
+        }
+        if (!collides)
+            return;
+        const QString officerName =
+            sql_.scalar(QStringLiteral("SELECT OFFICER_NAME FROM OFFICER WHERE INSP_ID = ?"),
+                        {plan.officer})
+                .toString();
+        refuse(QStringLiteral("Security groups of %1 were changed %2 since you opened them: %3. "
+                              "Your changes were not saved; they are ticked again on what is "
+                              "stored now: check them and save again.")
+                   .arg(officerName, who.join(QStringLiteral(" and ")),
+                        what.join(QStringLiteral(", "))),
+               plan.officer);
+    }
+
     // Every save of one officer takes this lock first, so two of them wait for each other
     // instead of colliding; saves of different officers go on side by side.
     void lockOfficer(const QString& officer) {
@@ -252,7 +358,8 @@ private:
                     officer,
                     change.code,
                     request_.messageId,
-                    {}});
+                    {}},
+                   revision_);
     }
 
     void resetPassword(const QString& officer, const QDateTime& now) {
@@ -260,7 +367,8 @@ private:
             "UPDATE OFFICER SET PWD_HASH = NULL, MUST_CHANGE_PWD = 1 WHERE INSP_ID = ?"));
         sql_.run(update, {officer});
         writeAudit(sql_, now,
-                   {AuditAction::Reset, session_.adminId, officer, {}, request_.messageId, {}});
+                   {AuditAction::Reset, session_.adminId, officer, {}, request_.messageId, {}},
+                   revision_);
     }
 
     int agencyCount(const QString& officer) {
@@ -280,6 +388,7 @@ private:
     AdminSession session_;
     QString knownOfficer_;
     QString requestedOfficer_;
+    qint64 revision_ = 0; // the one the save under way produces
 };
 
 MessageData replyFor(const MessageData& request) {

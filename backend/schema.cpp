@@ -91,6 +91,20 @@ QStringList migrationThree() {
             QStringLiteral("DROP INDEX IX_VRD_GROUP_REGION")};
 }
 
+// Every save of an officer advances the officer's revision, and its audit rows name the
+// revision they produced. Each session remembers which revision it showed in answer to each
+// retrieval, so that a save under that retrieval's identifier can tell what changed since;
+// kept in the database so that a restart or a second server on it knows as much.
+QStringList migrationFour() {
+    return {
+        QStringLiteral("ALTER TABLE OFFICER ADD COLUMN REVISION INTEGER NOT NULL DEFAULT 0"),
+        QStringLiteral("ALTER TABLE AUDIT_LOG ADD COLUMN REVISION INTEGER"),
+        QStringLiteral("CREATE TABLE VIEW_REVISION (TOKEN_HASH TEXT NOT NULL, MESSAGE_ID TEXT NOT "
+                       "NULL, INSP_ID TEXT NOT NULL, REVISION INTEGER NOT NULL, SEEN_AT TEXT NOT "
+                       "NULL, PRIMARY KEY (TOKEN_HASH, MESSAGE_ID))"),
+    };
+}
+
 // Migration n brings the database from version n-1 to n.
 QStringList migration(int version, bool postgres) {
     switch (version) {
@@ -100,6 +114,8 @@ QStringList migration(int version, bool postgres) {
         return migrationTwo(postgres);
     case 3:
         return migrationThree();
+    case 4:
+        return migrationFour();
     default:
         return {};
     }

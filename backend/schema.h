@@ -3,7 +3,7 @@
 
 namespace zavek::backend {
 
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 // Applies the versioned migrations this build knows, in order, each in its own transaction.
 // Returns how many were applied (0 when the database is current). A database of a newer

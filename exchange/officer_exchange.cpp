@@ -395,6 +395,7 @@ void OfficerExchange::settleSave(SentSave& save, const QString& error) {
         return;
     }
     putBack(save);
+    const bool storeMoved = showStoredWithEdits();
     // The reply cleared the box as every reply does; the reset it asked for was not made.
     if (save.reset)
         services_.form.setResetPasswordValue(1);
@@ -402,7 +403,39 @@ void OfficerExchange::settleSave(SentSave& save, const QString& error) {
     forget(ticket);
     rules_.enableSave(rules_.hasChanges());
     showBox(error, platform::OkCritical);
-    status(stillPending(name));
+    status(storeMoved ? stillPending(name) +
+                            QStringLiteral("; the lists show what is stored now with your changes "
+                                           "ticked again")
+                      : stillPending(name));
+}
+
+bool OfficerExchange::showStoredWithEdits() {
+    DocumentState& s = services_.state;
+    if (!ReplyStore::Instance().GetTable(QStringLiteral("OFFICERGROUP"), s.documentIdentity,
+                                         s.msMessageId))
+        return false;
+    // The refusal carries what is stored now, which another administrator may have changed
+    // since the lists were filled: shown as the stored state, with this save's rows on top.
+    std::vector<bool> before;
+    for (int l = 0; l < 2; ++l)
+        for (int row = 0; row < rules_.list(l).count(); ++row)
+            before.push_back(rules_.list(l).item(row).tag);
+    std::vector<bool> wanted;
+    for (int l = 0; l < 2; ++l)
+        for (int row = 0; row < rules_.list(l).count(); ++row)
+            wanted.push_back(rules_.list(l).item(row).checked);
+    rules_.LoadOfficerGroups();
+    bool moved = false;
+    std::size_t i = 0;
+    for (int l = 0; l < 2; ++l)
+        for (int row = 0; row < rules_.list(l).count(); ++row, ++i) {
+            GroupListModel& list = rules_.list(l);
+            moved = moved || list.item(row).tag != before[i];
+            // What the administrator asked for where it differs from what they were shown.
+            if (wanted[i] != before[i])
+                list.setChecked(row, wanted[i]);
+        }
+    return moved;
 }
 
 void OfficerExchange::giveUp(SaveTicket ticket) {

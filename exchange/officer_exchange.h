@@ -75,6 +75,8 @@ private:
     void settleSave(SentSave& save, const QString& error);
     void saveUnanswered(SentSave& save);
     void putBack(SentSave& save);
+    // True when the stored state differs from the one the lists showed.
+    bool showStoredWithEdits();
     void keepForReshow(SentSave& save, const QString& why);
     void reshowUnsaved();
     void reportSendFailure(const QString& officerName);

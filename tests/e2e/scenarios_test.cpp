@@ -245,6 +245,11 @@ TEST_F(Scenario, TwoSecurityWindowsKeepTheirOwnButtonsAndReplies) {
     EXPECT_FALSE(window->toolbarAction(7)->isEnabled()) << "no officer, no edit, no Save";
     show(kSecond);
     EXPECT_FALSE(window->toolbarAction(7)->isEnabled());
+    // The same officer in the second window: its save makes the first window's view stale.
+    show(kFirst);
+    clickItem(0, group);
+    clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(group); }, 10000));
     second->close();
 
     documentWindow = first;
@@ -254,8 +259,20 @@ TEST_F(Scenario, TwoSecurityWindowsKeepTheirOwnButtonsAndReplies) {
         << "the first window's edit is still pending";
     EXPECT_TRUE(resetBox()->isChecked()) << "the other window's reply left this box alone";
     EXPECT_TRUE(isChecked(0, group));
+    const std::size_t boxesBefore = boxes.shown().size();
     clickSave();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(group); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.shown().size() > boxesBefore; }, 10000));
+    EXPECT_TRUE(boxes.shown().back().text.contains(QStringLiteral("since you opened them")))
+        << boxes.shown().back().text.toStdString();
+    EXPECT_TRUE(status().endsWith(QStringLiteral("with your changes ticked again")))
+        << status().toStdString();
+    EXPECT_TRUE(isChecked(0, group)) << "stored by the other window";
+    EXPECT_TRUE(resetBox()->isChecked()) << "the refused reset is still asked for";
+    EXPECT_TRUE(window->toolbarAction(7)->isEnabled());
+    EXPECT_EQ(auditRows(kFirst), 1) << "only the other window's save";
+    clickSave();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return auditRows(kFirst) == 2; }, 10000))
+        << "the reset, saved on the state now shown";
 }
 
 TEST_F(Scenario, QuittingAsksEveryWindowBeforeActingOnAny) {

@@ -107,7 +107,7 @@ TEST_F(SaveRequest, SendDataSendsWithoutTheAgencyCheck) {
 
 // Whatever becomes of a save short of being stored, its edits stay pending, Save can be
 // pressed again and sends them, and the screen says what failed.
-enum class Fault { Refused, Unanswered, NotSent, AnsweredLate };
+enum class Fault { Refused, RefusedAfterAnotherSave, Unanswered, NotSent, AnsweredLate };
 struct SaveCase {
     const char* name;
     Fault fault;
@@ -120,6 +120,11 @@ const QString kPending =
 const SaveCase kSaveCases[] = {
     {"Refused", Fault::Refused, false, nullptr, "The database is locked."},
     {"RefusedWithAReset", Fault::Refused, true, nullptr, "The database is locked."},
+    // Another administrator gave the officer CFU meanwhile: shown, with WAP still pending.
+    {"RefusedAfterAnotherAdministratorsSave", Fault::RefusedAfterAnotherSave, false,
+     "Saving Security Group for Ann Smith failed; your changes are still pending; the lists show "
+     "what is stored now with your changes ticked again",
+     "Security groups of Ann Smith were changed"},
     {"NeverAnswered", Fault::Unanswered, true,
      "Saving Security Group for Ann Smith got no answer; your changes are still pending. Check "
      "the connection and save again.",
@@ -139,6 +144,10 @@ TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
     form.setResetPasswordValue(c.reset ? 1 : 0);
     if (c.fault == Fault::Refused)
         saveError = QStringLiteral("The database is locked.");
+    if (c.fault == Fault::RefusedAfterAnotherSave) {
+        saveError = QStringLiteral("Security groups of Ann Smith were changed by someone.");
+        stored[QStringLiteral("NW001")].append(QStringLiteral("CFU"));
+    }
     if (c.fault == Fault::Unanswered || c.fault == Fault::AnsweredLate)
         transport->setHolding(true);
     if (c.fault == Fault::NotSent)
@@ -161,6 +170,10 @@ TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
     }
     EXPECT_EQ(rules->hasChanges(), pending) << c.name;
     EXPECT_EQ(tag(0, QStringLiteral("WAP")), !pending) << c.name;
+    const bool otherSave = c.fault == Fault::RefusedAfterAnotherSave;
+    EXPECT_EQ(checked(0, QStringLiteral("CFU")) && tag(0, QStringLiteral("CFU")), otherSave)
+        << c.name;
+    EXPECT_TRUE(checked(0, QStringLiteral("CFR")) && tag(0, QStringLiteral("CFR"))) << c.name;
     EXPECT_EQ(form.reset, c.reset ? 1 : 0) << c.name << ": the reset is still asked for";
     EXPECT_EQ(host.buttonState(7, QStringLiteral("SEC1")), std::optional<bool>(pending)) << c.name;
     if (!pending)
