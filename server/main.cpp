@@ -42,7 +42,7 @@ QString usage() {
         "                        (default 10000)\n");
 }
 
-void log(const QString& line) {
+void logLine(const QString& line) {
     std::fprintf(stderr, "%s %s\n",
                  qPrintable(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)),
                  qPrintable(line));
@@ -122,9 +122,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    ListenSettings settings;
-    settings.address = options.host == QLatin1String("localhost") ? QHostAddress(QHostAddress::LocalHost)
-                                                                  : QHostAddress(options.host);
+    server::ListenSettings settings;
+    settings.address = options.host == QLatin1String("localhost")
+                           ? QHostAddress(QHostAddress::LocalHost)
+                           : QHostAddress(options.host);
     settings.port = options.port;
     settings.frameTimeoutMs = options.frameTimeoutMs;
     const QString connection = QStringLiteral("zavek-server");
@@ -156,8 +157,8 @@ int main(int argc, char** argv) {
 
     int status = 0;
     {
-        server::ServerRequests requests(connection, log);
-        server::TlsServer server(requests, settings, log);
+        server::ServerRequests requests(connection, logLine);
+        server::TlsServer server(requests, settings, logLine);
         QString why;
         if (!server.listen(&why)) {
             std::fprintf(stderr, "Cannot listen on %s:%u: %s\n", qPrintable(options.host),
@@ -176,7 +177,7 @@ int main(int argc, char** argv) {
         QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
             char byte = 0;
             [[maybe_unused]] const auto got = ::read(gSignalPipe[0], &byte, 1);
-            log(QStringLiteral("stopping"));
+            logLine(QStringLiteral("stopping"));
             QCoreApplication::quit();
         });
         std::printf("zavek-server listening on %s:%u\n", qPrintable(options.host), server.port());

@@ -101,8 +101,8 @@ private:
     void lost() {
         if (retry_->isActive())
             return;
-        const QString why = !certificateProblem_.isEmpty() ? certificateProblem_
-                                                            : socket_->errorString();
+        const QString why =
+            !certificateProblem_.isEmpty() ? certificateProblem_ : socket_->errorString();
         socket_->abort();
         reader_.clear();
         owner_.linkDown(why);
@@ -138,7 +138,8 @@ NetworkTransport::NetworkTransport(ServerAddress address) : address_(std::move(a
     thread_.setObjectName(QStringLiteral("zavek-network"));
     link_->moveToThread(&thread_);
     thread_.start();
-    QMetaObject::invokeMethod(link_, [link = link_] { link->start(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        link_, [link = link_] { link->start(); }, Qt::QueuedConnection);
 }
 
 NetworkTransport::~NetworkTransport() {
@@ -189,9 +190,9 @@ QByteArray NetworkTransport::call(const QByteArray& request, int timeoutMs) {
                  .arg(describe(), problem_.isEmpty() ? QStringLiteral("connecting") : problem_));
     waiter_ = Waiter{decoded.messageId, std::nullopt, false};
     send(request);
-    const bool answered =
-        changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                          [&] { return waiter_->reply.has_value() || waiter_->lost; });
+    const bool answered = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return waiter_->reply.has_value() || waiter_->lost;
+    });
     Waiter waiter = std::move(*waiter_);
     waiter_.reset();
     if (answered && waiter.reply)
@@ -213,11 +214,12 @@ bool NetworkTransport::waitConnected(int ms, QString* why) {
     changed_.wait_for(lock, std::chrono::milliseconds(ms),
                       [&] { return connected_ || !problem_.isEmpty(); });
     if (!connected_ && why)
-        *why = problem_.isEmpty()
-                   ? QStringLiteral("The server %1 did not answer within %2 ms.")
-                         .arg(describe())
-                         .arg(ms)
-                   : QStringLiteral("Cannot connect to the server %1: %2").arg(describe(), problem_);
+        *why =
+            problem_.isEmpty()
+                ? QStringLiteral("The server %1 did not answer within %2 ms.")
+                      .arg(describe())
+                      .arg(ms)
+                : QStringLiteral("Cannot connect to the server %1: %2").arg(describe(), problem_);
     return connected_;
 }
 
@@ -228,9 +230,8 @@ void NetworkTransport::linkUp() {
         std::lock_guard lock(mutex_);
         connected_ = true;
         problem_.clear();
-        text = everConnected_
-                   ? QStringLiteral("Connected to the server %1 again.").arg(describe())
-                   : QStringLiteral("Connected to the server %1.").arg(describe());
+        text = everConnected_ ? QStringLiteral("Connected to the server %1 again.").arg(describe())
+                              : QStringLiteral("Connected to the server %1.").arg(describe());
         everConnected_ = true;
         sink = stateSink_;
     }

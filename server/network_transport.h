@@ -19,7 +19,7 @@ class Link;
 struct ServerAddress {
     QString host;
     quint16 port = 0;
-    QString caFile;        // PEM; the only authority the server's certificate is checked against
+    QString caFile;         // PEM; the only authority the server's certificate is checked against
     int reconnectMs = 1000; // how long to wait before trying again after a loss
 };
 

@@ -38,7 +38,8 @@ ServerRequests::ServerRequests(QString connectionName, Log log, const backend::I
 QByteArray ServerRequests::handle(const QByteArray& request, const QString& peer) {
     MessageData decoded;
     if (const auto failure = attempt([&] { decoded = decodeMessage(request); })) {
-        log_(QStringLiteral("%1: unreadable request dropped: %2").arg(peer, failure->description()));
+        log_(
+            QStringLiteral("%1: unreadable request dropped: %2").arg(peer, failure->description()));
         return {};
     }
     return encodeMessage(answer(decoded, peer));
@@ -149,8 +150,8 @@ MessageData ServerRequests::officers(const MessageData& request, MessageData rep
     const int limit = std::clamp(criterion(request, "LIMIT").toInt(), 0, kMaxSearchRows);
     // The region is the session's, whatever the client would like to see.
     const OfficerSearchResult found =
-        SqlOfficerDirectory(connectionName_).search(criterion(request, "TEXT"), session.region,
-                                                    limit);
+        SqlOfficerDirectory(connectionName_)
+            .search(criterion(request, "TEXT"), session.region, limit);
     TableData table;
     table.fields = QStringList{QStringLiteral("INSP_ID"), QStringLiteral("OFFICER_NAME")};
     for (const OfficerRow& row : found.rows)

@@ -17,8 +17,8 @@ class ServerRequests {
 public:
     using Log = std::function<void(const QString& line)>;
 
-    ServerRequests(QString connectionName, Log log, const backend::IClock& clock =
-                                                        backend::systemClock());
+    ServerRequests(QString connectionName, Log log,
+                   const backend::IClock& clock = backend::systemClock());
     // The encoded reply; empty when the request cannot be read at all (the caller drops the
     // client). Refusals are logged with the peer.
     QByteArray handle(const QByteArray& request, const QString& peer);

@@ -44,9 +44,8 @@ void TlsServer::accept() {
         if (!socket)
             continue;
         Client& client = clients_[socket];
-        client.peer = QStringLiteral("%1:%2")
-                          .arg(socket->peerAddress().toString())
-                          .arg(socket->peerPort());
+        client.peer =
+            QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
         client.stall = new QTimer(socket);
         client.stall->setSingleShot(true);
         connect(client.stall, &QTimer::timeout, this, [this, socket] {

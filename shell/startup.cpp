@@ -95,13 +95,13 @@ void prepareDatabase(const QString& location, const QString& connection, bool sh
 backend::Session signInThroughServer(const QString& adminId, const QString& password) {
     MessageData request;
     request.messageType = message_types::kSignIn;
-    request.criteria.push_back({QString(), QStringLiteral("ADMIN_ID"), QStringLiteral("="), adminId});
+    request.criteria.push_back(
+        {QString(), QStringLiteral("ADMIN_ID"), QStringLiteral("="), adminId});
     request.criteria.push_back(
         {QString(), QStringLiteral("PASSWORD"), QStringLiteral("="), password});
     const MessageData reply = callBackEnd(std::move(request));
     const TableData* table = reply.table(QStringLiteral("SESSION"));
-    if (!table || table->rows.size() != 1 || table->rows[0].size() < 3 ||
-        reply.sessionId.isEmpty())
+    if (!table || table->rows.size() != 1 || table->rows[0].size() < 3 || reply.sessionId.isEmpty())
         fail(codes::kStop, QStringLiteral("The server's answer to the sign-in could not be read. "
                                           "Update ZAVEK and try again."));
     const auto& row = table->rows[0];

@@ -41,11 +41,15 @@ class Scenario : public ShellScenario {
 protected:
     QString kFirst;
     QString kSecond;
+    virtual bool throughServer() const { return false; }
     void SetUp() override {
         const QStringList officers = demoOfficers();
         ASSERT_EQ(officers.size(), 2);
         kFirst = officers[0];
         kSecond = officers[1];
+        if (throughServer()) {
+            ASSERT_NO_FATAL_FAILURE(useServer());
+        }
         ASSERT_TRUE(signIn(QStringLiteral("admin"), QStringLiteral("zavek-demo")));
         openShell();
         ASSERT_EQ(status(), QStringLiteral("Ready"));
@@ -79,12 +83,21 @@ protected:
     }
 };
 
+// The scenarios that run once with the back end in process and once through zavek-server.
+class EitherTier : public Scenario, public ::testing::WithParamInterface<bool> {
+protected:
+    bool throughServer() const override { return GetParam(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Tiers, EitherTier, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Server" : "InProcess"; });
+
 TEST_F(Scenario, OpeningTheScreenDisablesTheDocumentButtons) {
     for (int id : {7, 8, 9, 14, 12})
         EXPECT_FALSE(window->toolbarAction(id)->isEnabled()) << id;
 }
 
-TEST_F(Scenario, PickTickChangeAgencySaveAndComeBack) {
+TEST_P(EitherTier, PickTickChangeAgencySaveAndComeBack) {
     const QString group = freeGroup(kFirst);
     const QString oldAgency = agencyOf(kFirst);
     const QString newAgency = otherAgency(kFirst);
