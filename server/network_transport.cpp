@@ -244,11 +244,14 @@ void NetworkTransport::linkDown(const QString& why) {
     std::function<void(bool, const QString&)> sink;
     {
         std::lock_guard lock(mutex_);
+        // Said once when the connection goes, not again for every attempt that fails.
+        const bool wasConnected = connected_;
         connected_ = false;
         problem_ = why.isEmpty() ? QStringLiteral("no reason given") : why;
         if (waiter_)
             waiter_->lost = true;
-        sink = stateSink_;
+        if (wasConnected)
+            sink = stateSink_;
     }
     changed_.notify_all();
     if (sink)

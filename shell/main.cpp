@@ -124,19 +124,8 @@ int main(int argc, char** argv) {
                                  QStringLiteral("ZAVEK Security Administration — %1 (%2)")
                                      .arg(session.adminName, session.region));
         window.show();
-        if (network) {
-            // The connection's ups and downs go on the status line, from the UI thread.
-            QPointer<shell::MainWindow> target = &window;
-            network->setStateSink([target](bool, const QString& text) {
-                QMetaObject::invokeMethod(
-                    target.data(),
-                    [target, text] {
-                        if (target)
-                            target->host().setStatusText(text);
-                    },
-                    Qt::QueuedConnection);
-            });
-        }
+        if (network)
+            window.followConnection(*network);
         if (!window.openSecurityDocument())
             return 1;
         if (!options.screenshot.isEmpty()) {

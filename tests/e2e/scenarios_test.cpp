@@ -6,7 +6,9 @@
 #include <QCheckBox>
 #include <QMdiArea>
 #include <QSqlQuery>
+#include <QSslSocket>
 #include <QTest>
+#include <QtEndian>
 
 namespace zavek::testing {
 namespace {
@@ -35,6 +37,11 @@ QStringList catalogue(const char* type) {
     while (q.next())
         out << q.value(0).toString();
     return out;
+}
+
+bool pendingFailure(const QString& status) {
+    return status.startsWith(QStringLiteral("Saving Security Group for ")) &&
+           status.endsWith(QStringLiteral(" failed; your changes are still pending"));
 }
 
 class Scenario : public ShellScenario {
@@ -173,11 +180,6 @@ TEST_F(Scenario, ClosingWithYesWaitsForASlowBackEnd) {
         << "the close returned only after the reply was handled";
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }, 2000));
     EXPECT_TRUE(storedCodes(kFirst).contains(group));
-}
-
-bool pendingFailure(const QString& status) {
-    return status.startsWith(QStringLiteral("Saving Security Group for ")) &&
-           status.endsWith(QStringLiteral(" failed; your changes are still pending"));
 }
 
 TEST_F(Scenario, ASaveRefusedWhileAnotherProgramLocksTheDatabaseStaysPending) {
@@ -336,6 +338,48 @@ TEST_F(Scenario, KeyboardOrderStartsAtResetPasswordAndGoesRound) {
     order << focus();
     EXPECT_EQ(order, (QStringList{"chkResetPassword in 1", "lvOfficerGroups_1 in 0",
                                   "chkResetPassword in 1"}));
+}
+
+class ThroughServer : public Scenario {
+protected:
+    bool throughServer() const override { return true; }
+};
+
+TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack) {
+    const QString group = freeGroup(kFirst);
+    show(kFirst);
+    clickItem(0, group);
+    stopServer();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return status().startsWith(QStringLiteral("No connection to the server")); }, 5000))
+        << status().toStdString();
+    MessageBus::Instance().setTimeoutMs(1000);
+    clickSave();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return status().contains(QStringLiteral("your changes are still pending")); }, 5000))
+        << status().toStdString();
+    EXPECT_TRUE(isChecked(0, group));
+    EXPECT_FALSE(storedCodes(kFirst).contains(group));
+
+    ASSERT_NO_FATAL_FAILURE(startServer());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return status().startsWith(QStringLiteral("Connected to the server")); }, 10000))
+        << status().toStdString();
+    // Another client sends rubbish and an oversized message; it is dropped, the shell is not.
+    for (const QByteArray& junk :
+         {QByteArray("\0\0\0\x05hello", 9), QByteArray("\x7f\xff\xff\xff", 4)}) {
+        QSslSocket rogue;
+        rogue.setPeerVerifyMode(QSslSocket::VerifyNone);
+        rogue.connectToHostEncrypted(QStringLiteral("127.0.0.1"), serverPort);
+        ASSERT_TRUE(rogue.waitForEncrypted(10000)) << rogue.errorString().toStdString();
+        rogue.write(junk);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return rogue.state() == QAbstractSocket::UnconnectedState; }, 10000));
+    }
+    MessageBus::Instance().setTimeoutMs(10000);
+    clickSave();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(group); }, 10000))
+        << status().toStdString();
 }
 
 class SignIn : public ShellScenario {};

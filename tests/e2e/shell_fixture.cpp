@@ -34,6 +34,8 @@ ShellScenario::ShellScenario() : location(dir.filePath(QStringLiteral("zavek.sql
 }
 
 ShellScenario::~ShellScenario() {
+    if (network)
+        network->setStateSink({});
     window.reset();
     MessageBus::Instance().setTransport(nullptr);
     MessageBus::Instance().setTimeoutMs(30000);
@@ -118,6 +120,8 @@ void ShellScenario::openShell() {
     window = std::make_unique<shell::MainWindow>(*loader, DocumentContext{platform},
                                                  QStringLiteral("ZAVEK"));
     window->show();
+    if (network)
+        window->followConnection(*network);
     documentWindow = window->openSecurityDocument();
     ASSERT_NE(documentWindow, nullptr);
 }
