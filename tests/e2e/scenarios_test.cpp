@@ -1,6 +1,8 @@
 #include "tests/e2e/shell_fixture.h"
 
+#include "common/failure.h"
 #include "common/message_bus.h"
+#include "common/transport.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -348,6 +350,15 @@ protected:
 TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack) {
     const QString group = freeGroup(kFirst);
     show(kFirst);
+    // The server runs no query text but the catalogue of the session's own region.
+    MessageData foreign;
+    foreign.messageType = message_types::kCatalogueRead;
+    foreign.criteria.push_back({{}, "QUERY", "=", "SELECT * FROM ADMIN_SESSION"});
+    const auto refused = attempt([&] { callBackEnd(foreign); });
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_TRUE(refused->description().contains(QStringLiteral("only the catalogue of your own")))
+        << refused->description().toStdString();
+
     clickItem(0, group);
     stopServer();
     EXPECT_TRUE(QTest::qWaitFor(
