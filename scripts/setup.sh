@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
     libsodium-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
     fonts-liberation xvfb xauth
-    postgresql
+    postgresql openssl libssl3
 )
 # The fuzz targets need clang and its libFuzzer runtime (scripts/setup.sh fuzz).
 if [ "${1:-}" = "fuzz" ]; then
