@@ -59,17 +59,17 @@ MessageData ServerRequests::answer(const MessageData& request, const QString& pe
     const auto failure = attempt([&] {
         switch (request.messageType) {
         case kSignIn:
-            reply = signIn(request, std::move(reply));
+            signIn(request, reply);
             break;
         case kSignOut:
             backend::Authenticator(QSqlDatabase::database(connectionName_), clock_)
                 .signOut(request.sessionId);
             break;
         case kCatalogueRead:
-            reply = catalogue(request, std::move(reply), peer);
+            catalogue(request, reply, peer);
             break;
         case kOfficerSearch:
-            reply = officers(request, std::move(reply));
+            officers(request, reply);
             break;
         default:
             log_(QStringLiteral("%1: request of unknown type %2 refused")
@@ -88,7 +88,7 @@ MessageData ServerRequests::answer(const MessageData& request, const QString& pe
     return reply;
 }
 
-MessageData ServerRequests::signIn(const MessageData& request, MessageData reply) {
+void ServerRequests::signIn(const MessageData& request, MessageData& reply) {
     backend::Authenticator authenticator(QSqlDatabase::database(connectionName_), clock_);
     const backend::Session session =
         authenticator.signIn(criterion(request, "ADMIN_ID"), criterion(request, "PASSWORD"));
@@ -98,7 +98,6 @@ MessageData ServerRequests::signIn(const MessageData& request, MessageData reply
                                QStringLiteral("REGION")};
     table.rows.push_back({session.adminId, session.adminName, session.region});
     reply.tables.push_back({QStringLiteral("SESSION"), std::move(table)});
-    return reply;
 }
 
 namespace {
@@ -112,8 +111,8 @@ backend::AdminSession liveSession(const QString& connection, const backend::IClo
 }
 } // namespace
 
-MessageData ServerRequests::catalogue(const MessageData& request, MessageData reply,
-                                      const QString& peer) {
+void ServerRequests::catalogue(const MessageData& request, MessageData& reply,
+                               const QString& peer) {
     const backend::AdminSession session = liveSession(connectionName_, clock_, request.sessionId);
     // The only query text ever run: the one the screen builds for the session's own region.
     const QString expected = catalogueQuery(session.region.trimmed().toUpper());
@@ -142,10 +141,9 @@ MessageData ServerRequests::catalogue(const MessageData& request, MessageData re
         table.rows.push_back(std::move(row));
     }
     reply.tables.push_back({QStringLiteral("ROWS"), std::move(table)});
-    return reply;
 }
 
-MessageData ServerRequests::officers(const MessageData& request, MessageData reply) {
+void ServerRequests::officers(const MessageData& request, MessageData& reply) {
     const backend::AdminSession session = liveSession(connectionName_, clock_, request.sessionId);
     const int limit = std::clamp(criterion(request, "LIMIT").toInt(), 0, kMaxSearchRows);
     // The region is the session's, whatever the client would like to see.
@@ -159,7 +157,6 @@ MessageData ServerRequests::officers(const MessageData& request, MessageData rep
     reply.tables.push_back({QStringLiteral("OFFICER"), std::move(table)});
     reply.criteria.push_back({QString(), QStringLiteral("MORE"), QStringLiteral("="),
                               found.more ? QStringLiteral("1") : QStringLiteral("0")});
-    return reply;
 }
 
 } // namespace zavek::server

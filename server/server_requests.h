@@ -25,9 +25,10 @@ public:
 
 private:
     MessageData answer(const MessageData& request, const QString& peer);
-    MessageData signIn(const MessageData& request, MessageData reply);
-    MessageData catalogue(const MessageData& request, MessageData reply, const QString& peer);
-    MessageData officers(const MessageData& request, MessageData reply);
+    // Each fills in the reply, which keeps its address when they fail.
+    void signIn(const MessageData& request, MessageData& reply);
+    void catalogue(const MessageData& request, MessageData& reply, const QString& peer);
+    void officers(const MessageData& request, MessageData& reply);
 
     QString connectionName_;
     Log log_;

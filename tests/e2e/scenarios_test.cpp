@@ -1,8 +1,10 @@
 #include "tests/e2e/shell_fixture.h"
 
+#include "common/codec.h"
 #include "common/failure.h"
 #include "common/message_bus.h"
 #include "common/transport.h"
+#include "server/network_transport.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -358,6 +360,27 @@ TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack)
     ASSERT_TRUE(refused.has_value());
     EXPECT_TRUE(refused->description().contains(QStringLiteral("only the catalogue of your own")))
         << refused->description().toStdString();
+    // A second server on the same database honours the session signed in through the first.
+    quint16 otherPort = 0;
+    const std::unique_ptr<QProcess> other = launchServer(0, otherPort);
+    {
+        net::NetworkTransport second(
+            {QStringLiteral("127.0.0.1"), otherPort, dir.filePath("cert.pem"), 200});
+        ASSERT_TRUE(second.waitConnected(10000, nullptr));
+        MessageData search;
+        search.messageType = message_types::kOfficerSearch;
+        search.sessionId = session.token;
+        search.messageId = newMessageId();
+        search.replyTo = QStringLiteral("E2E");
+        search.criteria.push_back({{}, "TEXT", "=", kFirst});
+        search.criteria.push_back({{}, "LIMIT", "=", "5"});
+        const MessageData found = decodeMessage(second.call(encodeMessage(search), 10000));
+        EXPECT_TRUE(found.errorText.isEmpty()) << found.errorText.toStdString();
+        ASSERT_NE(found.table(QStringLiteral("OFFICER")), nullptr);
+        EXPECT_FALSE(found.table(QStringLiteral("OFFICER"))->rows.empty());
+    }
+    other->terminate();
+    other->waitForFinished(10000);
 
     clickItem(0, group);
     stopServer();
@@ -393,9 +416,15 @@ TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack)
         << status().toStdString();
 }
 
-class SignIn : public ShellScenario {};
+class SignIn : public ShellScenario, public ::testing::WithParamInterface<bool> {};
 
-TEST_F(SignIn, WrongPasswordAndUnknownAdministratorGetTheSameMessage) {
+INSTANTIATE_TEST_SUITE_P(Tiers, SignIn, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Server" : "InProcess"; });
+
+TEST_P(SignIn, WrongPasswordAndUnknownAdministratorGetTheSameMessage) {
+    if (GetParam()) {
+        ASSERT_NO_FATAL_FAILURE(useServer());
+    }
     QString wrongPassword;
     QString unknown;
     EXPECT_FALSE(signIn(QStringLiteral("admin"), QStringLiteral("nope"), &wrongPassword));

@@ -65,19 +65,24 @@ void ShellScenario::useServer() {
 }
 
 void ShellScenario::startServer() {
-    server = std::make_unique<QProcess>();
-    server->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // The same port again after a restart, so that the shell finds the server where it was.
-    const QString listen = QStringLiteral("127.0.0.1:%1").arg(serverPort);
-    server->start(QStringLiteral(ZAVEK_SERVER_BINARY),
-                  {"--listen", listen, "--cert", dir.filePath("cert.pem"), "--key",
-                   dir.filePath("key.pem"), "--database", location});
-    ASSERT_TRUE(server->waitForStarted(10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server->canReadLine(); }, 20000))
+    server = launchServer(serverPort, serverPort);
+}
+
+std::unique_ptr<QProcess> ShellScenario::launchServer(quint16 port, quint16& chosen) {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(QStringLiteral(ZAVEK_SERVER_BINARY),
+                   {"--listen", QStringLiteral("127.0.0.1:%1").arg(port), "--cert",
+                    dir.filePath("cert.pem"), "--key", dir.filePath("key.pem"), "--database",
+                    location});
+    EXPECT_TRUE(process->waitForStarted(10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return process->canReadLine(); }, 20000))
         << "zavek-server did not start";
-    const QString line = QString::fromUtf8(server->readLine()).trimmed();
-    serverPort = static_cast<quint16>(line.section(u':', -1).toUInt());
-    ASSERT_NE(serverPort, 0) << line.toStdString();
+    const QString line = QString::fromUtf8(process->readLine()).trimmed();
+    chosen = static_cast<quint16>(line.section(u':', -1).toUInt());
+    EXPECT_NE(chosen, 0) << line.toStdString();
+    return process;
 }
 
 void ShellScenario::stopServer() {

@@ -36,6 +36,8 @@ protected:
     // port, with a certificate made for the test; the database stays the test's file.
     void useServer();
     void startServer();
+    // Another zavek-server on the same database, on a port of its own.
+    std::unique_ptr<QProcess> launchServer(quint16 port, quint16& chosen);
     void stopServer();
     bool signIn(const QString& id, const QString& password, QString* message = nullptr);
     void openShell();
