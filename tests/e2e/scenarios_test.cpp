@@ -381,6 +381,15 @@ TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack)
     }
     other->terminate();
     other->waitForFinished(10000);
+    // A shell given another authority refuses the server and says why.
+    ASSERT_NO_FATAL_FAILURE(makeCertificate(QStringLiteral("stranger")));
+    {
+        net::NetworkTransport wary(
+            {QStringLiteral("127.0.0.1"), serverPort, dir.filePath("stranger.pem"), 200});
+        QString why;
+        EXPECT_FALSE(wary.waitConnected(10000, &why));
+        EXPECT_TRUE(why.contains(QStringLiteral("does not vouch for"))) << why.toStdString();
+    }
 
     clickItem(0, group);
     stopServer();

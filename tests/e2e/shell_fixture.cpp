@@ -47,14 +47,18 @@ ShellScenario::~ShellScenario() {
     backend::closeDatabase(kConnection);
 }
 
-void ShellScenario::useServer() {
+void ShellScenario::makeCertificate(const QString& name) {
     QProcess openssl;
     openssl.start(QStringLiteral("openssl"),
                   {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
                    "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
-                   dir.filePath("key.pem"), "-out", dir.filePath("cert.pem")});
+                   dir.filePath(name + "-key.pem"), "-out", dir.filePath(name + ".pem")});
     ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0)
         << openssl.readAllStandardError().toStdString();
+}
+
+void ShellScenario::useServer() {
+    ASSERT_NO_FATAL_FAILURE(makeCertificate(QStringLiteral("cert")));
     startServer();
     net::ServerAddress address{QStringLiteral("127.0.0.1"), serverPort, dir.filePath("cert.pem"),
                                200};
@@ -74,7 +78,7 @@ std::unique_ptr<QProcess> ShellScenario::launchServer(quint16 port, quint16& cho
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->start(QStringLiteral(ZAVEK_SERVER_BINARY),
                    {"--listen", QStringLiteral("127.0.0.1:%1").arg(port), "--cert",
-                    dir.filePath("cert.pem"), "--key", dir.filePath("key.pem"), "--database",
+                    dir.filePath("cert.pem"), "--key", dir.filePath("cert-key.pem"), "--database",
                     location});
     EXPECT_TRUE(process->waitForStarted(10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return process->canReadLine(); }, 20000))

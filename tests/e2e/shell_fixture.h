@@ -35,6 +35,8 @@ protected:
     // From now on sign-in and the shell go through a real zavek-server process on a loopback
     // port, with a certificate made for the test; the database stays the test's file.
     void useServer();
+    // A self-signed certificate for 127.0.0.1 in name.pem, its key in name-key.pem.
+    void makeCertificate(const QString& name);
     void startServer();
     // Another zavek-server on the same database, on a port of its own.
     std::unique_ptr<QProcess> launchServer(quint16 port, quint16& chosen);
