@@ -50,7 +50,10 @@ public:
                 QStringLiteral("The server %1 presented a certificate that %2 does not vouch for "
                                "(%3), so the shell did not connect. Check --ca, or ask the "
                                "operator for the server's certificate authority.")
-                    .arg(owner_.describe(), owner_.address_.caFile,
+                    .arg(owner_.describe(),
+                         owner_.address_.caFile.isEmpty()
+                             ? QStringLiteral("none of the system's certificate authorities")
+                             : owner_.address_.caFile,
                          errors.isEmpty() ? QStringLiteral("no reason given")
                                           : errors.first().errorString());
         });
