@@ -12,6 +12,17 @@
 
 namespace zavek {
 
+// Message types. The screen's own requests are retrieval and save; the others are the reads a
+// shell needs at once when its back end is behind a server.
+namespace message_types {
+inline constexpr std::int32_t kRetrieval = 2;
+inline constexpr std::int32_t kSave = 3;
+inline constexpr std::int32_t kSignIn = 10;
+inline constexpr std::int32_t kSignOut = 11;
+inline constexpr std::int32_t kCatalogueRead = 12;
+inline constexpr std::int32_t kOfficerSearch = 13;
+} // namespace message_types
+
 struct Criteria {
     QString systemName;
     QString fieldName;

@@ -2,6 +2,7 @@
 
 #include "common/failure.h"
 #include "common/session_info.h"
+#include "common/transport.h"
 
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -54,6 +55,19 @@ void RecordTable::Open() {
         return;
     }
     const QString connection = SessionInfo::Instance().databaseConnection();
+    if (connection.isEmpty()) {
+        // The database is behind a server, which runs only the queries it knows.
+        MessageData request;
+        request.messageType = message_types::kCatalogueRead;
+        request.criteria.push_back(
+            {QString(), QStringLiteral("QUERY"), QStringLiteral("="), source_});
+        const MessageData reply = callBackEnd(std::move(request));
+        if (const TableData* rows = reply.table(QStringLiteral("ROWS")))
+            data_ = *rows;
+        inMemory_ = false;
+        open_ = true;
+        return;
+    }
     QSqlDatabase db = QSqlDatabase::database(connection, false);
     if (!db.isValid() || !db.isOpen())
         fail(codes::kNotConnected,

@@ -1,10 +1,38 @@
 #include "common/transport.h"
 
 #include "common/codec.h"
+#include "common/failure.h"
+#include "common/message_bus.h"
+#include "common/session_info.h"
 
 namespace zavek {
 
 ITransport::~ITransport() = default;
+
+QByteArray ITransport::call(const QByteArray& request, int timeoutMs) {
+    Q_UNUSED(request);
+    Q_UNUSED(timeoutMs);
+    fail(codes::kNotConnected,
+         QStringLiteral("This shell's back end answers no direct reads; sign in again."));
+}
+
+MessageData callBackEnd(MessageData request) {
+    const std::shared_ptr<ITransport> transport = MessageBus::Instance().transport();
+    if (!transport)
+        fail(codes::kNotConnected,
+             QStringLiteral("The back end is not connected; sign in again or restart the shell."));
+    if (request.sessionId.isEmpty())
+        request.sessionId = SessionInfo::Instance().sessionId();
+    request.messageId = newMessageId();
+    if (request.replyTo.isEmpty())
+        request.replyTo = QStringLiteral("ZAVEK_CALL");
+    const QByteArray bytes =
+        transport->call(encodeMessage(request), MessageBus::Instance().timeoutMs());
+    MessageData reply = decodeMessage(bytes);
+    if (!reply.errorText.isEmpty())
+        fail(codes::kStop, reply.errorText);
+    return reply;
+}
 
 MessageData LoopbackTransport::replyTo(const MessageData& request, QString errorText) {
     MessageData reply;

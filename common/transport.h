@@ -20,7 +20,16 @@ public:
     virtual void send(const QByteArray& request) = 0;
     // Where serialised replies go; the sink may be called from any thread.
     virtual void setReplySink(std::function<void(const QByteArray&)> sink) = 0;
+    // Sends one request and waits up to timeoutMs for its reply, for the reads a screen needs
+    // before it goes on (sign-in, catalogue, officer search). Only a transport to a server
+    // offers it; the others, and a call that is not answered, fail with what went wrong.
+    virtual QByteArray call(const QByteArray& request, int timeoutMs);
 };
+
+// One request to the back end answered before returning, through the bus's transport; for a
+// session whose database is behind a server. Fills in the session and a fresh identifier;
+// fails with the reply's error text, or with why no reply came.
+MessageData callBackEnd(MessageData request);
 
 // An in-process transport whose replies a test scripts: answered at once (on the next pass of
 // the event loop), held back to be released later in any order, or dropped.

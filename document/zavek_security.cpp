@@ -52,8 +52,7 @@ ZavekSecurity::ZavekSecurity(const DocumentContext& context)
     DocumentServices services{state_, *this, platform_, trap_};
     rules_ = std::make_unique<GroupRules>(services, *form_->model(0), *form_->model(1), *this);
     exchange_ = std::make_unique<OfficerExchange>(services, *rules_);
-    directory_ =
-        std::make_unique<SqlOfficerDirectory>(SessionInfo::Instance().databaseConnection());
+    directory_ = sessionOfficerDirectory();
     form_->officerSelect()->setDirectory(directory_.get());
     connectControls();
 }

@@ -9,7 +9,7 @@ packages=(
     libsqlite3-dev libpq-dev
     libsodium-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
     fonts-liberation xvfb xauth
-    postgresql
+    postgresql openssl libssl3
 )
 # The fuzz targets need clang and its libFuzzer runtime (scripts/setup.sh fuzz).
 if [ "${1:-}" = "fuzz" ]; then

@@ -6,6 +6,7 @@
 #include "common/failure.h"
 #include "common/message_bus.h"
 #include "common/session_info.h"
+#include "server/network_transport.h"
 #include "shell/component_loader.h"
 #include "shell/main_window.h"
 #include "shell/sign_in_dialog.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdio>
@@ -46,35 +48,68 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("ZAVEK Security Administration"));
     const QString connection = QString::fromLatin1(shell::kUiConnection);
 
-    if (const auto failure = attempt([&] {
-            shell::prepareDatabase(options.database, connection, options.screenshot.isEmpty());
-        })) {
-        std::fprintf(stderr, "%s\n", qPrintable(failure->description()));
-        return 1;
+    const bool remote = !options.server.isEmpty();
+    std::shared_ptr<net::NetworkTransport> network;
+    std::unique_ptr<backend::Authenticator> authenticator;
+    shell::SignInDialog::SignIn signIn;
+    if (remote) {
+        // Only the server opens the database; this shell holds no credentials for it.
+        net::ServerAddress address;
+        address.caFile = options.ca;
+        QString why;
+        if (!net::parseServerAddress(options.server, address, &why)) {
+            std::fprintf(stderr, "%s\n", qPrintable(why));
+            return 2;
+        }
+        if (const auto failure =
+                attempt([&] { network = std::make_shared<net::NetworkTransport>(address); })) {
+            std::fprintf(stderr, "%s\n", qPrintable(failure->description()));
+            return 1;
+        }
+        if (!network->waitConnected(options.timeoutMs, &why)) {
+            std::fprintf(stderr, "%s\n", qPrintable(why));
+            return 1;
+        }
+        MessageBus::Instance().setTimeoutMs(options.timeoutMs);
+        MessageBus::Instance().setTransport(network);
+        signIn = shell::signInThroughServer;
+    } else {
+        if (const auto failure = attempt([&] {
+                shell::prepareDatabase(options.database, connection, options.screenshot.isEmpty());
+            })) {
+            std::fprintf(stderr, "%s\n", qPrintable(failure->description()));
+            return 1;
+        }
+        authenticator =
+            std::make_unique<backend::Authenticator>(QSqlDatabase::database(connection));
+        signIn = [&](const QString& id, const QString& password) {
+            return authenticator->signIn(id, password);
+        };
     }
 
-    backend::Authenticator authenticator(QSqlDatabase::database(connection));
     backend::Session session;
     if (!options.screenshot.isEmpty()) {
         if (const auto failure = attempt([&] {
-                session = authenticator.signIn(QString::fromLatin1(backend::kDemoAdminId),
-                                               QString::fromLatin1(backend::kDemoAdminPassword));
+                session = signIn(QString::fromLatin1(backend::kDemoAdminId),
+                                 QString::fromLatin1(backend::kDemoAdminPassword));
             })) {
             std::fprintf(stderr, "--screenshot signs in as the demo administrator: %s\n",
                          qPrintable(failure->description()));
             return 1;
         }
     } else {
-        shell::SignInDialog dialog(authenticator);
+        shell::SignInDialog dialog(signIn);
         if (dialog.exec() != QDialog::Accepted)
             return 0;
         session = dialog.session();
     }
 
-    SessionInfo::Instance().establish(session.token, session.region, connection);
+    SessionInfo::Instance().establish(session.token, session.region,
+                                      remote ? QString() : connection);
     MessageBus::Instance().setTimeoutMs(options.timeoutMs);
-    MessageBus::Instance().setTransport(
-        std::make_shared<backend::WorkerTransport>(options.database));
+    if (!remote)
+        MessageBus::Instance().setTransport(
+            std::make_shared<backend::WorkerTransport>(options.database));
 
     FileComponentRegistry registry(shell::ComponentLoader::defaultRegistryPath());
     shell::ComponentLoader loader(registry, shell::ComponentLoader::defaultPluginDir());
@@ -89,6 +124,8 @@ int main(int argc, char** argv) {
                                  QStringLiteral("ZAVEK Security Administration — %1 (%2)")
                                      .arg(session.adminName, session.region));
         window.show();
+        if (network)
+            window.followConnection(*network);
         if (!window.openSecurityDocument())
             return 1;
         if (!options.screenshot.isEmpty()) {
@@ -107,9 +144,15 @@ int main(int argc, char** argv) {
             status = QApplication::exec();
         }
     }
-    MessageBus::Instance().setTransport(nullptr);
     // A session the shell no longer needs must not stay usable by whoever finds its token.
-    attempt([&] { authenticator.signOut(session.token); });
-    backend::closeDatabase(connection);
+    if (network) {
+        network->setStateSink({});
+        attempt([&] { shell::signOutThroughServer(); });
+    } else {
+        attempt([&] { authenticator->signOut(session.token); });
+    }
+    MessageBus::Instance().setTransport(nullptr);
+    if (!remote)
+        backend::closeDatabase(connection);
     return status;
 }

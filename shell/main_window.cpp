@@ -4,6 +4,7 @@
 #include "shell/document_window.h"
 
 #include "common/failure.h"
+#include "server/network_transport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -98,6 +99,19 @@ MainWindow::~MainWindow() {
         delete w;
     }
     loader_.unloadIfPossible();
+}
+
+void MainWindow::followConnection(net::NetworkTransport& network) {
+    QPointer<MainWindow> self = this;
+    network.setStateSink([self](bool, const QString& text) {
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, text] {
+                if (self)
+                    self->host_.setStatusText(text);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 QString MainWindow::statusText() const {

@@ -12,6 +12,10 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 
+namespace zavek::net {
+class NetworkTransport;
+}
+
 namespace zavek::shell {
 
 class ComponentLoader;
@@ -39,6 +43,9 @@ public:
     QAction* toolbarAction(int button) const { return actions_.at(button); }
     QMdiArea* mdiArea() const { return mdi_; }
     QString statusText() const;
+    // Every loss and return of the server connection is said on the status line, until the
+    // window or the transport goes.
+    void followConnection(net::NetworkTransport& network);
 
     // Every document agrees to close, then each is unloaded and the module with them.
     bool closeAllDocuments();

@@ -13,7 +13,14 @@
 namespace zavek::shell {
 
 SignInDialog::SignInDialog(backend::Authenticator& authenticator, QWidget* parent)
-    : QDialog(parent), authenticator_(authenticator) {
+    : SignInDialog(
+          [&authenticator](const QString& id, const QString& password) {
+              return authenticator.signIn(id, password);
+          },
+          parent) {}
+
+SignInDialog::SignInDialog(SignIn signIn, QWidget* parent)
+    : QDialog(parent), signIn_(std::move(signIn)) {
     setWindowTitle(QStringLiteral("Sign in — ZAVEK Security Administration"));
     identifier_ = new QLineEdit(this);
     identifier_->setObjectName(QStringLiteral("AdminId"));
@@ -30,8 +37,8 @@ SignInDialog::SignInDialog(backend::Authenticator& authenticator, QWidget* paren
     form->addRow(QStringLiteral("Administrator:"), identifier_);
     form->addRow(QStringLiteral("Password:"), password_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
-    signIn_ = buttons->addButton(QStringLiteral("Sign in"), QDialogButtonBox::AcceptRole);
-    signIn_->setDefault(true);
+    signInButton_ = buttons->addButton(QStringLiteral("Sign in"), QDialogButtonBox::AcceptRole);
+    signInButton_->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &SignInDialog::trySignIn);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -52,7 +59,7 @@ void SignInDialog::trySignIn() {
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto failure =
-        attempt([&] { session_ = authenticator_.signIn(identifier_->text(), password_->text()); });
+        attempt([&] { session_ = signIn_(identifier_->text(), password_->text()); });
     QGuiApplication::restoreOverrideCursor();
     if (failure) {
         message_->setText(failure->description());

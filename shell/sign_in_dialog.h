@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -13,22 +15,26 @@ namespace zavek::shell {
 class SignInDialog final : public QDialog {
     Q_OBJECT
 public:
+    // Signs in or fails with a sentence for the administrator.
+    using SignIn = std::function<backend::Session(const QString& id, const QString& password)>;
+
     explicit SignInDialog(backend::Authenticator& authenticator, QWidget* parent = nullptr);
+    explicit SignInDialog(SignIn signIn, QWidget* parent = nullptr);
     backend::Session session() const { return session_; }
     QLineEdit* identifier() const { return identifier_; }
     QLineEdit* password() const { return password_; }
     QLabel* message() const { return message_; }
-    QPushButton* signInButton() const { return signIn_; }
+    QPushButton* signInButton() const { return signInButton_; }
 
 private:
     void trySignIn();
 
-    backend::Authenticator& authenticator_;
+    SignIn signIn_;
     backend::Session session_;
     QLineEdit* identifier_;
     QLineEdit* password_;
     QLabel* message_;
-    QPushButton* signIn_;
+    QPushButton* signInButton_;
 };
 
 } // namespace zavek::shell

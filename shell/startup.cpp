@@ -3,6 +3,8 @@
 #include "backend/database.h"
 #include "backend/demo_data.h"
 #include "backend/schema.h"
+#include "common/failure.h"
+#include "common/transport.h"
 
 #include <QApplication>
 #include <QProgressDialog>
@@ -14,9 +16,14 @@ namespace zavek::shell {
 
 QString usage() {
     return QStringLiteral(
-        "usage: zavek-shell [--database LOCATION] [--timeout-ms N] [--screenshot FILE]\n"
+        "usage: zavek-shell [--database LOCATION | --server HOST:PORT [--ca FILE]]\n"
+        "                   [--timeout-ms N] [--screenshot FILE]\n"
         "  --database LOCATION  an SQLite file, or postgresql://user@host:port/dbname\n"
         "                       (default: $ZAVEK_DATABASE, else the embedded demo database)\n"
+        "  --server HOST:PORT   use the zavek-server there instead of a database of its own\n"
+        "                       (default: $ZAVEK_SERVER)\n"
+        "  --ca FILE            trust the server's certificate if this authority signed it\n"
+        "                       (default: $ZAVEK_CA, else the system's authorities)\n"
         "  --timeout-ms N       how long a request may go unanswered (default 30000)\n"
         "  --screenshot FILE    sign in as the demo administrator, open the security screen,\n"
         "                       save a picture of the window to FILE and exit\n");
@@ -37,6 +44,10 @@ Options parseOptions(const QStringList& arguments) {
             options.help = true;
         } else if (a == QLatin1String("--database")) {
             options.database = value("--database");
+        } else if (a == QLatin1String("--server")) {
+            options.server = value("--server");
+        } else if (a == QLatin1String("--ca")) {
+            options.ca = value("--ca");
         } else if (a == QLatin1String("--screenshot")) {
             options.screenshot = value("--screenshot");
         } else if (a == QLatin1String("--timeout-ms")) {
@@ -51,8 +62,15 @@ Options parseOptions(const QStringList& arguments) {
         if (!options.error.isEmpty())
             break;
     }
-    if (options.database.isEmpty())
+    if (options.server.isEmpty())
+        options.server = qEnvironmentVariable("ZAVEK_SERVER");
+    if (options.ca.isEmpty())
+        options.ca = qEnvironmentVariable("ZAVEK_CA");
+    if (options.server.isEmpty() && options.database.isEmpty())
         options.database = backend::defaultDatabaseLocation();
+    if (!options.server.isEmpty() && !options.database.isEmpty() && options.error.isEmpty())
+        options.error = QStringLiteral("Give either --database or --server, not both: with a "
+                                       "server, only the server opens the database.");
     return options;
 }
 
@@ -72,6 +90,29 @@ void prepareDatabase(const QString& location, const QString& connection, bool sh
         progress->setValue(done);
         QApplication::processEvents();
     });
+}
+
+backend::Session signInThroughServer(const QString& adminId, const QString& password) {
+    MessageData request;
+    request.messageType = message_types::kSignIn;
+    request.criteria.push_back(
+        {QString(), QStringLiteral("ADMIN_ID"), QStringLiteral("="), adminId});
+    request.criteria.push_back(
+        {QString(), QStringLiteral("PASSWORD"), QStringLiteral("="), password});
+    const MessageData reply = callBackEnd(std::move(request));
+    const TableData* table = reply.table(QStringLiteral("SESSION"));
+    if (!table || table->rows.size() != 1 || table->rows[0].size() < 3 || reply.sessionId.isEmpty())
+        fail(codes::kStop, QStringLiteral("The server's answer to the sign-in could not be read. "
+                                          "Update ZAVEK and try again."));
+    const auto& row = table->rows[0];
+    return backend::Session{reply.sessionId, row[0].toString(), row[1].toString(),
+                            row[2].toString()};
+}
+
+void signOutThroughServer() {
+    MessageData request;
+    request.messageType = message_types::kSignOut;
+    callBackEnd(std::move(request));
 }
 
 } // namespace zavek::shell

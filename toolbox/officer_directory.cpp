@@ -1,6 +1,8 @@
 #include "toolbox/officer_directory.h"
 
 #include "common/failure.h"
+#include "common/session_info.h"
+#include "common/transport.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -81,6 +83,33 @@ OfficerSearchResult SqlOfficerDirectory::search(const QString& text, const QStri
     if (query.lastError().isValid())
         failQuery(query.lastError());
     return result;
+}
+
+OfficerSearchResult BackEndOfficerDirectory::search(const QString& text, const QString& region,
+                                                    int limit) {
+    Q_UNUSED(region);
+    MessageData request;
+    request.messageType = message_types::kOfficerSearch;
+    request.criteria.push_back({QString(), QStringLiteral("TEXT"), QStringLiteral("="), text});
+    request.criteria.push_back({QString(), QStringLiteral("LIMIT"), QStringLiteral("="),
+                                QString::number(std::max(limit, 0))});
+    const MessageData reply = callBackEnd(std::move(request));
+    OfficerSearchResult result;
+    if (const TableData* rows = reply.table(QStringLiteral("OFFICER")))
+        for (const auto& row : rows->rows)
+            if (row.size() >= 2)
+                result.rows.push_back({row[0].toString(), row[1].toString()});
+    for (const Criteria& c : reply.criteria)
+        if (c.fieldName == QLatin1String("MORE"))
+            result.more = c.value == QLatin1String("1");
+    return result;
+}
+
+std::unique_ptr<IOfficerDirectory> sessionOfficerDirectory() {
+    const QString connection = SessionInfo::Instance().databaseConnection();
+    if (connection.isEmpty())
+        return std::make_unique<BackEndOfficerDirectory>();
+    return std::make_unique<SqlOfficerDirectory>(connection);
 }
 
 } // namespace zavek

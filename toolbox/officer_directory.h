@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 namespace zavek {
@@ -36,5 +37,15 @@ public:
 private:
     QString connectionName_;
 };
+
+// Asks the back end behind a server, which searches only the session's own region whatever
+// region the caller names.
+class BackEndOfficerDirectory final : public IOfficerDirectory {
+public:
+    OfficerSearchResult search(const QString& text, const QString& region, int limit) override;
+};
+
+// The directory for the current session: its database when it has one, else the back end.
+std::unique_ptr<IOfficerDirectory> sessionOfficerDirectory();
 
 } // namespace zavek

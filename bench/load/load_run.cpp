@@ -1,5 +1,8 @@
 #include "bench/load/load_run.h"
 
+#include "common/codec.h"
+#include "server/network_transport.h"
+
 #include "backend/authenticator.h"
 #include "backend/database.h"
 #include "backend/demo_data.h"
@@ -228,6 +231,18 @@ void runSession(int index, const QString& location, const QString& session,
     try {
         Connection connection(location, QStringLiteral("load-session-%1").arg(index));
         backend::RequestProcessor processor(connection.db());
+        std::unique_ptr<net::NetworkTransport> network;
+        if (options.serverPort != 0) {
+            network = std::make_unique<net::NetworkTransport>(net::ServerAddress{
+                QStringLiteral("127.0.0.1"), options.serverPort, options.caFile, 200});
+            QString why;
+            if (!network->waitConnected(10000, &why))
+                fail(codes::kNotConnected, why);
+        }
+        auto answer = [&](const MessageData& message) {
+            return network ? decodeMessage(network->call(encodeMessage(message), 60000))
+                           : processor.process(message);
+        };
         std::mt19937 random(options.seed + static_cast<unsigned>(index));
         auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
         start.arrive_and_wait();
@@ -237,7 +252,7 @@ void runSession(int index, const QString& location, const QString& session,
             MessageData retrieval = request(kRetrieval, session, messageId);
             retrieval.criteria.push_back({QStringLiteral("QUILLMOR"), QStringLiteral("key:INSP_ID"),
                                           QStringLiteral("="), officer});
-            const MessageData shown = processor.process(retrieval);
+            const MessageData shown = answer(retrieval);
             const std::set<QString> held = heldIn(shown, officer);
 
             TableData changes;
@@ -268,7 +283,7 @@ void runSession(int index, const QString& location, const QString& session,
 
             QElapsedTimer timer;
             timer.start();
-            const MessageData reply = processor.process(save);
+            const MessageData reply = answer(save);
             result.latenciesMs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
             ++result.attempted;
             if (reply.errorText.isEmpty()) {

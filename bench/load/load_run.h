@@ -14,6 +14,10 @@ struct LoadOptions {
     int officers = 50;
     int timeLimitSeconds = 120; // per database; the sessions stop early when it is reached
     unsigned seed = 20261206;
+    // When set, every session opens its own connection to the zavek-server on this loopback
+    // port (trusting caFile) instead of running a request processor of its own.
+    quint16 serverPort = 0;
+    QString caFile;
 };
 
 // Runs the load on an empty database at location (created and migrated here) and checks the

@@ -1,12 +1,18 @@
 #include "tests/e2e/shell_fixture.h"
 
+#include "common/codec.h"
+#include "common/failure.h"
 #include "common/message_bus.h"
+#include "common/transport.h"
+#include "server/network_transport.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QMdiArea>
 #include <QSqlQuery>
+#include <QSslSocket>
 #include <QTest>
+#include <QtEndian>
 
 namespace zavek::testing {
 namespace {
@@ -37,15 +43,24 @@ QStringList catalogue(const char* type) {
     return out;
 }
 
+bool pendingFailure(const QString& status) {
+    return status.startsWith(QStringLiteral("Saving Security Group for ")) &&
+           status.endsWith(QStringLiteral(" failed; your changes are still pending"));
+}
+
 class Scenario : public ShellScenario {
 protected:
     QString kFirst;
     QString kSecond;
+    virtual bool throughServer() const { return false; }
     void SetUp() override {
         const QStringList officers = demoOfficers();
         ASSERT_EQ(officers.size(), 2);
         kFirst = officers[0];
         kSecond = officers[1];
+        if (throughServer()) {
+            ASSERT_NO_FATAL_FAILURE(useServer());
+        }
         ASSERT_TRUE(signIn(QStringLiteral("admin"), QStringLiteral("zavek-demo")));
         openShell();
         ASSERT_EQ(status(), QStringLiteral("Ready"));
@@ -79,12 +94,21 @@ protected:
     }
 };
 
+// The scenarios that run once with the back end in process and once through zavek-server.
+class EitherTier : public Scenario, public ::testing::WithParamInterface<bool> {
+protected:
+    bool throughServer() const override { return GetParam(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Tiers, EitherTier, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Server" : "InProcess"; });
+
 TEST_F(Scenario, OpeningTheScreenDisablesTheDocumentButtons) {
     for (int id : {7, 8, 9, 14, 12})
         EXPECT_FALSE(window->toolbarAction(id)->isEnabled()) << id;
 }
 
-TEST_F(Scenario, PickTickChangeAgencySaveAndComeBack) {
+TEST_P(EitherTier, PickTickChangeAgencySaveAndComeBack) {
     const QString group = freeGroup(kFirst);
     const QString oldAgency = agencyOf(kFirst);
     const QString newAgency = otherAgency(kFirst);
@@ -160,11 +184,6 @@ TEST_F(Scenario, ClosingWithYesWaitsForASlowBackEnd) {
         << "the close returned only after the reply was handled";
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }, 2000));
     EXPECT_TRUE(storedCodes(kFirst).contains(group));
-}
-
-bool pendingFailure(const QString& status) {
-    return status.startsWith(QStringLiteral("Saving Security Group for ")) &&
-           status.endsWith(QStringLiteral(" failed; your changes are still pending"));
 }
 
 TEST_F(Scenario, ASaveRefusedWhileAnotherProgramLocksTheDatabaseStaysPending) {
@@ -342,9 +361,96 @@ TEST_F(Scenario, KeyboardOrderStartsAtResetPasswordAndGoesRound) {
                                   "chkResetPassword in 1"}));
 }
 
-class SignIn : public ShellScenario {};
+class ThroughServer : public Scenario {
+protected:
+    bool throughServer() const override { return true; }
+};
 
-TEST_F(SignIn, WrongPasswordAndUnknownAdministratorGetTheSameMessage) {
+TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack) {
+    const QString group = freeGroup(kFirst);
+    show(kFirst);
+    // The server runs no query text but the catalogue of the session's own region.
+    MessageData foreign;
+    foreign.messageType = message_types::kCatalogueRead;
+    foreign.criteria.push_back({{}, "QUERY", "=", "SELECT * FROM ADMIN_SESSION"});
+    const auto refused = attempt([&] { callBackEnd(foreign); });
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_TRUE(refused->description().contains(QStringLiteral("only the catalogue of your own")))
+        << refused->description().toStdString();
+    // A second server on the same database honours the session signed in through the first.
+    quint16 otherPort = 0;
+    const std::unique_ptr<QProcess> other = launchServer(0, otherPort);
+    {
+        net::NetworkTransport second(
+            {QStringLiteral("127.0.0.1"), otherPort, dir.filePath("cert.pem"), 200});
+        ASSERT_TRUE(second.waitConnected(10000, nullptr));
+        MessageData search;
+        search.messageType = message_types::kOfficerSearch;
+        search.sessionId = session.token;
+        search.messageId = newMessageId();
+        search.replyTo = QStringLiteral("E2E");
+        search.criteria.push_back({{}, "TEXT", "=", kFirst});
+        search.criteria.push_back({{}, "LIMIT", "=", "5"});
+        const MessageData found = decodeMessage(second.call(encodeMessage(search), 10000));
+        EXPECT_TRUE(found.errorText.isEmpty()) << found.errorText.toStdString();
+        ASSERT_NE(found.table(QStringLiteral("OFFICER")), nullptr);
+        EXPECT_FALSE(found.table(QStringLiteral("OFFICER"))->rows.empty());
+    }
+    other->terminate();
+    other->waitForFinished(10000);
+    // A shell given another authority refuses the server and says why.
+    ASSERT_NO_FATAL_FAILURE(makeCertificate(QStringLiteral("stranger")));
+    {
+        net::NetworkTransport wary(
+            {QStringLiteral("127.0.0.1"), serverPort, dir.filePath("stranger.pem"), 200});
+        QString why;
+        EXPECT_FALSE(wary.waitConnected(10000, &why));
+        EXPECT_TRUE(why.contains(QStringLiteral("does not vouch for"))) << why.toStdString();
+    }
+
+    clickItem(0, group);
+    stopServer();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return status().startsWith(QStringLiteral("No connection to the server")); }, 5000))
+        << status().toStdString();
+    MessageBus::Instance().setTimeoutMs(1000);
+    clickSave();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return status().contains(QStringLiteral("your changes are still pending")); }, 5000))
+        << status().toStdString();
+    EXPECT_TRUE(isChecked(0, group));
+    EXPECT_FALSE(storedCodes(kFirst).contains(group));
+
+    ASSERT_NO_FATAL_FAILURE(startServer());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return status().startsWith(QStringLiteral("Connected to the server")); }, 10000))
+        << status().toStdString();
+    // Another client sends rubbish and an oversized message; it is dropped, the shell is not.
+    for (const QByteArray& junk :
+         {QByteArray("\0\0\0\x05hello", 9), QByteArray("\x7f\xff\xff\xff", 4)}) {
+        QSslSocket rogue;
+        rogue.setPeerVerifyMode(QSslSocket::VerifyNone);
+        rogue.connectToHostEncrypted(QStringLiteral("127.0.0.1"), serverPort);
+        ASSERT_TRUE(rogue.waitForEncrypted(10000)) << rogue.errorString().toStdString();
+        rogue.write(junk);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return rogue.state() == QAbstractSocket::UnconnectedState; }, 10000));
+    }
+    MessageBus::Instance().setTimeoutMs(10000);
+    clickSave();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(group); }, 10000))
+        << status().toStdString();
+}
+
+class SignIn : public ShellScenario, public ::testing::WithParamInterface<bool> {};
+
+INSTANTIATE_TEST_SUITE_P(Tiers, SignIn, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Server" : "InProcess"; });
+
+TEST_P(SignIn, WrongPasswordAndUnknownAdministratorGetTheSameMessage) {
+    if (GetParam()) {
+        ASSERT_NO_FATAL_FAILURE(useServer());
+    }
     QString wrongPassword;
     QString unknown;
     EXPECT_FALSE(signIn(QStringLiteral("admin"), QStringLiteral("nope"), &wrongPassword));

@@ -3,6 +3,7 @@
 #include "backend/database.h"
 #include "common/message_bus.h"
 #include "common/session_info.h"
+#include "server/network_transport.h"
 #include "shell/sign_in_dialog.h"
 #include "shell/startup.h"
 
@@ -33,18 +34,76 @@ ShellScenario::ShellScenario() : location(dir.filePath(QStringLiteral("zavek.sql
 }
 
 ShellScenario::~ShellScenario() {
+    if (network)
+        network->setStateSink({});
     window.reset();
     MessageBus::Instance().setTransport(nullptr);
     MessageBus::Instance().setTimeoutMs(30000);
     ReplyStore::Instance().clear();
     transport.reset();
+    network.reset();
+    stopServer();
     SessionInfo::Instance().clear();
     backend::closeDatabase(kConnection);
 }
 
+void ShellScenario::makeCertificate(const QString& name) {
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                   "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
+                   dir.filePath(name + "-key.pem"), "-out", dir.filePath(name + ".pem")});
+    ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0)
+        << openssl.readAllStandardError().toStdString();
+}
+
+void ShellScenario::useServer() {
+    ASSERT_NO_FATAL_FAILURE(makeCertificate(QStringLiteral("cert")));
+    startServer();
+    net::ServerAddress address{QStringLiteral("127.0.0.1"), serverPort, dir.filePath("cert.pem"),
+                               200};
+    network = std::make_shared<net::NetworkTransport>(address);
+    QString why;
+    ASSERT_TRUE(network->waitConnected(10000, &why)) << why.toStdString();
+    MessageBus::Instance().setTransport(network);
+}
+
+void ShellScenario::startServer() {
+    // The same port again after a restart, so that the shell finds the server where it was.
+    server = launchServer(serverPort, serverPort);
+}
+
+std::unique_ptr<QProcess> ShellScenario::launchServer(quint16 port, quint16& chosen) {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(QStringLiteral(ZAVEK_SERVER_BINARY),
+                   {"--listen", QStringLiteral("127.0.0.1:%1").arg(port), "--cert",
+                    dir.filePath("cert.pem"), "--key", dir.filePath("cert-key.pem"), "--database",
+                    location});
+    EXPECT_TRUE(process->waitForStarted(10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return process->canReadLine(); }, 20000))
+        << "zavek-server did not start";
+    const QString line = QString::fromUtf8(process->readLine()).trimmed();
+    chosen = static_cast<quint16>(line.section(u':', -1).toUInt());
+    EXPECT_NE(chosen, 0) << line.toStdString();
+    return process;
+}
+
+void ShellScenario::stopServer() {
+    if (!server)
+        return;
+    server->terminate();
+    if (!server->waitForFinished(10000))
+        server->kill();
+    server.reset();
+}
+
 bool ShellScenario::signIn(const QString& id, const QString& password, QString* message) {
     backend::Authenticator authenticator(QSqlDatabase::database(kConnection));
-    shell::SignInDialog dialog(authenticator);
+    std::unique_ptr<shell::SignInDialog> made =
+        network ? std::make_unique<shell::SignInDialog>(shell::signInThroughServer)
+                : std::make_unique<shell::SignInDialog>(authenticator);
+    shell::SignInDialog& dialog = *made;
     dialog.show();
     QTest::keyClicks(dialog.identifier(), id);
     QTest::keyClicks(dialog.password(), password);
@@ -58,14 +117,20 @@ bool ShellScenario::signIn(const QString& id, const QString& password, QString* 
 }
 
 void ShellScenario::openShell() {
-    SessionInfo::Instance().establish(session.token, session.region, kConnection);
-    transport = std::make_shared<backend::WorkerTransport>(location);
-    MessageBus::Instance().setTransport(transport);
+    // Through a server the shell holds no database connection of its own.
+    SessionInfo::Instance().establish(session.token, session.region,
+                                      network ? QString() : kConnection);
+    if (!network) {
+        transport = std::make_shared<backend::WorkerTransport>(location);
+        MessageBus::Instance().setTransport(transport);
+    }
     platform::Platform platform;
     platform.messageBox = &boxes;
     window = std::make_unique<shell::MainWindow>(*loader, DocumentContext{platform},
                                                  QStringLiteral("ZAVEK"));
     window->show();
+    if (network)
+        window->followConnection(*network);
     documentWindow = window->openSecurityDocument();
     ASSERT_NE(documentWindow, nullptr);
 }

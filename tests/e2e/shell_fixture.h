@@ -11,6 +11,7 @@
 #include "shell/main_window.h"
 #include "tests/support/printers.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -20,6 +21,10 @@
 class QCheckBox;
 class QTreeView;
 
+namespace zavek::net {
+class NetworkTransport;
+}
+
 namespace zavek::testing {
 
 class ShellScenario : public ::testing::Test {
@@ -27,6 +32,15 @@ protected:
     ShellScenario();
     ~ShellScenario() override;
 
+    // From now on sign-in and the shell go through a real zavek-server process on a loopback
+    // port, with a certificate made for the test; the database stays the test's file.
+    void useServer();
+    // A self-signed certificate for 127.0.0.1 in name.pem, its key in name-key.pem.
+    void makeCertificate(const QString& name);
+    void startServer();
+    // Another zavek-server on the same database, on a port of its own.
+    std::unique_ptr<QProcess> launchServer(quint16 port, quint16& chosen);
+    void stopServer();
     bool signIn(const QString& id, const QString& password, QString* message = nullptr);
     void openShell();
     // Types into the selector's search field, presses Enter, picks the row with that id.
@@ -50,7 +64,10 @@ protected:
     platform::FakeMousePointer pointer;
     std::unique_ptr<FileComponentRegistry> registry;
     std::unique_ptr<shell::ComponentLoader> loader;
-    std::shared_ptr<backend::WorkerTransport> transport;
+    std::shared_ptr<backend::WorkerTransport> transport; // in process only
+    std::shared_ptr<net::NetworkTransport> network;      // through the server only
+    std::unique_ptr<QProcess> server;
+    quint16 serverPort = 0;
     std::unique_ptr<shell::MainWindow> window;
     shell::DocumentWindow* documentWindow = nullptr;
     backend::Session session;
