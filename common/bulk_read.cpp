@@ -2,6 +2,7 @@
 
 #include "common/failure.h"
 #include "common/session_info.h"
+#include "common/transport.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -124,11 +125,44 @@ void readQt(QSqlDatabase& db, const QString& query, const QStringList& columns,
              QStringLiteral("Reading the query's rows failed: %1").arg(q.lastError().text()));
 }
 
+// Behind a server: it runs only the queries it knows and sends the rows as a table.
+void readThroughServer(const QString& query, const QStringList& columns,
+                       const std::function<void(const TextCell*)>& visit) {
+    MessageData request;
+    request.messageType = message_types::kCatalogueRead;
+    request.criteria.push_back({QString(), QStringLiteral("QUERY"), QStringLiteral("="), query});
+    const MessageData reply = callBackEnd(std::move(request));
+    const TableData* rows = reply.table(QStringLiteral("ROWS"));
+    if (!rows)
+        return;
+    std::vector<int> at;
+    for (const QString& name : columns) {
+        const int i = rows->fieldIndex(name);
+        if (i < 0)
+            noSuchField(name);
+        at.push_back(i);
+    }
+    std::vector<QByteArray> texts(at.size());
+    std::vector<TextCell> cells(at.size());
+    for (const auto& row : rows->rows) {
+        for (std::size_t c = 0; c < at.size(); ++c) {
+            const QVariant& v = row.at(static_cast<std::size_t>(at[c]));
+            texts[c] = v.toString().toUtf8();
+            cells[c] = TextCell{texts[c].constData(), static_cast<int>(texts[c].size()),
+                                !v.isValid() || v.isNull()};
+        }
+        visit(cells.data());
+    }
+}
+
 } // namespace
 
 void readQueryRows(const QString& query, const QStringList& columns,
                    const std::function<void(const TextCell*)>& visit) {
-    QSqlDatabase db = QSqlDatabase::database(SessionInfo::Instance().databaseConnection(), false);
+    const QString connection = SessionInfo::Instance().databaseConnection();
+    if (connection.isEmpty())
+        return readThroughServer(query, columns, visit);
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
     if (!db.isValid() || !db.isOpen())
         fail(codes::kNotConnected,
              QStringLiteral("No database is open for this session; sign in again."));
