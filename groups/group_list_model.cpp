@@ -174,7 +174,6 @@ bool GroupListModel::setData(const QModelIndex& index, const QVariant& value, in
     const bool checked = value.value<Qt::CheckState>() == Qt::Checked ||
                          (value.typeId() == QMetaType::Int && value.toInt() == Qt::Checked);
     setChecked(index.row(), checked);
-    emit userToggled(index.row());
     return true;
 }
 

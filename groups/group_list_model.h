@@ -45,10 +45,6 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-signals:
-    // The view changed a check state for the user; the state has already changed.
-    void userToggled(int row);
-
 private:
     struct Slot {
         std::uint32_t hash = 0;

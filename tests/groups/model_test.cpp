@@ -3,6 +3,7 @@
 #include "tests/support/printers.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QStyle>
@@ -45,16 +46,6 @@ TEST_F(ListModel, FindsTheFirstItemOfACode) {
     EXPECT_EQ(model.firstIndexOf(QStringLiteral("D")), 1);
     model.clearItems();
     EXPECT_EQ(model.firstIndexOf(QStringLiteral("E")), -1);
-}
-
-TEST_F(ListModel, ProgramChangesRaiseNoUserToggle) {
-    model.append(QStringLiteral("a"), QStringLiteral("A"));
-    QSignalSpy toggled(&model, &GroupListModel::userToggled);
-    model.setChecked(0, true);
-    EXPECT_EQ(toggled.count(), 0);
-    EXPECT_TRUE(model.setData(model.index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
-    EXPECT_EQ(toggled.count(), 1);
-    EXPECT_FALSE(model.item(0).checked);
 }
 
 class ListView : public ::testing::Test {
@@ -116,4 +107,24 @@ TEST_F(ListView, TheSpaceKeyTogglesAndRaisesTheClickToo) {
 }
 
 } // namespace
+
+// Typing jumps to the next description that starts so; a screen reader hears each item's
+// description and whether it is ticked.
+TEST_F(ListView, TypingSearchesAndScreenReadersHearDescriptionAndTick) {
+    view.setFocus();
+    QTest::keyClicks(&view, QStringLiteral("b"));
+    EXPECT_EQ(view.currentIndex().row(), 1);
+    model.setChecked(1, true);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_NE(list, nullptr);
+    ASSERT_NE(list->tableInterface(), nullptr);
+    for (int row = 0; row < model.count(); ++row) {
+        QAccessibleInterface* cell = list->tableInterface()->cellAt(row, 0);
+        ASSERT_NE(cell, nullptr) << row;
+        EXPECT_EQ(cell->text(QAccessible::Name), model.item(row).text) << row;
+        EXPECT_TRUE(cell->state().checkable) << row;
+        EXPECT_EQ(bool(cell->state().checked), model.item(row).checked) << row;
+    }
+}
+
 } // namespace zavek
