@@ -35,9 +35,9 @@ QStringList auditActionTexts() {
 }
 
 void writeAudit(const Sql& sql, const QDateTime& when, const AuditEntry& entry) {
-    QSqlQuery insert =
-        sql.prepare(QStringLiteral("INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, INSP_ID, GRP_CD, "
-                                   "ACTION, MESSAGE_ID, DETAIL) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    QSqlQuery& insert = sql.statement(
+        QStringLiteral("INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, INSP_ID, GRP_CD, "
+                       "ACTION, MESSAGE_ID, DETAIL) VALUES (?, ?, ?, ?, ?, ?, ?)"));
     sql.run(insert,
             {storedTime(when), entry.adminId, textOrNull(entry.officer), textOrNull(entry.code),
              auditActionText(entry.action), textOrNull(entry.messageId), textOrNull(entry.detail)});

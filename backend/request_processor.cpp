@@ -53,11 +53,12 @@ QString conflictText() {
 TableData memberships(const Sql& sql, const QString& id) {
     TableData table;
     table.fields = QStringList{QStringLiteral("INSP_ID"), QStringLiteral("GRP_CD")};
-    QSqlQuery q = sql.prepare(QStringLiteral(
+    QSqlQuery& q = sql.statement(QStringLiteral(
         "SELECT INSP_ID, GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ? ORDER BY GRP_CD"));
     sql.run(q, {id});
     while (q.next())
         table.rows.push_back({q.value(0).toString(), q.value(1).toString()});
+    q.finish();
     return table;
 }
 
@@ -236,11 +237,11 @@ private:
                             {officer, change.code})
                     .isValid())
                 return;
-            QSqlQuery insert = sql_.prepare(
+            QSqlQuery& insert = sql_.statement(
                 QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"));
             sql_.run(insert, {officer, change.code});
         } else {
-            QSqlQuery remove = sql_.prepare(
+            QSqlQuery& remove = sql_.statement(
                 QStringLiteral("DELETE FROM OFFICER_GROUP WHERE INSP_ID = ? AND GRP_CD = ?"));
             sql_.run(remove, {officer, change.code});
             if (remove.numRowsAffected() <= 0)
@@ -256,7 +257,7 @@ private:
     }
 
     void resetPassword(const QString& officer, const QDateTime& now) {
-        QSqlQuery update = sql_.prepare(QStringLiteral(
+        QSqlQuery& update = sql_.statement(QStringLiteral(
             "UPDATE OFFICER SET PWD_HASH = NULL, MUST_CHANGE_PWD = 1 WHERE INSP_ID = ?"));
         sql_.run(update, {officer});
         writeAudit(sql_, now,
@@ -299,7 +300,7 @@ RequestProcessor::RequestProcessor(QSqlDatabase db, const IClock& clock)
 
 MessageData RequestProcessor::process(const MessageData& request) {
     MessageData reply = replyFor(request);
-    const Sql sql(db_, faults_);
+    const Sql sql(db_, faults_, &statements_);
     Processor processor(sql, clock_, request, reply);
     // An error reply about a known officer of the region shows what the store holds now.
     auto showStored = [&](const std::function<QString()>& officer) {
@@ -348,6 +349,11 @@ MessageData RequestProcessor::process(const MessageData& request) {
                               .arg(QString::fromUtf8(e.what()));
         reply.tables.clear();
     }
+    // After any failure the connection may be broken: its statements are prepared afresh.
+    if (reply.errorText.isEmpty())
+        statements_.finishAll();
+    else
+        statements_.clear();
     return reply;
 }
 
