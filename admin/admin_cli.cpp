@@ -9,6 +9,7 @@
 
 #include "common/failure.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QFile>
 #include <QSqlDatabase>
@@ -199,22 +200,36 @@ QString locationOf(const Command& c, const IConsole& console) {
     return fromEnvironment.isEmpty() ? defaultDatabaseLocation() : fromEnvironment;
 }
 
-std::optional<QString> readFile(const QString& path, IConsole& console) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+// The file, its bytes checked; a pipe, which cannot be read twice, is held in memory.
+std::unique_ptr<QIODevice> openCsv(const QString& path, IConsole& console) {
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly)) {
         console.err(QStringLiteral("Cannot read %1: %2; check the file's name.\n")
-                        .arg(path, file.errorString()));
-        return std::nullopt;
+                        .arg(path, file->errorString()));
+        return nullptr;
     }
-    CsvText decoded = decodeCsvBytes(file.readAll());
-    if (decoded.error) {
+    std::unique_ptr<QIODevice> device = std::move(file);
+    if (device->isSequential()) {
+        auto buffer = std::make_unique<QBuffer>();
+        buffer->setData(device->readAll());
+        buffer->open(QIODevice::ReadOnly);
+        device = std::move(buffer);
+    }
+    if (const auto error = checkCsvBytes(*device)) {
         console.err(QStringLiteral("%1: line %2: %3\nNothing was imported.\n")
                         .arg(path)
-                        .arg(decoded.error->line)
-                        .arg(decoded.error->message));
-        return std::nullopt;
+                        .arg(error->line)
+                        .arg(error->message));
+        return nullptr;
     }
-    return std::move(decoded.text);
+    return device;
+}
+
+std::optional<QString> readFile(const QString& path, IConsole& console) {
+    const auto device = openCsv(path, console);
+    if (!device)
+        return std::nullopt;
+    return QString::fromUtf8(device->readAll());
 }
 
 // The operator as the audit log names them.
@@ -269,14 +284,14 @@ int AdminCli::importCatalogue(const QStringList& args) {
     if (auto code = parse(c, args, kCatalogueHelp, console_, 1))
         return *code;
     const QString path = c.parser.positionalArguments().front();
-    const auto text = readFile(path, console_);
-    if (!text)
+    const auto file = openCsv(path, console_);
+    if (!file)
         return exit_code::kError;
     OpenDatabase open(locationOf(c, console_));
     checkSchema(open.db());
     CatalogueImport import(open.db(), Operator{actorOf(console_), path});
     const auto progress = console_.progress(QStringLiteral("Importing the catalogue"));
-    return report(import.run(*text, *progress), path, QStringLiteral("the catalogue"), console_);
+    return report(import.run(*file, *progress), path, QStringLiteral("the catalogue"), console_);
 }
 
 int AdminCli::importOfficers(const QStringList& args) {

@@ -2,62 +2,100 @@
 
 namespace zavek::admin {
 
-CsvTable readCsvTable(const QString& text, const QStringList& required, const QStringList& optional,
-                      std::vector<LineError>& errors) {
-    CsvTable table;
-    const CsvDocument document = parseCsv(text);
-    if (document.error) {
-        errors.push_back({document.error->line, document.error->message});
-        return table;
+CsvTableReader::CsvTableReader(CsvReader& records, QStringList required, QStringList optional,
+                               std::vector<LineError>& errors)
+    : records_(records), required_(std::move(required)), optional_(std::move(optional)),
+      errors_(errors), firstError_(errors.size()) {}
+
+bool CsvTableReader::broken() {
+    if (!records_.error())
+        return false;
+    errors_.resize(firstError_);
+    errors_.push_back({records_.error()->line, records_.error()->message});
+    columns_.clear();
+    done_ = true;
+    return true;
+}
+
+bool CsvTableReader::readHeader() {
+    const auto header = records_.next();
+    if (broken())
+        return false;
+    if (!header) {
+        errors_.push_back({1, QStringLiteral("the file is empty; the first line must name the "
+                                             "columns %1")
+                                  .arg(required_.join(u','))});
+        return false;
     }
-    if (document.records.empty()) {
-        errors.push_back({1, QStringLiteral("the file is empty; the first line must name the "
-                                            "columns %1")
-                                 .arg(required.join(u','))});
-        return table;
-    }
-    const CsvRecord& header = document.records.front();
-    const QStringList known = required + optional;
+    const QStringList known = required_ + optional_;
     bool headerOk = true;
-    for (const auto& raw : header.fields) {
+    for (const auto& raw : header->fields) {
         const QString name = raw.trimmed().toUpper();
         if (!known.contains(name)) {
-            errors.push_back({header.line, QStringLiteral("unknown column \"%1\"; the columns are "
-                                                          "%2")
-                                               .arg(raw.trimmed(), known.join(u','))});
+            errors_.push_back({header->line, QStringLiteral("unknown column \"%1\"; the columns "
+                                                            "are %2")
+                                                 .arg(raw.trimmed(), known.join(u','))});
             headerOk = false;
-        } else if (table.columns.contains(name)) {
-            errors.push_back(
-                {header.line, QStringLiteral("the column %1 is named twice").arg(name)});
+        } else if (columns_.contains(name)) {
+            errors_.push_back(
+                {header->line, QStringLiteral("the column %1 is named twice").arg(name)});
             headerOk = false;
         }
-        table.columns << name;
+        columns_ << name;
     }
-    for (const auto& name : required) {
-        if (!table.columns.contains(name)) {
-            errors.push_back({header.line, QStringLiteral("the column %1 is missing").arg(name)});
+    for (const auto& name : required_) {
+        if (!columns_.contains(name)) {
+            errors_.push_back({header->line, QStringLiteral("the column %1 is missing").arg(name)});
             headerOk = false;
         }
     }
     if (!headerOk) {
-        table.columns.clear();
-        return table;
+        columns_.clear();
+        // The rest is read only to find whether the text can be read to its end at all.
+        while (records_.next()) {
+        }
+        broken();
     }
-    for (std::size_t r = 1; r < document.records.size(); ++r) {
-        const CsvRecord& record = document.records[r];
-        if (record.fields.size() != table.columns.size()) {
-            errors.push_back({record.line, QStringLiteral("%1 fields, but the header names %2 "
-                                                          "columns")
-                                               .arg(record.fields.size())
-                                               .arg(table.columns.size())});
+    return headerOk;
+}
+
+std::optional<CsvRow> CsvTableReader::next() {
+    if (!started_) {
+        started_ = true;
+        done_ = !readHeader();
+    }
+    while (!done_) {
+        const auto record = records_.next();
+        if (broken() || !record) {
+            done_ = true;
+            break;
+        }
+        if (record->fields.size() != columns_.size()) {
+            errors_.push_back({record->line, QStringLiteral("%1 fields, but the header names %2 "
+                                                            "columns")
+                                                 .arg(record->fields.size())
+                                                 .arg(columns_.size())});
             continue;
         }
         CsvRow row;
-        row.line = record.line;
-        for (qsizetype c = 0; c < table.columns.size(); ++c)
-            row.values.insert(table.columns[c], record.fields[c].trimmed());
-        table.rows.push_back(std::move(row));
+        row.line = record->line;
+        for (qsizetype c = 0; c < columns_.size(); ++c)
+            row.values.insert(columns_[c], record->fields[c].trimmed());
+        return row;
     }
+    return std::nullopt;
+}
+
+CsvTable readCsvTable(const QString& text, const QStringList& required, const QStringList& optional,
+                      std::vector<LineError>& errors) {
+    CsvTable table;
+    CsvReader records(text);
+    CsvTableReader reader(records, required, optional, errors);
+    while (auto row = reader.next())
+        table.rows.push_back(std::move(*row));
+    table.columns = reader.columns();
+    if (records.error())
+        table.rows.clear();
     return table;
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace zavek::admin {
@@ -29,6 +30,34 @@ struct CsvTable {
     QStringList columns; // upper case, in the file's order
     std::vector<CsvRow> rows;
     bool hasColumn(const QString& column) const { return columns.contains(column); }
+};
+
+// The rows of a table one at a time: the header is checked when the first row is asked for.
+// Every problem found is appended to errors; when the text cannot be read on, that problem is
+// all errors says: what this reader listed before it is taken back, as it would have been had
+// the whole text been read first.
+class CsvTableReader {
+public:
+    CsvTableReader(CsvReader& records, QStringList required, QStringList optional,
+                   std::vector<LineError>& errors);
+    // The next row; none at the end, after a wrong header, or when the text cannot be read on.
+    // A record whose fields do not match the header is listed in errors and skipped.
+    std::optional<CsvRow> next();
+    // Empty unless the header was right and the text could be read so far.
+    const QStringList& columns() const { return columns_; }
+
+private:
+    bool readHeader();
+    bool broken(); // the text cannot be read on; errors now says so alone
+
+    CsvReader& records_;
+    QStringList required_;
+    QStringList optional_;
+    std::vector<LineError>& errors_;
+    std::size_t firstError_;
+    QStringList columns_;
+    bool started_ = false;
+    bool done_ = false;
 };
 
 // Reads the text; every problem found is appended to errors. Column names are matched without

@@ -13,15 +13,24 @@ SqlFailure::SqlFailure(const QSqlError& error)
     : std::runtime_error(error.text().toStdString()), error_(error) {}
 
 QSqlQuery Sql::run(const QString& statement, const QVariantList& values) {
+    QSqlQuery query = prepare(statement);
+    exec(query, values);
+    return query;
+}
+
+QSqlQuery Sql::prepare(const QString& statement) {
     QSqlQuery query(db_);
     query.setForwardOnly(true);
     if (!query.prepare(statement))
         throw SqlFailure(query.lastError());
-    for (const auto& v : values)
-        query.addBindValue(v);
+    return query;
+}
+
+void Sql::exec(QSqlQuery& query, const QVariantList& values) {
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query.bindValue(static_cast<int>(i), values[i]);
     if (!query.exec())
         throw SqlFailure(query.lastError());
-    return query;
 }
 
 void writeImportAudit(Sql& sql, const Operator& who, ImportKind kind, int added, int changed) {

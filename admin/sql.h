@@ -25,6 +25,9 @@ class Sql {
 public:
     explicit Sql(QSqlDatabase db) : db_(std::move(db)) {}
     QSqlQuery run(const QString& statement, const QVariantList& values = {});
+    // A statement to run many times over, e.g. once per line of a file.
+    QSqlQuery prepare(const QString& statement);
+    void exec(QSqlQuery& query, const QVariantList& values);
     QSqlDatabase database() const { return db_; }
 
 private:

@@ -35,7 +35,7 @@ QStringList auditActionTexts() {
 }
 
 void writeAudit(const Sql& sql, const QDateTime& when, const AuditEntry& entry, qint64 revision) {
-    QSqlQuery insert = sql.prepare(
+    QSqlQuery& insert = sql.statement(
         QStringLiteral("INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, INSP_ID, GRP_CD, ACTION, "
                        "MESSAGE_ID, DETAIL, REVISION) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
     sql.run(insert,

@@ -61,7 +61,7 @@ struct StoredState {
 StoredState storedState(const Sql& sql, const QString& id) {
     StoredState stored;
     stored.table.fields = QStringList{QStringLiteral("INSP_ID"), QStringLiteral("GRP_CD")};
-    QSqlQuery q = sql.prepare(
+    QSqlQuery& q = sql.statement(
         QStringLiteral("SELECT o.REVISION, m.GRP_CD FROM OFFICER o LEFT JOIN OFFICER_GROUP m ON "
                        "m.INSP_ID = o.INSP_ID WHERE o.INSP_ID = ? ORDER BY m.GRP_CD"));
     sql.run(q, {id});
@@ -70,6 +70,7 @@ StoredState storedState(const Sql& sql, const QString& id) {
         if (!q.value(1).isNull())
             stored.table.rows.push_back({id, q.value(1).toString()});
     }
+    q.finish();
     return stored;
 }
 
@@ -342,11 +343,11 @@ private:
                             {officer, change.code})
                     .isValid())
                 return;
-            QSqlQuery insert = sql_.prepare(
+            QSqlQuery& insert = sql_.statement(
                 QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"));
             sql_.run(insert, {officer, change.code});
         } else {
-            QSqlQuery remove = sql_.prepare(
+            QSqlQuery& remove = sql_.statement(
                 QStringLiteral("DELETE FROM OFFICER_GROUP WHERE INSP_ID = ? AND GRP_CD = ?"));
             sql_.run(remove, {officer, change.code});
             if (remove.numRowsAffected() <= 0)
@@ -363,7 +364,7 @@ private:
     }
 
     void resetPassword(const QString& officer, const QDateTime& now) {
-        QSqlQuery update = sql_.prepare(QStringLiteral(
+        QSqlQuery& update = sql_.statement(QStringLiteral(
             "UPDATE OFFICER SET PWD_HASH = NULL, MUST_CHANGE_PWD = 1 WHERE INSP_ID = ?"));
         sql_.run(update, {officer});
         writeAudit(sql_, now,
@@ -408,7 +409,7 @@ RequestProcessor::RequestProcessor(QSqlDatabase db, const IClock& clock)
 
 MessageData RequestProcessor::process(const MessageData& request) {
     MessageData reply = replyFor(request);
-    const Sql sql(db_, faults_);
+    const Sql sql(db_, faults_, &statements_);
     Processor processor(sql, clock_, request, reply);
     // An error reply about a known officer of the region shows what the store holds now.
     auto showStored = [&](const std::function<QString()>& officer) {
@@ -457,6 +458,11 @@ MessageData RequestProcessor::process(const MessageData& request) {
                               .arg(QString::fromUtf8(e.what()));
         reply.tables.clear();
     }
+    // After any failure the connection may be broken: its statements are prepared afresh.
+    if (reply.errorText.isEmpty())
+        statements_.finishAll();
+    else
+        statements_.clear();
     return reply;
 }
 

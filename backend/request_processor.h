@@ -23,6 +23,7 @@ private:
     QSqlDatabase db_;
     const IClock& clock_;
     IStatementFaults* faults_ = nullptr;
+    StatementCache statements_; // of db_, which outlives it
 };
 
 } // namespace zavek::backend

@@ -8,11 +8,14 @@ std::optional<AdminSession> SessionCheck::check(const QString& token) const {
     if (token.trimmed().isEmpty())
         return std::nullopt;
     const QString digest = tokenDigest(token);
-    QSqlQuery q = sql_.prepare(QStringLiteral("SELECT ADMIN_ID, REGION, LAST_SEEN_AT, EXPIRES_AT "
-                                              "FROM ADMIN_SESSION WHERE TOKEN_HASH = ?"));
+    QSqlQuery& q =
+        sql_.statement(QStringLiteral("SELECT ADMIN_ID, REGION, LAST_SEEN_AT, EXPIRES_AT "
+                                      "FROM ADMIN_SESSION WHERE TOKEN_HASH = ?"));
     sql_.run(q, {digest});
-    if (!q.next())
+    if (!q.next()) {
+        q.finish();
         return std::nullopt;
+    }
     AdminSession session{q.value(0).toString(), q.value(1).toString()};
     const QDateTime lastSeen = readStoredTime(q.value(2));
     const QDateTime expires = readStoredTime(q.value(3));
@@ -22,9 +25,9 @@ std::optional<AdminSession> SessionCheck::check(const QString& token) const {
         now >= lastSeen.addSecs(session_limits::kIdleSeconds))
         return std::nullopt;
     if (lastSeen.secsTo(now) >= session_limits::kTouchSeconds) {
-        QSqlQuery touch =
-            sql_.prepare(QStringLiteral("UPDATE ADMIN_SESSION SET LAST_SEEN_AT = ? WHERE "
-                                        "TOKEN_HASH = ?"));
+        QSqlQuery& touch =
+            sql_.statement(QStringLiteral("UPDATE ADMIN_SESSION SET LAST_SEEN_AT = ? WHERE "
+                                          "TOKEN_HASH = ?"));
         sql_.run(touch, {storedTime(now), digest});
     }
     return session;

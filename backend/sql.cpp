@@ -22,14 +22,40 @@ bool SqlFailure::isConflict() const {
 
 IStatementFaults::~IStatementFaults() = default;
 
+QSqlQuery& StatementCache::get(const QSqlDatabase& db, const QString& sql) {
+    auto found = statements_.find(sql);
+    if (found == statements_.end()) {
+        QSqlQuery query = backend::prepare(db, sql);
+        found = statements_.emplace(sql, std::move(query)).first;
+    }
+    return found->second;
+}
+
+void StatementCache::finishAll() {
+    for (auto& [sql, query] : statements_)
+        query.finish();
+}
+
 QSqlQuery Sql::prepare(const QString& sql) const {
     return backend::prepare(db_, sql);
+}
+
+QSqlQuery& Sql::statement(const QString& sql) const {
+    if (cache_)
+        return cache_->get(db_, sql);
+    return own_.emplace_back(prepare(sql));
 }
 
 void Sql::run(QSqlQuery& query, std::initializer_list<QVariant> values) const {
     if (faults_)
         faults_->beforeStatement(query.lastQuery());
-    backend::run(query, values);
+    try {
+        backend::run(query, values);
+    } catch (const SqlFailure&) {
+        // A kept statement must not stay half run into the rollback.
+        query.finish();
+        throw;
+    }
 }
 
 void Sql::execute(const QString& sql) const {
@@ -39,11 +65,12 @@ void Sql::execute(const QString& sql) const {
 }
 
 QVariant Sql::scalar(const QString& sql, std::initializer_list<QVariant> values) const {
-    QSqlQuery query = prepare(sql);
+    QSqlQuery own;
+    QSqlQuery& query = cache_ ? cache_->get(db_, sql) : (own = prepare(sql));
     run(query, values);
-    if (!query.next())
-        return {};
-    return query.value(0);
+    QVariant value = query.next() ? query.value(0) : QVariant();
+    query.finish();
+    return value;
 }
 
 QSqlQuery prepare(const QSqlDatabase& db, const QString& sql) {

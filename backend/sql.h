@@ -8,7 +8,9 @@
 #include <QString>
 #include <QVariant>
 
+#include <deque>
 #include <initializer_list>
+#include <map>
 
 namespace zavek::backend {
 
@@ -36,13 +38,32 @@ public:
     virtual void beforeStatement(const QString& sql) = 0;
 };
 
+// The prepared statements of one connection, kept from one request to the next so that each is
+// compiled once. Every read through one is finished as soon as it is taken, so that a kept
+// statement never holds an old snapshot of the database.
+class StatementCache {
+public:
+    QSqlQuery& get(const QSqlDatabase& db, const QString& sql);
+    // Ends every statement's reading; between requests none is left open.
+    void finishAll();
+    // After a failure: the connection may be broken, so everything is prepared afresh.
+    void clear() { statements_.clear(); }
+
+private:
+    std::map<QString, QSqlQuery> statements_;
+};
+
 // The statements of one piece of work on one connection.
 class Sql {
 public:
-    explicit Sql(QSqlDatabase db, IStatementFaults* faults = nullptr)
-        : db_(std::move(db)), faults_(faults) {}
+    explicit Sql(QSqlDatabase db, IStatementFaults* faults = nullptr,
+                 StatementCache* cache = nullptr)
+        : db_(std::move(db)), faults_(faults), cache_(cache) {}
 
     QSqlQuery prepare(const QString& sql) const;
+    // The statement from the connection's cache, or one this Sql keeps while it lives. Its
+    // reader finishes it (or reads it to its end) before the next use.
+    QSqlQuery& statement(const QString& sql) const;
     void run(QSqlQuery& query, std::initializer_list<QVariant> values = {}) const;
     void execute(const QString& sql) const;
     QVariant scalar(const QString& sql, std::initializer_list<QVariant> values = {}) const;
@@ -51,6 +72,8 @@ public:
 private:
     QSqlDatabase db_;
     IStatementFaults* faults_;
+    StatementCache* cache_;
+    mutable std::deque<QSqlQuery> own_; // without a cache
 };
 
 // Prepares sql on db; throws SqlFailure when it does not compile.

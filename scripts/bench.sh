@@ -22,6 +22,28 @@ if [ -x "$build/bin/zavek_load" ]; then
     echo "== zavek_load, PostgreSQL with fsync and synchronous commit on (durable)"
     ZAVEK_PG_DURABLE=1 bash "$here/with-postgres.sh" "$build/bin/zavek_load" || status=$?
 fi
+# The catalogue import's peak memory for a generated 100,000-row file, beside the same program's
+# "init" on that database (what any run of it costs).
+admin="$build/bin/zavek-admin"
+if [ -x "$admin" ] && [ -x /usr/bin/time ]; then
+    found=1
+    echo "== zavek-admin import-catalogue, 100000 rows, SQLite"
+    work=$(mktemp -d)
+    awk 'BEGIN { print "REGION,GRP_TYP_CD,GRP_CD,GRP_DES"; split("NW SE NE SW", r, " ");
+        for (i = 0; i < 100000; i++)
+            printf "%s,%s,G%06d,\"Security group number %d, read\"\n", r[i % 4 + 1],
+                i % 10 ? "P" : "A", i, i }' >"$work/catalogue.csv"
+    peak() { /usr/bin/time -f %M -o "$work/kb" "$admin" "$@" --database "$work/bench.db" \
+        >/dev/null && echo $(($(cat "$work/kb") / 1024)); }
+    if init=$(peak init) && first=$(peak import-catalogue "$work/catalogue.csv") &&
+        again=$(peak import-catalogue "$work/catalogue.csv"); then
+        echo "peak RSS: import ${first} MiB, re-import (all updated) ${again} MiB;" \
+            "init alone ${init} MiB; goal < 64 MiB"
+    else
+        status=1
+    fi
+    rm -rf "$work"
+fi
 if [ "$found" -eq 0 ]; then
     echo "No benchmarks in $build/bin; build them first (./zavek bench does)." >&2
     exit 1
