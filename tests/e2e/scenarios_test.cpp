@@ -1,6 +1,7 @@
 #include "tests/e2e/shell_fixture.h"
 
 #include "common/codec.h"
+#include "common/error_logger.h"
 #include "common/failure.h"
 #include "common/message_bus.h"
 #include "common/transport.h"
@@ -13,6 +14,8 @@
 #include <QSslSocket>
 #include <QTest>
 #include <QtEndian>
+
+#include <mutex>
 
 namespace zavek::testing {
 namespace {
@@ -436,9 +439,74 @@ TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack)
         EXPECT_TRUE(QTest::qWaitFor(
             [&] { return rogue.state() == QAbstractSocket::UnconnectedState; }, 10000));
     }
-    MessageBus::Instance().setTimeoutMs(10000);
+    MessageBus::Instance().setTimeoutMs(30000);
+    // Another administrator of the region saves another officer through the same server while
+    // the shell saves; each client gets its own replies and no theirs.
+    QSqlDatabase db = QSqlDatabase::database(QStringLiteral("zavek-ui"));
+    backend::addAdministrator(db, "admin.two", "Second Administrator", "NW", "second-demo");
+    net::NetworkTransport second(
+        {QStringLiteral("127.0.0.1"), serverPort, dir.filePath("cert.pem"), 200});
+    std::mutex mutex;
+    std::vector<MessageData> answers;
+    second.setReplySink([&](const QByteArray& bytes) {
+        const std::lock_guard lock(mutex);
+        answers.push_back(decodeMessage(bytes));
+    });
+    ASSERT_TRUE(second.waitConnected(10000, nullptr));
+    MessageData theirs;
+    theirs.messageType = message_types::kSignIn;
+    theirs.messageId = newMessageId();
+    theirs.replyTo = QStringLiteral("SECOND");
+    theirs.criteria = {{{}, "ADMIN_ID", "=", "admin.two"}, {{}, "PASSWORD", "=", "second-demo"}};
+    theirs.sessionId = decodeMessage(second.call(encodeMessage(theirs), 10000)).sessionId;
+    ASSERT_FALSE(theirs.sessionId.isEmpty());
+    const QString otherGroup = freeGroup(kSecond);
+    theirs.messageType = message_types::kRetrieval;
+    theirs.criteria = {{"QUILLMOR", "key:INSP_ID", "=", kSecond}};
+    second.send(encodeMessage(theirs));
+    theirs.messageType = message_types::kSave;
+    theirs.criteria.clear();
+    theirs.tables.push_back(
+        {"OFFICERGROUP", {{"GRP_CD", "INSP_ID", "ACTION"}, {{otherGroup, kSecond, "ADD"}}}});
+    ErrorLogger::Instance().clearRecent();
+    second.send(encodeMessage(theirs));
     clickSave();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(group); }, 10000))
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return MessageBus::Instance().outstanding() == 0 &&
+                   storedCodes(kSecond).contains(otherGroup);
+        },
+        10000));
+    EXPECT_TRUE(storedCodes(kFirst).contains(group)) << status().toStdString();
+    EXPECT_TRUE(ErrorLogger::Instance().recent().empty())
+        << ErrorLogger::Instance().recent().front().description.toStdString();
+    QTest::qWait(100);
+    const std::lock_guard lock(mutex);
+    ASSERT_EQ(answers.size(), 2u);
+    for (const MessageData& answer : answers) {
+        EXPECT_EQ(answer.messageId, theirs.messageId);
+        EXPECT_EQ(answer.replyTo, theirs.replyTo);
+        EXPECT_TRUE(answer.errorText.isEmpty()) << answer.errorText.toStdString();
+    }
+
+    // Stopped while a save is in hand, the server answers it before it exits.
+    const QString last = freeGroup(kFirst);
+    clickItem(0, last);
+    stopServer();
+    qputenv("ZAVEK_SERVER_HOLD_MS", "1500");
+    ASSERT_NO_FATAL_FAILURE(startServer());
+    qunsetenv("ZAVEK_SERVER_HOLD_MS");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return status().startsWith(QStringLiteral("Connected to the server")); }, 10000))
+        << status().toStdString();
+    clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->canReadLine(); }, 10000));
+    server->terminate();
+    EXPECT_TRUE(server->waitForFinished(10000));
+    EXPECT_EQ(server->exitCode(), 0);
+    EXPECT_TRUE(storedCodes(kFirst).contains(last));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return MessageBus::Instance().outstanding() == 0; }, 5000));
+    EXPECT_FALSE(window->toolbarAction(shell::MainWindow::kSave)->isEnabled())
         << status().toStdString();
 }
 
