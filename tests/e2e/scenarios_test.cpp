@@ -473,13 +473,12 @@ TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack)
     clickSave();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            return MessageBus::Instance().outstanding() == 0 &&
+            return status().startsWith(QStringLiteral("Displaying")) &&
                    storedCodes(kSecond).contains(otherGroup);
         },
-        10000));
-    EXPECT_TRUE(storedCodes(kFirst).contains(group)) << status().toStdString();
-    EXPECT_TRUE(ErrorLogger::Instance().recent().empty())
-        << ErrorLogger::Instance().recent().front().description.toStdString();
+        10000))
+        << status().toStdString();
+    EXPECT_TRUE(storedCodes(kFirst).contains(group));
     QTest::qWait(100);
     const std::lock_guard lock(mutex);
     ASSERT_EQ(answers.size(), 2u);
@@ -499,14 +498,20 @@ TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack)
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return status().startsWith(QStringLiteral("Connected to the server")); }, 10000))
         << status().toStdString();
+    MessageBus::Instance().setTimeoutMs(3000);
     clickSave();
     ASSERT_TRUE(QTest::qWaitFor([&] { return server->canReadLine(); }, 10000));
     server->terminate();
     EXPECT_TRUE(server->waitForFinished(10000));
     EXPECT_EQ(server->exitCode(), 0);
     EXPECT_TRUE(storedCodes(kFirst).contains(last));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return MessageBus::Instance().outstanding() == 0; }, 5000));
-    EXPECT_FALSE(window->toolbarAction(shell::MainWindow::kSave)->isEnabled())
+    // Unanswered, the save would be given up at the time-out and Save offered again.
+    EXPECT_FALSE(QTest::qWaitFor(
+        [&] {
+            return pendingFailure(status()) ||
+                   window->toolbarAction(shell::MainWindow::kSave)->isEnabled();
+        },
+        4000))
         << status().toStdString();
 }
 
