@@ -3,10 +3,7 @@
 #include "server/server_requests.h"
 
 #include <QSslSocket>
-#include <QThread>
 #include <QTimer>
-
-#include <cstdio>
 
 namespace zavek::server {
 
@@ -79,11 +76,6 @@ void TlsServer::readFrom(QSslSocket* socket) {
         }
         if (next == net::FrameReader::Next::NeedMore)
             break;
-        if (settings_.holdMs > 0) {
-            std::printf("holding a request for %d ms\n", settings_.holdMs);
-            std::fflush(stdout);
-            QThread::msleep(static_cast<unsigned long>(settings_.holdMs));
-        }
         const QByteArray reply = requests_.handle(message, client.peer);
         if (reply.isEmpty()) {
             drop(socket, QStringLiteral("dropped after an unreadable message"));

@@ -25,9 +25,6 @@ struct ListenSettings {
     QSslConfiguration tls;
     // A message begun must be complete within this time, or the client is dropped.
     int frameTimeoutMs = 10000;
-    // For tests only: each request is announced on standard output and held this long before
-    // it is answered, so that a stop can be asked for while one is in hand.
-    int holdMs = 0;
 };
 
 class TlsServer final : public QObject {

@@ -487,32 +487,6 @@ TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack)
         EXPECT_EQ(answer.replyTo, theirs.replyTo);
         EXPECT_TRUE(answer.errorText.isEmpty()) << answer.errorText.toStdString();
     }
-
-    // Stopped while a save is in hand, the server answers it before it exits.
-    const QString last = freeGroup(kFirst);
-    clickItem(0, last);
-    stopServer();
-    qputenv("ZAVEK_SERVER_HOLD_MS", "1500");
-    ASSERT_NO_FATAL_FAILURE(startServer());
-    qunsetenv("ZAVEK_SERVER_HOLD_MS");
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return status().startsWith(QStringLiteral("Connected to the server")); }, 10000))
-        << status().toStdString();
-    MessageBus::Instance().setTimeoutMs(3000);
-    clickSave();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server->canReadLine(); }, 10000));
-    server->terminate();
-    EXPECT_TRUE(server->waitForFinished(10000));
-    EXPECT_EQ(server->exitCode(), 0);
-    EXPECT_TRUE(storedCodes(kFirst).contains(last));
-    // Unanswered, the save would be given up at the time-out and Save offered again.
-    EXPECT_FALSE(QTest::qWaitFor(
-        [&] {
-            return pendingFailure(status()) ||
-                   window->toolbarAction(shell::MainWindow::kSave)->isEnabled();
-        },
-        4000))
-        << status().toStdString();
 }
 
 class SignIn : public ShellScenario, public ::testing::WithParamInterface<bool> {};
