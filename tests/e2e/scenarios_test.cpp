@@ -1,6 +1,7 @@
 #include "tests/e2e/shell_fixture.h"
 
 #include "common/codec.h"
+#include "common/error_logger.h"
 #include "common/failure.h"
 #include "common/message_bus.h"
 #include "common/transport.h"
@@ -13,6 +14,8 @@
 #include <QSslSocket>
 #include <QTest>
 #include <QtEndian>
+
+#include <mutex>
 
 namespace zavek::testing {
 namespace {
@@ -436,10 +439,54 @@ TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack)
         EXPECT_TRUE(QTest::qWaitFor(
             [&] { return rogue.state() == QAbstractSocket::UnconnectedState; }, 10000));
     }
-    MessageBus::Instance().setTimeoutMs(10000);
+    MessageBus::Instance().setTimeoutMs(30000);
+    // Another administrator of the region saves another officer through the same server while
+    // the shell saves; each client gets its own replies and no theirs.
+    QSqlDatabase db = QSqlDatabase::database(QStringLiteral("zavek-ui"));
+    backend::addAdministrator(db, "admin.two", "Second Administrator", "NW", "second-demo");
+    net::NetworkTransport second(
+        {QStringLiteral("127.0.0.1"), serverPort, dir.filePath("cert.pem"), 200});
+    std::mutex mutex;
+    std::vector<MessageData> answers;
+    second.setReplySink([&](const QByteArray& bytes) {
+        const std::lock_guard lock(mutex);
+        answers.push_back(decodeMessage(bytes));
+    });
+    ASSERT_TRUE(second.waitConnected(10000, nullptr));
+    MessageData theirs;
+    theirs.messageType = message_types::kSignIn;
+    theirs.messageId = newMessageId();
+    theirs.replyTo = QStringLiteral("SECOND");
+    theirs.criteria = {{{}, "ADMIN_ID", "=", "admin.two"}, {{}, "PASSWORD", "=", "second-demo"}};
+    theirs.sessionId = decodeMessage(second.call(encodeMessage(theirs), 10000)).sessionId;
+    ASSERT_FALSE(theirs.sessionId.isEmpty());
+    const QString otherGroup = freeGroup(kSecond);
+    theirs.messageType = message_types::kRetrieval;
+    theirs.criteria = {{"QUILLMOR", "key:INSP_ID", "=", kSecond}};
+    second.send(encodeMessage(theirs));
+    theirs.messageType = message_types::kSave;
+    theirs.criteria.clear();
+    theirs.tables.push_back(
+        {"OFFICERGROUP", {{"GRP_CD", "INSP_ID", "ACTION"}, {{otherGroup, kSecond, "ADD"}}}});
+    ErrorLogger::Instance().clearRecent();
+    second.send(encodeMessage(theirs));
     clickSave();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains(group); }, 10000))
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return status().startsWith(QStringLiteral("Displaying")) &&
+                   storedCodes(kSecond).contains(otherGroup);
+        },
+        10000))
         << status().toStdString();
+    EXPECT_TRUE(storedCodes(kFirst).contains(group));
+    QTest::qWait(100);
+    const std::lock_guard lock(mutex);
+    ASSERT_EQ(answers.size(), 2u);
+    for (const MessageData& answer : answers) {
+        EXPECT_EQ(answer.messageId, theirs.messageId);
+        EXPECT_EQ(answer.replyTo, theirs.replyTo);
+        EXPECT_TRUE(answer.errorText.isEmpty()) << answer.errorText.toStdString();
+    }
 }
 
 class SignIn : public ShellScenario, public ::testing::WithParamInterface<bool> {};
