@@ -37,10 +37,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zavek_kill_saver: no catalogue for region NW in %s\n", argv[1]);
         return 1;
     }
-    if (agencies.isEmpty() || groups.isEmpty() || officers < 1) {
-        std::fprintf(stderr, "zavek_kill_saver: no catalogue for region NW in %s\n", argv[1]);
-        return 1;
-    }
     backend::RequestProcessor processor(db);
     std::mt19937 random(std::random_device{}());
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
