@@ -113,6 +113,10 @@ TEST_P(KillHarness, EveryKillLeavesAWholeStoreThatMatchesTheAuditLog) {
         const QString found = problems(initial, agencies);
         ASSERT_TRUE(found.isEmpty()) << "kill " << kill << ": " << found.toStdString();
     }
+    Connection c(database.location()); // the saves were made, not all refused
+    EXPECT_GE(scalarOf(c.db(), QStringLiteral("SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID LIKE "
+                                              "'KILL%'")),
+              kills);
 }
 
 ZAVEK_BOTH_DATABASES(KillHarness);
