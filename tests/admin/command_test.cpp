@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace zavek::testing {
 namespace {
 
@@ -71,9 +73,9 @@ public:
 
     void SetUp() override {
         ZAVEK_REQUIRE_DATABASE(database);
-        console.env.insert(QStringLiteral("USER"), QStringLiteral("ops"));
+        console.env.insert(u"USER"_s, u"ops"_s);
     }
-    QString path(const QString& name) { return files.filePath(name + QStringLiteral(".csv")); }
+    QString path(const QString& name) { return files.filePath(name + u".csv"_s); }
     QString expand(QString text) {
         for (const auto& [name, bytes] : kFiles)
             text.replace(u'@' + name, path(name));
@@ -86,8 +88,7 @@ public:
         console.inputLines.assign(typed.begin(), typed.end());
         for (QString& arg : args)
             arg = expand(arg);
-        return admin::AdminCli(console).run(args << QStringLiteral("--database")
-                                                 << database.location());
+        return admin::AdminCli(console).run(args << u"--database"_s << database.location());
     }
     void play(const Scenario& s) {
         for (const auto& [name, bytes] : kFiles) {
@@ -147,8 +148,7 @@ void chiefSignsIn(AdminCommands& t, QSqlDatabase& db) {
     ASSERT_TRUE(q.exec("SELECT PWD_HASH FROM ADMINISTRATOR WHERE ADMIN_ID = 'chief'") && q.next());
     EXPECT_TRUE(q.value(0).toString().startsWith("$argon2id$"));
     EXPECT_TRUE(backend::verifyPassword(q.value(0).toString(), "s3cret-pass"));
-    EXPECT_EQ(backend::Authenticator(db).signIn("chief", "s3cret-pass").region,
-              QStringLiteral("NW"));
+    EXPECT_EQ(backend::Authenticator(db).signIn("chief", "s3cret-pass").region, u"NW"_s);
 }
 
 void newerSchema(AdminCommands&, QSqlDatabase& db) {
@@ -162,7 +162,7 @@ void fourProgressSteps(AdminCommands& t, QSqlDatabase&) {
     EXPECT_EQ(t.console.progressUpdates, 4);
 }
 
-const QString kVersion = QStringLiteral("schema version %1").arg(backend::kSchemaVersion);
+const QString kVersion = u"schema version %1"_s.arg(backend::kSchemaVersion);
 
 // Every command's exit code, what it says and what it leaves in the store, on both databases.
 // clang-format off

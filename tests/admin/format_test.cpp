@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::Literals::StringLiterals;
+
 using namespace zavek::admin;
 
 namespace {
@@ -53,12 +55,12 @@ TEST(CsvReading, RecordsAreReadWithTheirLineOrRefusedWhereTheErrorStarts) {
 
 TEST(CsvWriting, FieldsAreQuotedOnlyWhenTheyMustBeAndReadBackUnchanged) {
     EXPECT_EQ(csvLine({"plain", "a,b", "say \"x\"", "two\nlines"}),
-              QStringLiteral("plain,\"a,b\",\"say \"\"x\"\"\",\"two\nlines\""));
+              u"plain,\"a,b\",\"say \"\"x\"\"\",\"two\nlines\""_s);
     const QStringList fields{"a,b", "\"", "", "x\r\ny"};
-    const auto d = parseCsv(csvLine(fields) + QStringLiteral("\r\n"));
+    const auto d = parseCsv(csvLine(fields) + u"\r\n"_s);
     ASSERT_EQ(d.records.size(), 1u);
     EXPECT_EQ(d.records[0].fields, fields);
-    EXPECT_EQ(auditAsCsv({{"A", "B"}, {{"1", "x,y"}}}), QStringLiteral("A,B\r\n1,\"x,y\"\r\n"));
+    EXPECT_EQ(auditAsCsv({{"A", "B"}, {{"1", "x,y"}}}), u"A,B\r\n1,\"x,y\"\r\n"_s);
 }
 
 // A spreadsheet would run these as formulas; written out, each reads as the text it is.
@@ -75,7 +77,7 @@ TEST(CsvWriting, CellsAFormulaCouldStartWithAreWrittenAsText) {
         {"O'Brien", "O'Brien"}};
     for (const auto& [cell, written] : cases)
         EXPECT_EQ(auditAsCsv({{"A"}, {{QString::fromUtf8(cell)}}}),
-                  QStringLiteral("A\r\n") + QString::fromUtf8(written) + QStringLiteral("\r\n"))
+                  u"A\r\n"_s + QString::fromUtf8(written) + u"\r\n"_s)
             << cell;
 }
 
@@ -146,7 +148,7 @@ TEST(ImportChecks, EveryBadLineIsListedWithItsNumber) {
                 readCsvTable(c.text, CatalogueImport::columns(), {}, errors), catalogue, errors);
             if (errors.empty()) {
                 ASSERT_EQ(entries.size(), 2u);
-                EXPECT_EQ(entries[1].type + entries[1].description, QStringLiteral("PGroup, one"));
+                EXPECT_EQ(entries[1].type + entries[1].description, u"PGroup, one"_s);
                 EXPECT_EQ(entries[1].line, 3);
             }
         }
@@ -156,15 +158,14 @@ TEST(ImportChecks, EveryBadLineIsListedWithItsNumber) {
 
 TEST(TerminalTexts, TablesDatesAndProgressAreWrittenAsTheOperatorReadsThem) {
     EXPECT_EQ(formatTextTable({"ID", "NAME"}, {{"1", "Ann"}, {"1234", "Bo"}}),
-              QStringLiteral("ID    NAME\n----  ----\n1     Ann\n1234  Bo\n"));
+              u"ID    NAME\n----  ----\n1     Ann\n1234  Bo\n"_s);
     EXPECT_EQ(parseSince("2026-12-01"), QDate(2026, 12, 1).startOfDay());
     EXPECT_EQ(parseSince("2026-12-01T08:30"), QDateTime(QDate(2026, 12, 1), QTime(8, 30)));
     EXPECT_FALSE(parseSince("yesterday"));
     EXPECT_FALSE(parseSince("2026-13-01"));
     EXPECT_EQ(TerminalProgressBar::render("Importing", 5, 10, 10),
-              QStringLiteral("Importing [#####     ] 5/10"));
-    EXPECT_EQ(TerminalProgressBar::render("Importing", 0, 0, 4),
-              QStringLiteral("Importing [####] 0/0"));
+              u"Importing [#####     ] 5/10"_s);
+    EXPECT_EQ(TerminalProgressBar::render("Importing", 0, 0, 4), u"Importing [####] 0/0"_s);
 }
 
 } // namespace

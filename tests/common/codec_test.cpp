@@ -22,23 +22,22 @@ const QDateTime kWhen(QDate(2026, 12, 6), QTime(14, 30, 5, 120), Qt::UTC);
 
 MessageData sample() {
     MessageData m;
-    m.replyTo = QStringLiteral("DOC-1");
-    m.clientVersion = QStringLiteral("1.12");
+    m.replyTo = u"DOC-1"_s;
+    m.clientVersion = u"1.12"_s;
     m.messageType = 3;
-    m.sessionId = QStringLiteral("S-42");
-    m.messageId = QStringLiteral("0b9c2a7e-1111-4222-8333-444455556666");
-    m.errorText = QStringLiteral("Refused: Ødegård already holds 山田's agency 🛡");
-    m.criteria.push_back(Criteria{QStringLiteral("ZAVEK"), QStringLiteral("INSP_ID"),
-                                  QStringLiteral("="), QStringLiteral("Zoë-7")});
+    m.sessionId = u"S-42"_s;
+    m.messageId = u"0b9c2a7e-1111-4222-8333-444455556666"_s;
+    m.errorText = u"Refused: Ødegård already holds 山田's agency 🛡"_s;
+    m.criteria.push_back(Criteria{u"ZAVEK"_s, u"INSP_ID"_s, u"="_s, u"Zoë-7"_s});
     TableData t;
     t.fields =
         QStringList{"TEXT", "NUMBER", "BIG", "REAL", "FLAG", "BYTES", "WHEN", "NULL", "EMPTY"};
-    t.rows.push_back({QStringLiteral("Ärger über 東京"), -7, qlonglong(1) << 40, 2.5, true,
+    t.rows.push_back({u"Ärger über 東京"_s, -7, qlonglong(1) << 40, 2.5, true,
                       QByteArray("\x00\x01\xff", 3), kWhen, QVariant(), QString("")});
-    t.rows.push_back({QString(), 0, qlonglong(-1), -0.125, false, QByteArray(), QVariant(),
-                      QVariant(), QStringLiteral(" ")});
-    m.tables.push_back(NamedTable{QStringLiteral("OFFICERGROUP"), t});
-    m.tables.push_back(NamedTable{QStringLiteral("SETUP"), TableData{}});
+    t.rows.push_back(
+        {QString(), 0, qlonglong(-1), -0.125, false, QByteArray(), QVariant(), QVariant(), u" "_s});
+    m.tables.push_back(NamedTable{u"OFFICERGROUP"_s, t});
+    m.tables.push_back(NamedTable{u"SETUP"_s, TableData{}});
     return m;
 }
 
@@ -61,8 +60,7 @@ TEST(CodecTest, RoundTripKeepsEveryFieldValueAndType) {
     EXPECT_EQ(decodeMessage(encodeMessage(MessageData{})), MessageData{});
 
     MessageData huge;
-    huge.tables.push_back(
-        {QStringLiteral("T"), {{"N"}, {{std::numeric_limits<qulonglong>::max()}}}});
+    huge.tables.push_back({u"T"_s, {{"N"}, {{std::numeric_limits<qulonglong>::max()}}}});
     EXPECT_EQ(decodeMessage(encodeMessage(huge)).tables[0].table.rows[0][0].toString(),
               QString::number(std::numeric_limits<qulonglong>::max()));
 }
@@ -98,17 +96,17 @@ TEST(CodecTest, MisshapenMessagesAreRefusedSayingWhat) {
     const char* t = "table";
     const std::pair<QByteArray, const char*> cases[] = {
         {QByteArray("hello"), "could not be read"},
-        {QCborValue(QStringLiteral("a text")).toCbor(), "it is not a map"},
+        {QCborValue(u"a text"_s).toCbor(), "it is not a map"},
         {QCborValue(QCborArray{1, 2}).toCbor(), "it is not a map"},
         {with("format", 2), "unknown format version"},
         {with("format", QCborValue::Invalid), "unknown format version"},
-        {with("messageType", QStringLiteral("3")), "messageType"},
+        {with("messageType", u"3"_s), "messageType"},
         {with("messageId", 17), "messageId"},
         {with("criteria", QCborMap()), "criteria is not an array"},
-        {with("criteria", QCborArray{QStringLiteral("INSP_ID")}), "criteria entry"},
+        {with("criteria", QCborArray{u"INSP_ID"_s}), "criteria entry"},
         {with("tables", QCborValue::Invalid), "tables is missing"},
         {with("fields", QCborArray{1}, t), "field name"},
-        {with("rows", QCborArray{QCborArray{QStringLiteral("only one")}}, t), "row width"},
+        {with("rows", QCborArray{QCborArray{u"only one"_s}}, t), "row width"},
         {with("rows", QCborArray{mapInRow}, t), "unsupported type"},
         {with("rows", QCborValue::Invalid, t), "table layout"},
     };
@@ -163,7 +161,7 @@ const char* const kRefused[] = {
 QByteArray messageWithCell(const char* hex) {
     const QByteArray marker = QByteArray::fromHex("4a00ff00ff00ff00ff00ff");
     MessageData m;
-    m.tables.push_back({QStringLiteral("T"), {{"V"}, {{marker.mid(1)}}}});
+    m.tables.push_back({u"T"_s, {{"V"}, {{marker.mid(1)}}}});
     return encodeMessage(m).replace(marker, QByteArray::fromHex(hex));
 }
 
@@ -204,7 +202,7 @@ TEST(CodecTest, IndefiniteLengthMapsArraysAndStringsReadLikeDefiniteOnes) {
                                 : QByteArray::fromHex(part);
     const MessageData m = decodeMessage(bytes);
     EXPECT_EQ(m.messageType, 2);
-    EXPECT_EQ(m.messageId, QStringLiteral("xy"));
+    EXPECT_EQ(m.messageId, u"xy"_s);
     ASSERT_EQ(m.tables.size(), 1u);
     EXPECT_EQ(m.tables[0].table.fields, (QStringList{"A", "B"}));
     ASSERT_EQ(m.tables[0].table.rows.size(), 2u);

@@ -14,12 +14,14 @@
 
 #include <thread>
 
+using namespace Qt::Literals::StringLiterals;
+
 using namespace zavek;
 
 namespace {
 
 constexpr int kWaitMs = 5000;
-const QString kDoc = QStringLiteral("DOC-1");
+const QString kDoc = u"DOC-1"_s;
 
 // A fresh loopback transport on this thread's bus, and a record of every listener event.
 class BusTest : public ::testing::Test {
@@ -48,9 +50,9 @@ protected:
     static KelbMessage request(const QString& recipient, std::int32_t type = 2) {
         KelbMessage m;
         m.ReplyTo(recipient);
-        m.ClientVersion(QStringLiteral("1.0"));
+        m.ClientVersion(u"1.0"_s);
         m.MessageType(type);
-        m.SessionId(QStringLiteral("SESSION-1"));
+        m.SessionId(u"SESSION-1"_s);
         return m;
     }
     bool waitFor(const std::vector<QString>& events, std::size_t n) {
@@ -76,11 +78,11 @@ TEST_F(BusTest, SendHandsOverACopyAndTheReplyIsAnnouncedLaterOnTheUiThread) {
     transport->setHolding(true);
     KelbMessage m = request(kDoc);
     m.Send();
-    request(QStringLiteral("SOMEONE-ELSE")).Send();
-    m.ReplyTo(QStringLiteral("CHANGED-AFTER-SEND"));
+    request(u"SOMEONE-ELSE"_s).Send();
+    m.ReplyTo(u"CHANGED-AFTER-SEND"_s);
     ASSERT_EQ(transport->sent().size(), 2u);
     const MessageData& sent = transport->sent()[0];
-    EXPECT_EQ(sent.replyTo + sent.sessionId, QStringLiteral("DOC-1SESSION-1"));
+    EXPECT_EQ(sent.replyTo + sent.sessionId, u"DOC-1SESSION-1"_s);
     EXPECT_EQ(sent.messageId, m.MessageId());
     EXPECT_EQ(sent.messageType, 2);
     std::vector<bool> onUiThread;
@@ -90,7 +92,7 @@ TEST_F(BusTest, SendHandsOverACopyAndTheReplyIsAnnouncedLaterOnTheUiThread) {
     std::thread([&] { transport->releaseAll(); }).join();
     EXPECT_TRUE(readies.empty());
     ASSERT_TRUE(waitFor(readies, 2));
-    EXPECT_EQ(readies, (std::vector<QString>{kDoc, QStringLiteral("SOMEONE-ELSE")}));
+    EXPECT_EQ(readies, (std::vector<QString>{kDoc, u"SOMEONE-ELSE"_s}));
     EXPECT_EQ(onUiThread, (std::vector<bool>{true, true}));
     EXPECT_NE(ReplyStore::Instance().find(kDoc, m.MessageId()), nullptr);
 }
@@ -165,7 +167,7 @@ TEST_F(BusTest, ResendingUnderTheSameIdentifierRestartsItsClock) {
 TEST_F(BusTest, UnreadableOrUnaskedForRepliesAreDroppedAndLoggedAndTheBusGoesOn) {
     MessageData stray;
     stray.replyTo = kDoc;
-    stray.messageId = QStringLiteral("never-sent");
+    stray.messageId = u"never-sent"_s;
     const std::pair<QByteArray, const char*> cases[] = {
         {QByteArray("\xa1\x63not cbor", 10), "could not be read"},
         {encodeMessage(stray), "never-sent"},
@@ -177,8 +179,7 @@ TEST_F(BusTest, UnreadableOrUnaskedForRepliesAreDroppedAndLoggedAndTheBusGoesOn)
             QTest::qWaitFor([] { return !ErrorLogger::Instance().recent().empty(); }, kWaitMs))
             << says;
         EXPECT_TRUE(lastLogged().contains(QLatin1String(says))) << lastLogged().toStdString();
-        EXPECT_EQ(ErrorLogger::Instance().recent().back().source,
-                  QStringLiteral("ZAVEK_COMMON.MessageBus"));
+        EXPECT_EQ(ErrorLogger::Instance().recent().back().source, u"ZAVEK_COMMON.MessageBus"_s);
     }
     EXPECT_TRUE(readies.empty());
     EXPECT_EQ(ReplyStore::Instance().size(), 0u);
@@ -187,10 +188,10 @@ TEST_F(BusTest, UnreadableOrUnaskedForRepliesAreDroppedAndLoggedAndTheBusGoesOn)
 }
 
 TEST_F(BusTest, HandlerFailureIsLoggedAndTheNextReplyStillArrives) {
-    onDataReady = [](const QString&) { fail(codes::kUnexpected, QStringLiteral("handler broke")); };
+    onDataReady = [](const QString&) { fail(codes::kUnexpected, u"handler broke"_s); };
     request(kDoc).Send();
     ASSERT_TRUE(waitFor(readies, 1));
-    EXPECT_EQ(lastLogged(), QStringLiteral("handler broke"));
+    EXPECT_EQ(lastLogged(), u"handler broke"_s);
     EXPECT_EQ(ReplyStore::Instance().announcing(), nullptr);
     onDataReady = {};
     request(kDoc).Send();
@@ -208,7 +209,7 @@ TEST_F(BusTest, ASendThatCannotGoOutFailsClearlyAndSendsNothing) {
     const auto unconnected = attempt([] { request(kDoc).Send(); });
     ASSERT_TRUE(unconnected);
     EXPECT_EQ(unconnected->code(), codes::kNotConnected);
-    EXPECT_TRUE(unconnected->description().contains(QStringLiteral("not connected")));
+    EXPECT_TRUE(unconnected->description().contains(u"not connected"_s));
 }
 
 TEST(ReplyStoreTest, KeepsTheMostRecentRepliesByRecipientAndIdentifier) {
@@ -216,11 +217,11 @@ TEST(ReplyStoreTest, KeepsTheMostRecentRepliesByRecipientAndIdentifier) {
     auto reply = [](int i, const char* to = "DOC-1") {
         MessageData m;
         m.replyTo = QString::fromLatin1(to);
-        m.messageId = QStringLiteral("id-%1").arg(i);
+        m.messageId = u"id-%1"_s.arg(i);
         return m;
     };
     auto has = [&](int i, const char* to = "DOC-1") {
-        return store.find(QString::fromLatin1(to), QStringLiteral("id-%1").arg(i)) != nullptr;
+        return store.find(QString::fromLatin1(to), u"id-%1"_s.arg(i)) != nullptr;
     };
     const int limit = static_cast<int>(ReplyStore::kLimit);
     for (int i = 0; i < limit + 10; ++i)
@@ -237,20 +238,20 @@ TEST(ReplyStoreTest, KeepsTheMostRecentRepliesByRecipientAndIdentifier) {
     EXPECT_FALSE(has(10, "DOC-3"));
 
     MessageData m = reply(1);
-    m.tables.push_back(NamedTable{QStringLiteral("OFFICERGROUP"), {{"CODE"}, {{"A1"}}}});
+    m.tables.push_back(NamedTable{u"OFFICERGROUP"_s, {{"CODE"}, {{"A1"}}}});
     store.put(m);
-    auto found = store.GetTable(QStringLiteral("officergroup"), kDoc, QStringLiteral("id-1"));
+    auto found = store.GetTable(u"officergroup"_s, kDoc, u"id-1"_s);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->recordCount(), 1);
-    EXPECT_EQ(found->field(QStringLiteral("code")).Text(), QStringLiteral("A1"));
-    EXPECT_FALSE(store.GetTable(QStringLiteral("SETUP"), kDoc, QStringLiteral("id-1")));
-    EXPECT_FALSE(store.GetTable(QStringLiteral("OFFICERGROUP"), kDoc, QStringLiteral("id-2")));
+    EXPECT_EQ(found->field(u"code"_s).Text(), u"A1"_s);
+    EXPECT_FALSE(store.GetTable(u"SETUP"_s, kDoc, u"id-1"_s));
+    EXPECT_FALSE(store.GetTable(u"OFFICERGROUP"_s, kDoc, u"id-2"_s));
 }
 
 namespace {
 
-const QString kSource = QStringLiteral("ZAVEK_Security.moKelbMessage_DataReady");
-const QString kSaveError = QStringLiteral("The officer could not be saved: agency missing.");
+const QString kSource = u"ZAVEK_Security.moKelbMessage_DataReady"_s;
+const QString kSaveError = u"The officer could not be saved: agency missing."_s;
 
 // A save of the previous officer (type 3) and a retrieval of the next one (type 2) are
 // outstanding at once; the document always asks by the retrieval's identifier.
@@ -290,8 +291,8 @@ TEST_F(ReplyCheckerTest, TheSaveErrorReachesTheDocumentWhicheverReplyArrivesFirs
     // Outside an announcement the reply is found by its own identifier only.
     EXPECT_EQ(errorFor(kDoc, save.MessageId()), kSaveError);
     EXPECT_EQ(errorFor(kDoc), QString());
-    EXPECT_EQ(errorFor(kDoc, QStringLiteral("unknown")), QString());
-    EXPECT_EQ(errorFor(QStringLiteral("DOC-2"), save.MessageId()), QString());
+    EXPECT_EQ(errorFor(kDoc, u"unknown"_s), QString());
+    EXPECT_EQ(errorFor(u"DOC-2"_s, save.MessageId()), QString());
 }
 
 TEST_F(ReplyCheckerTest, AnnouncementForAnotherRecipientIsNotReported) {
@@ -299,7 +300,7 @@ TEST_F(ReplyCheckerTest, AnnouncementForAnotherRecipientIsNotReported) {
     ASSERT_TRUE(waitFor(readies, 1));
     std::vector<QString> seenByDoc;
     onDataReady = [&](const QString&) { seenByDoc.push_back(errorFor(kDoc)); };
-    request(QStringLiteral("DOC-2"), 3).Send();
+    request(u"DOC-2"_s, 3).Send();
     transport->releaseHeld(transport->heldCount() - 1);
     ASSERT_TRUE(waitFor(readies, 2));
     EXPECT_EQ(seenByDoc, std::vector<QString>{QString()});

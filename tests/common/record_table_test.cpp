@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::Literals::StringLiterals;
+
 using namespace zavek;
 using namespace zavek::testing;
 
@@ -13,13 +15,12 @@ namespace {
 class RecordTableTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        database.exec({QStringLiteral("CREATE TABLE VRD_GROUP (GROUP_CODE TEXT, DESCRIPTION TEXT, "
-                                      "GROUP_TYPE INTEGER)"),
-                       QStringLiteral("INSERT INTO VRD_GROUP VALUES ('A1', 'Armoury', 1)"),
-                       QStringLiteral("INSERT INTO VRD_GROUP VALUES ('B2', '', 1)"),
-                       QStringLiteral("INSERT INTO VRD_GROUP VALUES ('C3', NULL, 2)")});
-        SessionInfo::Instance().establish(QStringLiteral("S-1"), QStringLiteral("NORTH"),
-                                          database.connectionName());
+        database.exec({u"CREATE TABLE VRD_GROUP (GROUP_CODE TEXT, DESCRIPTION TEXT, "
+                       "GROUP_TYPE INTEGER)"_s,
+                       u"INSERT INTO VRD_GROUP VALUES ('A1', 'Armoury', 1)"_s,
+                       u"INSERT INTO VRD_GROUP VALUES ('B2', '', 1)"_s,
+                       u"INSERT INTO VRD_GROUP VALUES ('C3', NULL, 2)"_s});
+        SessionInfo::Instance().establish(u"S-1"_s, u"NORTH"_s, database.connectionName());
     }
     void TearDown() override { SessionInfo::Instance().clear(); }
 
@@ -31,7 +32,7 @@ protected:
         return table;
     }
     static RecordTable query(const char* where) {
-        return open(QStringLiteral("SELECT * FROM VRD_GROUP WHERE ") + QLatin1String(where));
+        return open(u"SELECT * FROM VRD_GROUP WHERE "_s + QLatin1String(where));
     }
 
     TempDatabase database;
@@ -40,8 +41,7 @@ protected:
 } // namespace
 
 TEST_F(RecordTableTest, AQueryIsWalkedInItsOrderAndReadByFieldNameInAnyCase) {
-    RecordTable table =
-        open(QStringLiteral("SELECT GROUP_CODE, Description FROM VRD_GROUP ORDER BY 1 DESC"));
+    RecordTable table = open(u"SELECT GROUP_CODE, Description FROM VRD_GROUP ORDER BY 1 DESC"_s);
     std::int32_t count = -1;
     table.RecordCount(count);
     EXPECT_EQ(count, 3);
@@ -50,46 +50,46 @@ TEST_F(RecordTableTest, AQueryIsWalkedInItsOrderAndReadByFieldNameInAnyCase) {
     bool eof = true;
     table.MoveFirst();
     for (table.EOF_(eof); !eof; table.EOF_(eof)) {
-        codes << table.GetFields()[QStringLiteral("group_code")].Text() + u'=' +
-                     table.GetFields().Item(QStringLiteral("DESCRIPTION")).TextOrEmpty();
+        codes << table.GetFields()[u"group_code"_s].Text() + u'=' +
+                     table.GetFields().Item(u"DESCRIPTION"_s).TextOrEmpty();
         table.MoveNext();
     }
     EXPECT_EQ(codes, (QStringList{"C3=", "B2=", "A1=Armoury"}));
-    EXPECT_EQ(query("GROUP_CODE = 'C3'").field(QStringLiteral("GROUP_TYPE")).Value().toInt(), 2);
+    EXPECT_EQ(query("GROUP_CODE = 'C3'").field(u"GROUP_TYPE"_s).Value().toInt(), 2);
     // Null is not the empty text.
-    EXPECT_FALSE(query("GROUP_CODE = 'B2'").field(QStringLiteral("DESCRIPTION")).IsNull());
-    EXPECT_TRUE(query("GROUP_CODE = 'C3'").field(QStringLiteral("DESCRIPTION")).IsNull());
+    EXPECT_FALSE(query("GROUP_CODE = 'B2'").field(u"DESCRIPTION"_s).IsNull());
+    EXPECT_TRUE(query("GROUP_CODE = 'C3'").field(u"DESCRIPTION"_s).IsNull());
     EXPECT_TRUE(query("GROUP_TYPE = 99").isEof());
     // Opening again runs the query again.
-    database.exec({QStringLiteral("DELETE FROM VRD_GROUP WHERE GROUP_CODE = 'A1'")});
+    database.exec({u"DELETE FROM VRD_GROUP WHERE GROUP_CODE = 'A1'"_s});
     table.Open();
     EXPECT_EQ(table.recordCount(), 2);
 }
 
 TEST_F(RecordTableTest, RowsAddedInMemoryAreWalkedAndFieldsWrittenLaterAreNullBefore) {
-    RecordTable table = open(QStringLiteral("OFFICERGROUP"));
+    RecordTable table = open(u"OFFICERGROUP"_s);
     EXPECT_TRUE(table.isOpen() && table.isEof());
     EXPECT_EQ(table.recordCount(), 0);
     table.AddNew();
-    table.GetFields()[QStringLiteral("ACTION")].SetValue(QStringLiteral("ADD"));
-    table.GetFields()[QStringLiteral("GROUP_CODE")].SetValue(QStringLiteral("A1"));
+    table.GetFields()[u"ACTION"_s].SetValue(u"ADD"_s);
+    table.GetFields()[u"GROUP_CODE"_s].SetValue(u"A1"_s);
     table.Update();
     table.AddNew();
-    table.field(QStringLiteral("RESET")).SetValue(QString());
+    table.field(u"RESET"_s).SetValue(QString());
     table.Update();
     EXPECT_EQ(table.recordCount(), 2);
     EXPECT_EQ(table.data().fields, (QStringList{"ACTION", "GROUP_CODE", "RESET"}));
     table.MoveFirst();
-    EXPECT_EQ(table.field(QStringLiteral("action")).Text(), QStringLiteral("ADD"));
-    EXPECT_TRUE(table.field(QStringLiteral("RESET")).IsNull());
+    EXPECT_EQ(table.field(u"action"_s).Text(), u"ADD"_s);
+    EXPECT_TRUE(table.field(u"RESET"_s).IsNull());
     table.MoveNext();
-    EXPECT_FALSE(table.field(QStringLiteral("RESET")).IsNull());
-    EXPECT_TRUE(table.field(QStringLiteral("Group_Code")).IsNull());
+    EXPECT_FALSE(table.field(u"RESET"_s).IsNull());
+    EXPECT_TRUE(table.field(u"Group_Code"_s).IsNull());
     table.MoveNext();
     EXPECT_TRUE(table.isEof());
 
-    TableData data{{"CODE"}, {{QStringLiteral("A1")}}};
-    EXPECT_EQ(RecordTable(data).field(QStringLiteral("code")).Text(), QStringLiteral("A1"));
+    TableData data{{"CODE"}, {{u"A1"_s}}};
+    EXPECT_EQ(RecordTable(data).field(u"code"_s).Text(), u"A1"_s);
     TableData empty = data;
     empty.rows[0][0] = QString(); // equality tells null from the empty text
     data.rows[0][0] = QVariant();
@@ -118,31 +118,30 @@ TEST_F(RecordTableTest, WhatATableCannotDoFailsWithItsCodeAndNamesTheCulprit) {
          },
          codes::kNoCurrentRecord, ""},
         {"unknown field of a query",
-         [] { open(QStringLiteral("SELECT * FROM VRD_GROUP")).field("NO_SUCH_COLUMN").Value(); },
+         [] { open(u"SELECT * FROM VRD_GROUP"_s).field("NO_SUCH_COLUMN").Value(); },
          codes::kNoSuchField, "NO_SUCH_COLUMN"},
         {"new field written to a query",
-         [] { open(QStringLiteral("SELECT * FROM VRD_GROUP")).field("NEW_COLUMN").SetValue(1); },
+         [] { open(u"SELECT * FROM VRD_GROUP"_s).field("NEW_COLUMN").SetValue(1); },
          codes::kNoSuchField, "NEW_COLUMN"},
         {"unknown field in memory",
          [] {
-             RecordTable t = open(QStringLiteral("SETUP"));
+             RecordTable t = open(u"SETUP"_s);
              t.AddNew();
              t.field("MISSING").Text();
          },
          codes::kNoSuchField, "MISSING"},
-        {"failing query", [] { open(QStringLiteral("SELECT * FROM MISSING_TABLE")); },
-         codes::kDatabase, "no such table"},
-        {"writing without a row", [] { open(QStringLiteral("SETUP")).field("X").SetValue(1); },
+        {"failing query", [] { open(u"SELECT * FROM MISSING_TABLE"_s); }, codes::kDatabase,
+         "no such table"},
+        {"writing without a row", [] { open(u"SETUP"_s).field("X").SetValue(1); },
          codes::kNoCurrentRecord, ""},
-        {"update without a row", [] { open(QStringLiteral("SETUP")).Update(); }, 0, ""},
+        {"update without a row", [] { open(u"SETUP"_s).Update(); }, 0, ""},
         {"adding to an unopened table", [&] { unopened.AddNew(); }, 0, ""},
         {"moving in an unopened table", [&] { unopened.MoveFirst(); }, 0, ""},
         {"opening without a source", [&] { unopened.Open(); }, 0, ""},
         {"query without the session's database",
          [] {
-             SessionInfo::Instance().establish(QStringLiteral("S-1"), QStringLiteral("NORTH"),
-                                               QStringLiteral("no-such-connection"));
-             open(QStringLiteral("SELECT 1"));
+             SessionInfo::Instance().establish(u"S-1"_s, u"NORTH"_s, u"no-such-connection"_s);
+             open(u"SELECT 1"_s);
          },
          codes::kNotConnected, ""},
     };
@@ -154,7 +153,7 @@ TEST_F(RecordTableTest, WhatATableCannotDoFailsWithItsCodeAndNamesTheCulprit) {
             << c.name << ": " << failure->description().toStdString();
     }
     RecordTable missing;
-    missing.Source(QStringLiteral("SELECT * FROM MISSING_TABLE"));
+    missing.Source(u"SELECT * FROM MISSING_TABLE"_s);
     EXPECT_TRUE(attempt([&] { missing.Open(); }));
     EXPECT_FALSE(missing.isOpen());
 }

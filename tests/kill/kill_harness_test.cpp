@@ -16,6 +16,8 @@
 #include <map>
 #include <random>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace zavek::testing {
 namespace {
 
@@ -25,7 +27,7 @@ using Memberships = std::map<QString, std::set<QString>>;
 Memberships readMemberships(QSqlDatabase& db) {
     Memberships m;
     QSqlQuery q(db);
-    q.exec(QStringLiteral("SELECT INSP_ID, GRP_CD FROM OFFICER_GROUP WHERE INSP_ID LIKE 'KILL%'"));
+    q.exec(u"SELECT INSP_ID, GRP_CD FROM OFFICER_GROUP WHERE INSP_ID LIKE 'KILL%'"_s);
     while (q.next())
         m[q.value(0).toString()].insert(q.value(1).toString());
     return m;
@@ -42,18 +44,18 @@ protected:
         QElapsedTimer waited;
         waited.start();
         while (GetParam() == Engine::Postgres && waited.elapsed() < 10000 &&
-               scalarOf(c.db(), QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE "
-                                               "datname = current_database() AND pid <> "
-                                               "pg_backend_pid()")) != 0)
+               scalarOf(c.db(), u"SELECT COUNT(*) FROM pg_stat_activity WHERE "
+                                "datname = current_database() AND pid <> "
+                                "pg_backend_pid()"_s) != 0)
             QThread::msleep(20);
         QStringList found;
         QSqlQuery q(c.db());
-        if (GetParam() == Engine::Sqlite && q.exec(QStringLiteral("PRAGMA integrity_check")) &&
-            q.next() && q.value(0).toString() != u"ok")
-            found << QStringLiteral("integrity_check says ") + q.value(0).toString();
+        if (GetParam() == Engine::Sqlite && q.exec(u"PRAGMA integrity_check"_s) && q.next() &&
+            q.value(0).toString() != u"ok")
+            found << u"integrity_check says "_s + q.value(0).toString();
         Memberships replay = initial;
-        q.exec(QStringLiteral("SELECT INSP_ID, GRP_CD, ACTION FROM AUDIT_LOG WHERE INSP_ID LIKE "
-                              "'KILL%' ORDER BY AUDIT_ID"));
+        q.exec(u"SELECT INSP_ID, GRP_CD, ACTION FROM AUDIT_LOG WHERE INSP_ID LIKE "
+               "'KILL%' ORDER BY AUDIT_ID"_s);
         while (q.next()) {
             auto& held = replay[q.value(0).toString()];
             if (q.value(2).toString() == u"ADD")
@@ -64,15 +66,15 @@ protected:
         std::erase_if(replay, [](const auto& entry) { return entry.second.empty(); });
         const Memberships stored = readMemberships(c.db());
         if (stored != replay)
-            found << QStringLiteral("the memberships differ from the replayed audit log");
+            found << u"the memberships differ from the replayed audit log"_s;
         for (const auto& [officer, held] : stored) {
             const auto n = std::count_if(held.begin(), held.end(), [&](const QString& code) {
                 return agencies.contains(code);
             });
             if (n != 1)
-                found << QStringLiteral("%1 has %2 agencies").arg(officer).arg(n);
+                found << u"%1 has %2 agencies"_s.arg(officer).arg(n);
         }
-        return found.join(QStringLiteral("; "));
+        return found.join(u"; "_s);
     }
 };
 
@@ -84,14 +86,13 @@ TEST_P(KillHarness, EveryKillLeavesAWholeStoreThatMatchesTheAuditLog) {
     {
         Connection c(database.location());
         token = seededSession(c.db());
-        agencies = catalogueCodes(c.db(), QStringLiteral("A"));
+        agencies = catalogueCodes(c.db(), u"A"_s);
         for (int i = 0; i < kOfficers; ++i)
-            addOfficer(c.db(), QStringLiteral("KILL%1").arg(i, 3, 10, QLatin1Char('0')),
+            addOfficer(c.db(), u"KILL%1"_s.arg(i, 3, 10, QLatin1Char('0')),
                        {agencies[i % agencies.size()]});
         initial = readMemberships(c.db());
     }
-    const QString saver =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/zavek_kill_saver");
+    const QString saver = QCoreApplication::applicationDirPath() + u"/zavek_kill_saver"_s;
     std::mt19937 random(20261207);
     const int kills = qEnvironmentVariableIntValue("ZAVEK_KILLS") > 0
                           ? qEnvironmentVariableIntValue("ZAVEK_KILLS")
@@ -99,7 +100,7 @@ TEST_P(KillHarness, EveryKillLeavesAWholeStoreThatMatchesTheAuditLog) {
     for (int kill = 1; kill <= kills; ++kill) {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("ZAVEK_KILL_TOKEN"), token);
+        environment.insert(u"ZAVEK_KILL_TOKEN"_s, token);
         process.setProcessEnvironment(environment);
         process.start(saver, {database.location(), QString::number(kOfficers)});
         ASSERT_TRUE(process.waitForStarted(10000)) << saver.toStdString();
@@ -114,8 +115,8 @@ TEST_P(KillHarness, EveryKillLeavesAWholeStoreThatMatchesTheAuditLog) {
         ASSERT_TRUE(found.isEmpty()) << "kill " << kill << ": " << found.toStdString();
     }
     Connection c(database.location()); // the saves were made, not all refused
-    EXPECT_GE(scalarOf(c.db(), QStringLiteral("SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID LIKE "
-                                              "'KILL%'")),
+    EXPECT_GE(scalarOf(c.db(), u"SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID LIKE "
+                               "'KILL%'"_s),
               kills);
 }
 

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <random>
 
+using namespace Qt::Literals::StringLiterals;
+
 using namespace zavek;
 using namespace zavek::testing;
 
@@ -18,8 +20,8 @@ int main(int argc, char** argv) {
     const int officers = argc < 3 ? 0 : std::atoi(argv[2]);
     const QString token = qEnvironmentVariable("ZAVEK_KILL_TOKEN");
     Connection c(QString::fromLocal8Bit(argc < 2 ? "" : argv[1]));
-    const QStringList agencies = catalogueCodes(c.db(), QStringLiteral("A"));
-    const QStringList groups = catalogueCodes(c.db(), QStringLiteral("P"));
+    const QStringList agencies = catalogueCodes(c.db(), u"A"_s);
+    const QStringList groups = catalogueCodes(c.db(), u"P"_s);
     if (agencies.isEmpty() || groups.isEmpty() || officers < 1) {
         std::fprintf(stderr, "usage: zavek_kill_saver LOCATION OFFICERS, with a catalogue for "
                              "region NW at LOCATION\n");
@@ -31,8 +33,7 @@ int main(int argc, char** argv) {
         return std::uniform_int_distribution<qsizetype>(0, n - 1)(random);
     };
     for (bool first = true;; first = false) {
-        const QString officer =
-            QStringLiteral("KILL%1").arg(pick(officers), 3, 10, QLatin1Char('0'));
+        const QString officer = u"KILL%1"_s.arg(pick(officers), 3, 10, QLatin1Char('0'));
         const std::set<QString> held =
             heldInReply(processor.process(retrievalRequest(token, officer)));
         // Many rows per save, so that a kill often lands inside a transaction.

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::Literals::StringLiterals;
+
 using namespace zavek::platform;
 
 namespace {
@@ -45,8 +47,7 @@ TEST(QtMessageBoxTest, EachStyleShowsItsButtonsAndIconAndAnswersTheClickedButton
             if (!box)
                 return;
             poll.stop();
-            seen = QStringLiteral("%1|%2|%3|%4|%5")
-                       .arg(box->windowTitle(), box->text())
+            seen = u"%1|%2|%3|%4|%5"_s.arg(box->windowTitle(), box->text())
                        .arg(box->icon())
                        .arg(box->standardButtons().toInt())
                        .arg(overrideShape());
@@ -60,11 +61,10 @@ TEST(QtMessageBoxTest, EachStyleShowsItsButtonsAndIconAndAnswersTheClickedButton
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
                 box->reject();
         });
-        EXPECT_EQ(QtMessageBox().Show(QStringLiteral("Save changes to Jane Doe?"), c.style,
-                                      QStringLiteral("Security Administration")),
+        EXPECT_EQ(QtMessageBox().Show(u"Save changes to Jane Doe?"_s, c.style,
+                                      u"Security Administration"_s),
                   c.answer);
-        EXPECT_EQ(seen, QStringLiteral("Security Administration|Save changes to Jane Doe?|%1|%2|%3")
-                            .arg(c.icon)
+        EXPECT_EQ(seen, u"Security Administration|Save changes to Jane Doe?|%1|%2|%3"_s.arg(c.icon)
                             .arg(c.buttons.toInt())
                             .arg(Qt::ArrowCursor));
         EXPECT_EQ(overrideShape(), Qt::WaitCursor) << "the hourglass comes back";
@@ -91,12 +91,12 @@ TEST(QtMousePointerTest, OneDefaultUndoesTheHourglassAndLeavesOthersCursorsAlone
 }
 
 TEST(QtPlatformTest, ServicesAreSharedOnTheThreadAndTheVersionReadsMajorDotMinor) {
-    StaticComponentInfo info(1, 12, QStringLiteral("SCR.ZAVEK_SecurityAdmin"));
+    StaticComponentInfo info(1, 12, u"SCR.ZAVEK_SecurityAdmin"_s);
     const Platform a = qtPlatform(&info);
     const Platform b = qtPlatform(&info);
     EXPECT_TRUE(a.messageBox == b.messageBox && a.pointer == b.pointer && a.events == b.events);
     EXPECT_EQ(a.component, &info);
-    EXPECT_EQ(versionText(info), QStringLiteral("1.12"));
+    EXPECT_EQ(versionText(info), u"1.12"_s);
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include <optional>
 #include <thread>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace zavek::testing {
 namespace {
 
@@ -28,8 +30,8 @@ protected:
         connection.emplace(database.location());
         sessions[0] = seededSession(db());
         sessions[1] = demoSession(db());
-        agencies = catalogueCodes(db(), QStringLiteral("A"));
-        groups = catalogueCodes(db(), QStringLiteral("P"));
+        agencies = catalogueCodes(db(), u"A"_s);
+        groups = catalogueCodes(db(), u"P"_s);
         ASSERT_GE(agencies.size(), 3);
         ASSERT_GE(groups.size(), 2);
     }
@@ -78,7 +80,7 @@ TEST_P(ConcurrentSaves, SavesAtTheSameMomentAreEachAllOrNothing) {
     int n = 0;
     for (const Case& c : cases)
         for (int round = 0; round < kRounds; ++round) {
-            const QString officer = QStringLiteral("RACE%1").arg(n++);
+            const QString officer = u"RACE%1"_s.arg(n++);
             const std::string where = std::string(c.name) + " round " + std::to_string(round);
             addOfficer(db(), officer, {code(c.initial)});
             const MessageData requests[2] = {saveRequest(sessions[0], officer, changes(c.first)),
@@ -107,7 +109,7 @@ TEST_P(ConcurrentSaves, SavesAtTheSameMomentAreEachAllOrNothing) {
                 }
                 ++applied;
                 for (const auto& row : requests[i].tables[0].table.rows)
-                    if (row[2] == QStringLiteral("ADD"))
+                    if (row[2] == u"ADD"_s)
                         expected.insert(row[0].toString());
                     else
                         expected.erase(row[0].toString());
@@ -143,7 +145,7 @@ TEST_P(ConcurrentSaves, ASaveFromAStaleViewIsRefusedOnlyWhenItCollides) {
     backend::RequestProcessor processor(db());
     for (const Case& c : cases)
         for (int firstSaver = 0; firstSaver < 2; ++firstSaver) {
-            const QString officer = QStringLiteral("STALE%1").arg(n++);
+            const QString officer = u"STALE%1"_s.arg(n++);
             addOfficer(db(), officer, {agencies[0]});
             const QString views[2] = {newMessageId(), newMessageId()};
             for (int i = 0; i < 2; ++i)
@@ -166,12 +168,10 @@ TEST_P(ConcurrentSaves, ASaveFromAStaleViewIsRefusedOnlyWhenItCollides) {
             if (!c.collides)
                 continue;
             const QString& text = stale.errorText;
-            EXPECT_TRUE(text.startsWith(QStringLiteral("Security groups of Test officer %1 were "
-                                                       "changed by Demo Administrator (NW) at ")
-                                            .arg(officer)) &&
-                        text.contains(QStringLiteral("since you opened them: ")) &&
-                        text.contains(QStringLiteral(" added")) &&
-                        text.contains(QStringLiteral("Your changes were not saved")))
+            EXPECT_TRUE(text.startsWith(u"Security groups of Test officer %1 were "
+                                        "changed by Demo Administrator (NW) at "_s.arg(officer)) &&
+                        text.contains(u"since you opened them: "_s) && text.contains(u" added"_s) &&
+                        text.contains(u"Your changes were not saved"_s))
                 << text.toStdString();
             EXPECT_EQ(storedMemberships(db(), officer), afterFirst) << c.name;
             EXPECT_EQ(auditRows(db(), officer, views[other]), 0) << c.name;
@@ -179,7 +179,7 @@ TEST_P(ConcurrentSaves, ASaveFromAStaleViewIsRefusedOnlyWhenItCollides) {
             // (the agency case then ends with two agencies, which is refused on its own grounds).
             const MessageData again = processor.process(
                 saveRequest(sessions[other], officer, changes(c.second), views[other]));
-            EXPECT_FALSE(again.errorText.contains(QStringLiteral("since you opened them")))
+            EXPECT_FALSE(again.errorText.contains(u"since you opened them"_s))
                 << c.name << ": " << again.errorText.toStdString();
         }
 }

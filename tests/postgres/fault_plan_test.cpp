@@ -14,10 +14,12 @@
 
 #include <optional>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace zavek::testing {
 namespace {
 
-const QString kOfficer = QStringLiteral("FAULT01");
+const QString kOfficer = u"FAULT01"_s;
 
 enum class Fault {
     Broken,        // the statement fails as a broken disk or a lost connection would
@@ -37,10 +39,8 @@ public:
         if (failAt == 0 || n < failAt || (n > failAt && fault != Fault::ConflictAlways))
             return;
         if (fault == Fault::Broken)
-            throw backend::SqlFailure(QStringLiteral("injected"), QStringLiteral("58030"),
-                                      QStringLiteral("injected input/output error"));
-        throw backend::SqlFailure(QStringLiteral("injected"), QStringLiteral("40001"),
-                                  QStringLiteral("could not serialize access"));
+            throw backend::SqlFailure(u"injected"_s, u"58030"_s, u"injected input/output error"_s);
+        throw backend::SqlFailure(u"injected"_s, u"40001"_s, u"could not serialize access"_s);
     }
 };
 
@@ -57,28 +57,28 @@ protected:
         ZAVEK_REQUIRE_DATABASE(database);
         connection.emplace(database.location());
         session = seededSession(db(), clock);
-        const QStringList a = catalogueCodes(db(), QStringLiteral("A"));
-        const QStringList p = catalogueCodes(db(), QStringLiteral("P"));
+        const QStringList a = catalogueCodes(db(), u"A"_s);
+        const QStringList p = catalogueCodes(db(), u"P"_s);
         ASSERT_GE(p.size(), 9);
         initial = {a[0], p[0], p[1], p[2], p[3]};
         for (int i = 0; i < 4; ++i)
-            changes.push_back({p[i], QStringLiteral("DEL")});
+            changes.push_back({p[i], u"DEL"_s});
         for (int i = 5; i < 9; ++i)
-            changes.push_back({p[i], QStringLiteral("ADD")});
-        changes.push_back({a[0], QStringLiteral("DEL")});
-        changes.push_back({a[1], QStringLiteral("ADD")});
+            changes.push_back({p[i], u"ADD"_s});
+        changes.push_back({a[0], u"DEL"_s});
+        changes.push_back({a[1], u"ADD"_s});
         addOfficer(db(), kOfficer, initial);
     }
     QSqlDatabase& db() { return connection->db(); }
 
     void restore() {
         QSqlQuery q(db());
-        q.exec(QStringLiteral("DELETE FROM OFFICER_GROUP WHERE INSP_ID = 'FAULT01'"));
-        q.exec(QStringLiteral("DELETE FROM AUDIT_LOG"));
-        q.exec(QStringLiteral("UPDATE OFFICER SET PWD_HASH = 'h', MUST_CHANGE_PWD = 0 WHERE "
-                              "INSP_ID = 'FAULT01'"));
+        q.exec(u"DELETE FROM OFFICER_GROUP WHERE INSP_ID = 'FAULT01'"_s);
+        q.exec(u"DELETE FROM AUDIT_LOG"_s);
+        q.exec(u"UPDATE OFFICER SET PWD_HASH = 'h', MUST_CHANGE_PWD = 0 WHERE "
+               "INSP_ID = 'FAULT01'"_s);
         for (const auto& code : initial)
-            q.exec(QStringLiteral("INSERT INTO OFFICER_GROUP VALUES ('FAULT01', '%1')").arg(code));
+            q.exec(u"INSERT INTO OFFICER_GROUP VALUES ('FAULT01', '%1')"_s.arg(code));
     }
 
     // Memberships, the reset flag and the audit rows, as one text.
@@ -98,12 +98,11 @@ protected:
     }
 
     MessageData request() {
-        MessageData m = saveRequest(session, kOfficer, changes, QStringLiteral("fault-save"));
+        MessageData m = saveRequest(session, kOfficer, changes, u"fault-save"_s);
         TableData setup;
-        setup.fields = QStringList{QStringLiteral("INSP_ID"), QStringLiteral("INITIAL"),
-                                   QStringLiteral("ACTION")};
-        setup.rows.push_back({kOfficer, QStringLiteral("Y"), QStringLiteral("RESET")});
-        m.tables.push_back({QStringLiteral("SETUP"), setup});
+        setup.fields = QStringList{u"INSP_ID"_s, u"INITIAL"_s, u"ACTION"_s};
+        setup.rows.push_back({kOfficer, u"Y"_s, u"RESET"_s});
+        m.tables.push_back({u"SETUP"_s, setup});
         return m;
     }
 };
@@ -151,9 +150,8 @@ TEST_P(NthStatementFails, EverySaveIsAllOrNothingAndTheReplyTellsTheTruth) {
                 EXPECT_TRUE(saidSaved) << where << " was not retried";
             }
             if (fault == Fault::ConflictAlways && n > 2) {
-                EXPECT_EQ(reply.errorText,
-                          QStringLiteral("Another administrator was saving this officer at the "
-                                         "same moment, so nothing was saved; save again."))
+                EXPECT_EQ(reply.errorText, u"Another administrator was saving this officer at the "
+                                           "same moment, so nothing was saved; save again."_s)
                     << where;
             }
         }

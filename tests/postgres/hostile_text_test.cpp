@@ -21,20 +21,22 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace zavek::testing {
 namespace {
 
 const QStringList kHostile = {
-    QStringLiteral("O'Brien"),
-    QStringLiteral("x';DROP TABLE OFFICER;--"),
-    QStringLiteral("100%_sure"),
-    QStringLiteral("\"Quoted\" Name"),
-    QStringLiteral("two\nlines"),
-    QStringLiteral("Ødegård 山田 Иванов"),
-    QStringLiteral("back\\slash\\' OR 1=1 --"),
-    QStringLiteral("=1+2"),
-    QStringLiteral("@SUM(A1)"),
-    QStringLiteral("-3+cmd|' /C calc'!A0"),
+    u"O'Brien"_s,
+    u"x';DROP TABLE OFFICER;--"_s,
+    u"100%_sure"_s,
+    u"\"Quoted\" Name"_s,
+    u"two\nlines"_s,
+    u"Ødegård 山田 Иванов"_s,
+    u"back\\slash\\' OR 1=1 --"_s,
+    u"=1+2"_s,
+    u"@SUM(A1)"_s,
+    u"-3+cmd|' /C calc'!A0"_s,
 };
 
 class HostileTexts : public ::testing::TestWithParam<Engine> {
@@ -46,34 +48,33 @@ protected:
 TEST_P(HostileTexts, RoundTripThroughImportSearchSaveAndAudit) {
     ZAVEK_REQUIRE_DATABASE(database);
     if (GetParam() == Engine::Postgres) {
-        ASSERT_EQ(onPostgresServer(QStringLiteral("ALTER DATABASE %1 SET "
-                                                  "standard_conforming_strings = off")
-                                       .arg(QUrl(database.location()).path().mid(1))),
+        ASSERT_EQ(onPostgresServer(u"ALTER DATABASE %1 SET "
+                                   "standard_conforming_strings = off"_s.arg(
+                                       QUrl(database.location()).path().mid(1))),
                   QString());
     }
     Connection c(database.location());
     if (GetParam() == Engine::Postgres) {
         QSqlQuery show(c.db());
-        ASSERT_TRUE(show.exec(QStringLiteral("SHOW standard_conforming_strings")) && show.next());
-        EXPECT_EQ(show.value(0).toString(), QStringLiteral("on"));
+        ASSERT_TRUE(show.exec(u"SHOW standard_conforming_strings"_s) && show.next());
+        EXPECT_EQ(show.value(0).toString(), u"on"_s);
     }
     const QString session = seededSession(c.db());
-    const QStringList agencies = catalogueCodes(c.db(), QStringLiteral("A"));
-    const QString group = catalogueCodes(c.db(), QStringLiteral("P"))[0];
-    auto idOf = [](int i) { return QStringLiteral("H%1 ").arg(i) + kHostile[i]; };
+    const QStringList agencies = catalogueCodes(c.db(), u"A"_s);
+    const QString group = catalogueCodes(c.db(), u"P"_s)[0];
+    auto idOf = [](int i) { return u"H%1 "_s.arg(i) + kHostile[i]; };
 
-    QString csv = QStringLiteral("INSP_ID,OFFICER_NAME,REGION,AGENCY_CD\r\n");
+    QString csv = u"INSP_ID,OFFICER_NAME,REGION,AGENCY_CD\r\n"_s;
     for (int i = 0; i < kHostile.size(); ++i)
-        csv += admin::csvLine({idOf(i), kHostile[i], QStringLiteral("NW"), agencies[0]}) +
-               QStringLiteral("\r\n");
+        csv += admin::csvLine({idOf(i), kHostile[i], u"NW"_s, agencies[0]}) + u"\r\n"_s;
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("officers.csv")));
+    QFile file(dir.filePath(u"officers.csv"_s));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(csv.toUtf8());
     file.close();
     FakeConsole console;
-    ASSERT_EQ(admin::AdminCli(console).run({QStringLiteral("import-officers"), file.fileName(),
-                                            "--database", database.location()}),
+    ASSERT_EQ(admin::AdminCli(console).run(
+                  {u"import-officers"_s, file.fileName(), "--database", database.location()}),
               0)
         << console.errors.toStdString();
 
@@ -83,7 +84,7 @@ TEST_P(HostileTexts, RoundTripThroughImportSearchSaveAndAudit) {
         const QString& text = kHostile[i];
         const std::string where = text.toStdString();
         bool listed = false;
-        for (const auto& row : directory.search(text, QStringLiteral("NW"), 500).rows) {
+        for (const auto& row : directory.search(text, u"NW"_s, 500).rows) {
             listed = listed || (row.id == idOf(i) && row.name == text);
             EXPECT_TRUE(row.id.contains(text, Qt::CaseInsensitive) ||
                         row.name.contains(text, Qt::CaseInsensitive))
@@ -91,9 +92,8 @@ TEST_P(HostileTexts, RoundTripThroughImportSearchSaveAndAudit) {
         }
         EXPECT_TRUE(listed) << "search for " << where;
 
-        const MessageData reply =
-            processor.process(saveRequest(session, idOf(i), {{group, QStringLiteral("ADD")}},
-                                          QStringLiteral("hostile-%1").arg(i)));
+        const MessageData reply = processor.process(
+            saveRequest(session, idOf(i), {{group, u"ADD"_s}}, u"hostile-%1"_s.arg(i)));
         EXPECT_TRUE(reply.errorText.isEmpty()) << where << ": " << reply.errorText.toStdString();
         EXPECT_EQ(heldInReply(reply), (std::set<QString>{agencies[0], group})) << where;
 
@@ -109,7 +109,7 @@ TEST_P(HostileTexts, RoundTripThroughImportSearchSaveAndAudit) {
 
     // The catalogue query is the one statement with a literal in it: a region holding a
     // backslash and a quote stays one literal and matches nothing.
-    for (const QString& region : {QStringLiteral("\\' OR 1=1 --"), QStringLiteral("NW\\")}) {
+    for (const QString& region : {u"\\' OR 1=1 --"_s, u"NW\\"_s}) {
         SessionInfo::Instance().establish(session, region, c.name());
         RecordTable table;
         table.Source(catalogueQuery(region));

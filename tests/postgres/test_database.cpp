@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <QUuid>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace zavek::testing {
 
 const char* engineName(Engine engine) {
@@ -18,10 +20,10 @@ const char* engineName(Engine engine) {
 
 QString onPostgresServer(const QString& statement) {
     const QUrl url(qEnvironmentVariable("ZAVEK_TEST_POSTGRES"));
-    const QString name = QStringLiteral("pg-admin-") + QUuid::createUuid().toString();
+    const QString name = u"pg-admin-"_s + QUuid::createUuid().toString();
     QString error;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, name);
         db.setHostName(url.host());
         db.setPort(url.port(5432));
         db.setUserName(url.userName());
@@ -39,8 +41,8 @@ QString onPostgresServer(const QString& statement) {
 
 TestDatabase::TestDatabase(Engine engine) {
     if (engine == Engine::Sqlite) {
-        location_ = dir_.filePath(QStringLiteral("test.sqlite"));
-        error_ = dir_.isValid() ? QString() : QStringLiteral("no temporary directory");
+        location_ = dir_.filePath(u"test.sqlite"_s);
+        error_ = dir_.isValid() ? QString() : u"no temporary directory"_s;
         return;
     }
     QUrl url(qEnvironmentVariable("ZAVEK_TEST_POSTGRES"));
@@ -48,10 +50,10 @@ TestDatabase::TestDatabase(Engine engine) {
     if (skipped_)
         return;
     // A name of our own making, so it can be written into the statement.
-    name_ = QStringLiteral("zt_") + QUuid::createUuid().toString(QUuid::Id128).left(20);
-    error_ = onPostgresServer(QStringLiteral("CREATE DATABASE %1").arg(name_));
+    name_ = u"zt_"_s + QUuid::createUuid().toString(QUuid::Id128).left(20);
+    error_ = onPostgresServer(u"CREATE DATABASE %1"_s.arg(name_));
     if (!error_.isEmpty()) {
-        error_ = QStringLiteral("cannot create a test database: ") + error_;
+        error_ = u"cannot create a test database: "_s + error_;
         name_.clear();
         return;
     }
@@ -61,11 +63,11 @@ TestDatabase::TestDatabase(Engine engine) {
 
 TestDatabase::~TestDatabase() {
     if (!name_.isEmpty())
-        onPostgresServer(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_));
+        onPostgresServer(u"DROP DATABASE IF EXISTS %1 WITH (FORCE)"_s.arg(name_));
 }
 
 Connection::Connection(const QString& location)
-    : name_(QStringLiteral("test-") + QUuid::createUuid().toString()),
+    : name_(u"test-"_s + QUuid::createUuid().toString()),
       db_(backend::openDatabase(location, name_)) {}
 
 Connection::~Connection() {
@@ -76,8 +78,8 @@ Connection::~Connection() {
 namespace {
 MessageData request(std::int32_t type, const QString& session, const QString& messageId) {
     MessageData m;
-    m.replyTo = QStringLiteral("test-document");
-    m.clientVersion = QStringLiteral("1.0.0");
+    m.replyTo = u"test-document"_s;
+    m.clientVersion = u"1.0.0"_s;
     m.messageType = type;
     m.sessionId = session;
     m.messageId = messageId;
@@ -97,8 +99,7 @@ QSqlQuery run(QSqlDatabase& db, const QString& sql, const QVariantList& values) 
 MessageData retrievalRequest(const QString& session, const QString& officer,
                              const QString& messageId) {
     MessageData m = request(kRetrievalType, session, messageId);
-    m.criteria.push_back(
-        {QStringLiteral("QUILLMOR"), QStringLiteral("key:INSP_ID"), QStringLiteral("="), officer});
+    m.criteria.push_back({u"QUILLMOR"_s, u"key:INSP_ID"_s, u"="_s, officer});
     return m;
 }
 
@@ -106,11 +107,10 @@ MessageData saveRequest(const QString& session, const QString& officer,
                         const std::vector<Change>& changes, const QString& messageId) {
     MessageData m = request(kSaveType, session, messageId);
     TableData table;
-    table.fields =
-        QStringList{QStringLiteral("GRP_CD"), QStringLiteral("INSP_ID"), QStringLiteral("ACTION")};
+    table.fields = QStringList{u"GRP_CD"_s, u"INSP_ID"_s, u"ACTION"_s};
     for (const auto& [code, action] : changes)
         table.rows.push_back({code, officer, action});
-    m.tables.push_back({QStringLiteral("OFFICERGROUP"), table});
+    m.tables.push_back({u"OFFICERGROUP"_s, table});
     return m;
 }
 
@@ -129,8 +129,7 @@ QString seededSession(QSqlDatabase& db, const backend::IClock& clock) {
 
 std::set<QString> storedMemberships(QSqlDatabase& db, const QString& officer) {
     std::set<QString> held;
-    QSqlQuery q =
-        run(db, QStringLiteral("SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ?"), {officer});
+    QSqlQuery q = run(db, u"SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ?"_s, {officer});
     while (q.next())
         held.insert(q.value(0).toString());
     return held;
@@ -138,18 +137,17 @@ std::set<QString> storedMemberships(QSqlDatabase& db, const QString& officer) {
 
 std::set<QString> heldInReply(const MessageData& reply) {
     std::set<QString> held;
-    if (const TableData* t = reply.table(QStringLiteral("OFFICERGROUP")))
+    if (const TableData* t = reply.table(u"OFFICERGROUP"_s))
         for (const auto& row : t->rows)
-            held.insert(
-                row[static_cast<std::size_t>(t->fieldIndex(QStringLiteral("GRP_CD")))].toString());
+            held.insert(row[static_cast<std::size_t>(t->fieldIndex(u"GRP_CD"_s))].toString());
     return held;
 }
 
 QStringList catalogueCodes(QSqlDatabase& db, const QString& type) {
     QStringList codes;
     QSqlQuery q = run(db,
-                      QStringLiteral("SELECT GRP_CD FROM VRD_GROUP WHERE REGION = 'NW' AND "
-                                     "GRP_TYP_CD = ? ORDER BY GRP_CD"),
+                      u"SELECT GRP_CD FROM VRD_GROUP WHERE REGION = 'NW' AND "
+                      "GRP_TYP_CD = ? ORDER BY GRP_CD"_s,
                       {type});
     while (q.next())
         codes << q.value(0).toString();
@@ -157,18 +155,15 @@ QStringList catalogueCodes(QSqlDatabase& db, const QString& type) {
 }
 
 void addOfficer(QSqlDatabase& db, const QString& officer, const QStringList& codes) {
-    run(db,
-        QStringLiteral("INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION) VALUES (?, ?, 'NW')"),
-        {officer, QStringLiteral("Test officer ") + officer});
+    run(db, u"INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION) VALUES (?, ?, 'NW')"_s,
+        {officer, u"Test officer "_s + officer});
     for (const auto& code : codes)
-        run(db, QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"),
-            {officer, code});
+        run(db, u"INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"_s, {officer, code});
 }
 
 int auditRows(QSqlDatabase& db, const QString& officer, const QString& messageId) {
-    QSqlQuery q = run(
-        db, QStringLiteral("SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID = ? AND MESSAGE_ID = ?"),
-        {officer, messageId});
+    QSqlQuery q = run(db, u"SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID = ? AND MESSAGE_ID = ?"_s,
+                      {officer, messageId});
     return q.next() ? q.value(0).toInt() : -1;
 }
 

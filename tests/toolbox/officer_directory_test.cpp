@@ -8,6 +8,8 @@
 
 #include <optional>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace zavek::testing {
 namespace {
 
@@ -74,16 +76,16 @@ TEST_P(OfficerDirectory, FindsTheRegionsOfficersWhoseIdOrNameHoldsTheText) {
         EXPECT_EQ(ids, c.ids) << c.text << " in " << c.region;
         EXPECT_EQ(result.more, c.more) << c.text << " in " << c.region;
     }
-    EXPECT_EQ(directory.search("clar", "N", 200).rows.at(0).name, QStringLiteral("Clark, Ben"));
+    EXPECT_EQ(directory.search("clar", "N", 200).rows.at(0).name, u"Clark, Ben"_s);
 
     QSqlQuery(connection->db()).exec("DROP TABLE OFFICER");
     const auto failure = attempt([&] { directory.search("x", "N", 200); });
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->code(), codes::kDatabase);
-    const auto unknown = attempt(
-        [] { SqlOfficerDirectory(QStringLiteral("no-such-connection")).search("", "N", 1); });
+    const auto unknown =
+        attempt([] { SqlOfficerDirectory(u"no-such-connection"_s).search("", "N", 1); });
     ASSERT_TRUE(unknown);
-    EXPECT_TRUE(unknown->description().contains(QStringLiteral("no-such-connection")));
+    EXPECT_TRUE(unknown->description().contains(u"no-such-connection"_s));
 }
 
 ZAVEK_BOTH_DATABASES(OfficerDirectory);

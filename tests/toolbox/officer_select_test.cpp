@@ -14,13 +14,15 @@
 
 #include <optional>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace zavek {
 namespace {
 
 class FakeDirectory final : public IOfficerDirectory {
 public:
     OfficerSearchResult search(const QString& text, const QString& region, int limit) override {
-        calls << QStringLiteral("%1|%2|%3").arg(text, region).arg(limit);
+        calls << u"%1|%2|%3"_s.arg(text, region).arg(limit);
         if (failure)
             throw *failure;
         return result;
@@ -33,8 +35,7 @@ public:
 class OfficerSelectTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SessionInfo::Instance().establish(QStringLiteral("S-1"), QStringLiteral("NORTH"),
-                                          QString());
+        SessionInfo::Instance().establish(u"S-1"_s, u"NORTH"_s, QString());
         select.setDirectory(&directory);
         select.resize(743, 289);
         select.show();
@@ -72,7 +73,7 @@ protected:
 TEST_F(OfficerSelectTest, ASearchAsksTheSessionRegionAndTellsWhatItFound) {
     QAbstractItemModelTester tester(view()->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
-    typeAndSearch(QStringLiteral("  clark "));
+    typeAndSearch(u"  clark "_s);
     EXPECT_EQ(directory.calls, QStringList{"clark|NORTH|200"});
     EXPECT_EQ(hint(), "2 officers found");
     ASSERT_EQ(rows(), 2);
@@ -101,7 +102,7 @@ TEST_F(OfficerSelectTest, ASearchAsksTheSessionRegionAndTellsWhatItFound) {
         {"two", 2, false, "2 officers found"},
     };
     for (const Case& c : cases) {
-        directory.result.rows.assign(c.found, {QStringLiteral("X"), QStringLiteral("Officer")});
+        directory.result.rows.assign(c.found, {u"X"_s, u"Officer"_s});
         directory.result.more = c.more;
         edit()->clear();
         typeAndSearch(QString::fromLatin1(c.name));
@@ -112,9 +113,9 @@ TEST_F(OfficerSelectTest, ASearchAsksTheSessionRegionAndTellsWhatItFound) {
 }
 
 TEST_F(OfficerSelectTest, AFailingOrMissingDirectoryIsShownAndTheControlKeepsWorking) {
-    directory.failure = Failure(
-        codes::kDatabase, QStringLiteral("The officer search failed: no such table: OFFICER"));
-    typeAndSearch(QStringLiteral("a"));
+    directory.failure =
+        Failure(codes::kDatabase, u"The officer search failed: no such table: OFFICER"_s);
+    typeAndSearch(u"a"_s);
     EXPECT_TRUE(hint().contains("no such table: OFFICER")) << hint().toStdString();
     EXPECT_EQ(rows(), 0);
     directory.failure.reset();
@@ -158,18 +159,18 @@ TEST_F(OfficerSelectTest, AnOfficerIsPickedByDoubleClickEnterOrTheSelectButton) 
     };
     for (const auto& [picked, way] : ways) {
         picks.clear();
-        typeAndSearch(QStringLiteral("a"));
+        typeAndSearch(u"a"_s);
         way();
         EXPECT_EQ(picks, QStringList{QString::fromLatin1(picked)});
         EXPECT_EQ(select.property("OfficerName").toString(),
                   QString::fromLatin1(picked).section(u'|', 1));
     }
-    typeAndSearch(QStringLiteral("a"));
+    typeAndSearch(u"a"_s);
     EXPECT_FALSE(button("selectButton")->isEnabled()) << "a new search drops the selection";
 }
 
 TEST_F(OfficerSelectTest, ClearEmptiesFieldListAndNameThenRaisesClearForm) {
-    typeAndSearch(QStringLiteral("a"));
+    typeAndSearch(u"a"_s);
     clickRow(0);
     QTest::mouseClick(button("selectButton"), Qt::LeftButton);
     ASSERT_EQ(select.OfficerName(), "Brown, Ann");
