@@ -1,74 +1,22 @@
+#include "tests/support/bus_harness.h"
+
 #include "common/codec.h"
-#include "common/error_logger.h"
 #include "common/failure.h"
-#include "common/message.h"
-#include "common/message_bus.h"
-#include "common/transport.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTest>
 #include <QThread>
-
-#include <gtest/gtest.h>
 
 #include <thread>
 
 using namespace Qt::Literals::StringLiterals;
 
 using namespace zavek;
+using namespace zavek::testing;
 
 namespace {
 
-constexpr int kWaitMs = 5000;
 const QString kDoc = u"DOC-1"_s;
-
-// A fresh loopback transport on this thread's bus, and a record of every listener event.
-class BusTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        transport->setResponder([](const MessageData& r) { return LoopbackTransport::replyTo(r); });
-        MessageBus::Instance().setTransport(transport);
-        MessageBus::Instance().setTimeoutMs(30000);
-        ReplyStore::Instance().clear();
-        ErrorLogger::Instance().clearRecent();
-        QObject::connect(KelbListener::Instance(), &KelbListener::DataReady, context.get(),
-                         [this](const QString& recipient) {
-                             readies.push_back(recipient);
-                             if (onDataReady)
-                                 onDataReady(recipient);
-                         });
-        QObject::connect(KelbListener::Instance(), &KelbListener::MsgTimeout, context.get(),
-                         [this](const QVariant& id) { timeouts.push_back(id.toString()); });
-    }
-    void TearDown() override {
-        context.reset();
-        QCoreApplication::processEvents(); // replies still queued must not reach the next test
-        MessageBus::Instance().setTransport(nullptr);
-        ReplyStore::Instance().clear();
-    }
-    static KelbMessage request(const QString& recipient, std::int32_t type = 2) {
-        KelbMessage m;
-        m.ReplyTo(recipient);
-        m.ClientVersion(u"1.0"_s);
-        m.MessageType(type);
-        m.SessionId(u"SESSION-1"_s);
-        return m;
-    }
-    bool waitFor(const std::vector<QString>& events, std::size_t n) {
-        return QTest::qWaitFor([&] { return events.size() >= n; }, kWaitMs);
-    }
-    static QString lastLogged() {
-        const auto& recent = ErrorLogger::Instance().recent();
-        return recent.empty() ? QString() : recent.back().description;
-    }
-
-    std::shared_ptr<LoopbackTransport> transport = std::make_shared<LoopbackTransport>();
-    std::unique_ptr<QObject> context = std::make_unique<QObject>();
-    std::vector<QString> readies;
-    std::vector<QString> timeouts;
-    std::function<void(const QString&)> onDataReady;
-};
+class BusTest : public BusHarness {};
 
 } // namespace
 
@@ -255,10 +203,10 @@ const QString kSaveError = u"The officer could not be saved: agency missing."_s;
 
 // A save of the previous officer (type 3) and a retrieval of the next one (type 2) are
 // outstanding at once; the document always asks by the retrieval's identifier.
-class ReplyCheckerTest : public BusTest {
+class ReplyCheckerTest : public BusHarness {
 protected:
     void SetUp() override {
-        BusTest::SetUp();
+        BusHarness::SetUp();
         transport->setResponder([](const MessageData& r) {
             return LoopbackTransport::replyTo(r, r.messageType == 3 ? kSaveError : QString());
         });

@@ -90,13 +90,4 @@ TEST(QtMousePointerTest, OneDefaultUndoesTheHourglassAndLeavesOthersCursorsAlone
     QGuiApplication::restoreOverrideCursor();
 }
 
-TEST(QtPlatformTest, ServicesAreSharedOnTheThreadAndTheVersionReadsMajorDotMinor) {
-    StaticComponentInfo info(1, 12, u"SCR.ZAVEK_SecurityAdmin"_s);
-    const Platform a = qtPlatform(&info);
-    const Platform b = qtPlatform(&info);
-    EXPECT_TRUE(a.messageBox == b.messageBox && a.pointer == b.pointer && a.events == b.events);
-    EXPECT_EQ(a.component, &info);
-    EXPECT_EQ(versionText(info), u"1.12"_s);
-}
-
 } // namespace
