@@ -38,7 +38,7 @@ protected:
     QSqlDatabase& db() { return connection->db(); }
     // "A1" is the second agency of the catalogue, "P0" the first other group.
     QString code(const char* c) const { return (c[0] == 'A' ? agencies : groups)[c[1] - '0']; }
-    std::vector<Change> changes(std::initializer_list<std::pair<const char*, const char*>> list) {
+    std::vector<Change> changes(const std::vector<std::pair<const char*, const char*>>& list) {
         std::vector<Change> out;
         for (const auto& [c, action] : list)
             out.push_back({code(c), QString::fromLatin1(action)});
@@ -54,7 +54,7 @@ protected:
 // with exactly one agency, a save is applied entirely or not at all, and what is stored is
 // what the applied saves asked for.
 TEST_P(ConcurrentSaves, SavesAtTheSameMomentAreEachAllOrNothing) {
-    using Changes = std::initializer_list<std::pair<const char*, const char*>>;
+    using Changes = std::vector<std::pair<const char*, const char*>>;
     struct Case {
         const char* name;
         const char* initial;
@@ -126,7 +126,7 @@ TEST_P(ConcurrentSaves, SavesAtTheSameMomentAreEachAllOrNothing) {
 // The second save is refused, naming who changed what, only when it touches what the first
 // changed; a refused view shows what is stored now, so that saving it again goes through.
 TEST_P(ConcurrentSaves, ASaveFromAStaleViewIsRefusedOnlyWhenItCollides) {
-    using Changes = std::initializer_list<std::pair<const char*, const char*>>;
+    using Changes = std::vector<std::pair<const char*, const char*>>;
     struct Case {
         const char* name;
         Changes first, second;
