@@ -31,8 +31,8 @@ public:
 // The officers and memberships each input starts from.
 const char* const kFixture[] = {
     "DELETE FROM OFFICER_GROUP", "DELETE FROM AUDIT_LOG", "DELETE FROM OFFICER",
-    "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, PWD_HASH) VALUES ('NW00123', 'Marta', "
-    "'NW', 'h'), ('SE00200', 'Wei', 'SE', 'h')",
+    ("INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, PWD_HASH) VALUES ('NW00123', 'Marta', "
+     "'NW', 'h'), ('SE00200', 'Wei', 'SE', 'h')"),
     "INSERT INTO OFFICER_GROUP VALUES ('NW00123', 'CFR'), ('NW00123', 'BIS'), ('SE00200', 'HPS')"};
 
 struct World {
