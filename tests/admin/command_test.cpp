@@ -158,6 +158,10 @@ void newerSchema(AdminCommands&, QSqlDatabase& db) {
     ASSERT_TRUE(q.exec());
 }
 
+void oneSentence(AdminCommands& t, QSqlDatabase&) {
+    EXPECT_EQ(t.console.errors.count(u'\n'), 1) << t.console.errors.toStdString();
+}
+
 void fourProgressSteps(AdminCommands& t, QSqlDatabase&) {
     EXPECT_EQ(t.console.progressUpdates, 4);
 }
@@ -244,7 +248,7 @@ const Scenario kScenarios[] = {
      {{{"import-catalogue", "@catalogue"}, 1, {"run \"zavek-admin init\" first"}},
       kInit, hook(newerSchema),
       {{"import-catalogue", "@catalogue"}, 1, {"newer version"}},
-      {{"init"}, 1, {"newer version"}}}},
+      {{"init"}, 1, {"newer version"}}, hook(oneSentence)}},
 };
 // clang-format on
 

@@ -121,6 +121,7 @@ TEST(TrapTest, ATrappedFailureIsLoggedWithItsSourceAndTheClosingStepStillRuns) {
     const auto stop = attempt([] { fail(codes::kStop, u"stopped: Ø"_s); });
     ASSERT_TRUE(stop);
     EXPECT_EQ(stop->code(), codes::kStop);
+    EXPECT_EQ(stop->description(), u"stopped: Ø"_s);
     EXPECT_STREQ(stop->what(), "stopped: Ø");
     EXPECT_EQ(attempt([] { throw 42; })->code(), codes::kUnexpected);
     EXPECT_FALSE(attempt([] {}));

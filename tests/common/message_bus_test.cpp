@@ -177,9 +177,12 @@ TEST(ReplyStoreTest, KeepsTheMostRecentRepliesByRecipientAndIdentifier) {
     EXPECT_EQ(store.size(), ReplyStore::kLimit);
     EXPECT_FALSE(has(9));
     EXPECT_TRUE(has(10) && has(limit + 9));
-    store.put(reply(10)); // replacing a reply makes it the newest
+    MessageData newer = reply(10);
+    newer.errorText = u"newer"_s;
+    store.put(newer); // replacing a reply keeps the newer one and makes it the newest
     store.put(reply(limit + 10));
-    EXPECT_TRUE(has(10));
+    ASSERT_TRUE(has(10));
+    EXPECT_EQ(store.find(kDoc, u"id-10"_s)->errorText, u"newer"_s);
     EXPECT_FALSE(has(11));
     store.put(reply(10, "DOC-2"));
     EXPECT_TRUE(has(10, "DOC-2") && has(10));

@@ -56,6 +56,7 @@ TEST_F(RecordTableTest, AQueryIsWalkedInItsOrderAndReadByFieldNameInAnyCase) {
     }
     EXPECT_EQ(codes, (QStringList{"C3=", "B2=", "A1=Armoury"}));
     EXPECT_EQ(query("GROUP_CODE = 'C3'").field(u"GROUP_TYPE"_s).Value().toInt(), 2);
+    EXPECT_EQ(query("GROUP_CODE = 'C3'").field(u"GROUP_TYPE"_s).Text(), u"2"_s);
     // Null is not the empty text.
     EXPECT_FALSE(query("GROUP_CODE = 'B2'").field(u"DESCRIPTION"_s).IsNull());
     EXPECT_TRUE(query("GROUP_CODE = 'C3'").field(u"DESCRIPTION"_s).IsNull());
@@ -94,6 +95,8 @@ TEST_F(RecordTableTest, RowsAddedInMemoryAreWalkedAndFieldsWrittenLaterAreNullBe
     empty.rows[0][0] = QString(); // equality tells null from the empty text
     data.rows[0][0] = QVariant();
     EXPECT_FALSE(data == empty);
+    EXPECT_EQ(data.fieldIndex(u"code"_s), 0);
+    EXPECT_EQ(data.fieldIndex(u"y"_s), -1);
 }
 
 // Every refusal of a table, with its code and the name it must mention.
