@@ -4,6 +4,7 @@
 #include "backend/database.h"
 #include "backend/demo_data.h"
 #include "backend/schema.h"
+#include "common/failure.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -19,24 +20,13 @@ const char* engineName(Engine engine) {
 }
 
 QString onPostgresServer(const QString& statement) {
-    const QUrl url(qEnvironmentVariable("ZAVEK_TEST_POSTGRES"));
-    const QString name = u"pg-admin-"_s + QUuid::createUuid().toString();
-    QString error;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, name);
-        db.setHostName(url.host());
-        db.setPort(url.port(5432));
-        db.setUserName(url.userName());
-        db.setPassword(url.password());
-        db.setDatabaseName(url.path().mid(1));
-        QSqlQuery query(db);
-        if (!db.open())
-            error = db.lastError().text();
-        else if (!query.exec(statement))
-            error = query.lastError().text();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return error;
+    const auto failure = attempt([&] {
+        Connection c(qEnvironmentVariable("ZAVEK_TEST_POSTGRES"));
+        QSqlQuery query(c.db());
+        if (!query.exec(statement))
+            fail(codes::kDatabase, query.lastError().text());
+    });
+    return failure ? failure->description() : QString();
 }
 
 TestDatabase::TestDatabase(Engine engine) {
