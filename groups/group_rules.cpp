@@ -12,12 +12,12 @@ namespace zavek {
 namespace {
 constexpr std::int32_t kSaveButton = 7;
 
-// A catalogue field read as text; a null one ends the load as reading it as text would.
-QString required(const TextCell& cell, const char* field) {
+// A catalogue field's UTF-8 text; a null one ends the load as reading it as text would.
+std::string_view required(const TextCell& cell, const char* field) {
     if (cell.null)
         fail(codes::kNullValue, QStringLiteral("Invalid use of Null: field \"%1\" holds no value.")
                                     .arg(QLatin1String(field)));
-    return cell.text();
+    return cell.bytes();
 }
 const QString kCaptionPrefix = QStringLiteral("Current Officer : ");
 } // namespace
@@ -53,7 +53,7 @@ void GroupRules::InitializeListView() {
         // The rows go into fresh lists, shown only once the whole catalogue is read, so that
         // a show that fails midway keeps the catalogue already on screen. On the first show
         // there is none, and the items read before the failure are shown.
-        std::vector<GroupListModel::Item> read[2];
+        GroupListModel::Items read[2];
         const auto show = [&] {
             for (int i = 0; i < 2; ++i)
                 lists_[i]->replaceItems(std::move(read[i]));
@@ -65,14 +65,13 @@ void GroupRules::InitializeListView() {
                 [&](const TextCell* cell) {
                     const std::string_view type =
                         cell[0].null ? std::string_view() : cell[0].bytes();
-                    std::vector<GroupListModel::Item>* target = type == "A"   ? &read[1]
-                                                                : type == "P" ? &read[0]
-                                                                              : nullptr;
+                    GroupListModel::Items* target = type == "A"   ? &read[1]
+                                                    : type == "P" ? &read[0]
+                                                                  : nullptr;
                     if (!target)
                         return;
-                    GroupListModel::Item& item = target->emplace_back();
-                    item.text = required(cell[1], "GRP_DES");
-                    item.code = required(cell[2], "GRP_CD");
+                    const std::string_view text = required(cell[1], "GRP_DES");
+                    target->append(text, required(cell[2], "GRP_CD"));
                 });
         });
         if (stopped) {
@@ -103,7 +102,7 @@ bool GroupRules::hasChanges() const {
     for (int index : {1, 0}) {
         const GroupListModel& l = *lists_[index];
         for (int row = 0; row < l.count(); ++row)
-            if (l.item(row).tag != l.item(row).checked)
+            if (l.tag(row) != l.isChecked(row))
                 return true;
     }
     return false;
@@ -117,14 +116,14 @@ void GroupRules::CheckGroups(std::int32_t mode) {
             for (int row = 0; row < l->count(); ++row) {
                 switch (mode) {
                 case Store:
-                    l->setTag(row, l->item(row).checked);
+                    l->setTag(row, l->isChecked(row));
                     break;
                 case Clear:
                     l->setChecked(row, false);
                     l->setTag(row, false);
                     break;
                 case Restore:
-                    l->setChecked(row, l->item(row).tag);
+                    l->setChecked(row, l->tag(row));
                     break;
                 }
             }
