@@ -12,12 +12,14 @@ namespace zavek {
 namespace {
 constexpr std::int32_t kSaveButton = 7;
 
-// A catalogue field's UTF-8 text; a null one ends the load as reading it as text would.
-std::string_view required(const TextCell& cell, const char* field) {
+// A null catalogue field ends the load as reading it as text would.
+void required(const TextCell& cell, const char* field) {
     if (cell.null)
         fail(codes::kNullValue, QStringLiteral("Invalid use of Null: field \"%1\" holds no value.")
                                     .arg(QLatin1String(field)));
-    return cell.bytes();
+}
+std::string_view bytesOf(const TextCell& cell) {
+    return cell.null ? std::string_view() : cell.bytes();
 }
 const QString kCaptionPrefix = QStringLiteral("Current Officer : ");
 } // namespace
@@ -70,8 +72,13 @@ void GroupRules::InitializeListView() {
                                                                   : nullptr;
                     if (!target)
                         return;
-                    const std::string_view text = required(cell[1], "GRP_DES");
-                    target->append(text, required(cell[2], "GRP_CD"));
+                    // The item is there before its fields are: after a null one, it keeps
+                    // those read before it.
+                    const TextCell& text = cell[1];
+                    const TextCell& code = cell[2];
+                    target->append(bytesOf(text), text.null ? std::string_view() : bytesOf(code));
+                    required(text, "GRP_DES");
+                    required(code, "GRP_CD");
                 });
         });
         if (stopped) {
