@@ -162,6 +162,7 @@ void GroupListModel::clearItems() {
     beginResetModel();
     items_ = Items();
     index_.clear();
+    heldFirst_ = heldLast_ = -1;
     endResetModel();
 }
 
@@ -170,6 +171,7 @@ void GroupListModel::replaceItems(Items items) {
     items_ = std::move(items);
     items_.shrink();
     rebuildIndex();
+    heldFirst_ = heldLast_ = -1;
     endResetModel();
 }
 
@@ -178,8 +180,23 @@ void GroupListModel::setChecked(int row, bool checked) {
     if (item.checked == checked)
         return;
     item.checked = checked;
+    if (holds_ > 0) {
+        heldFirst_ = heldFirst_ < 0 ? row : std::min(heldFirst_, row);
+        heldLast_ = std::max(heldLast_, row);
+        return;
+    }
     const QModelIndex cell = index(row, 0);
     emit dataChanged(cell, cell, {Qt::CheckStateRole});
+}
+
+void GroupListModel::releaseCheckChanges() {
+    if (--holds_ > 0 || heldFirst_ < 0)
+        return;
+    const int first = heldFirst_;
+    const int last = std::min(heldLast_, count() - 1);
+    heldFirst_ = heldLast_ = -1;
+    if (first <= last)
+        emit dataChanged(index(first, 0), index(last, 0), {Qt::CheckStateRole});
 }
 
 void GroupListModel::setTag(int row, bool tag) {

@@ -70,6 +70,20 @@ public:
     // A change made by the program: raises no click.
     void setChecked(int row, bool checked);
     void setTag(int row, bool tag);
+    // Check-state changes made while held reach the views as one change of the rows they span,
+    // so that checking an officer's groups is not one repaint request per group.
+    void holdCheckChanges() { ++holds_; }
+    void releaseCheckChanges();
+    class CheckChanges {
+    public:
+        explicit CheckChanges(GroupListModel& model) : model_(model) { model_.holdCheckChanges(); }
+        ~CheckChanges() { model_.releaseCheckChanges(); }
+        CheckChanges(const CheckChanges&) = delete;
+        CheckChanges& operator=(const CheckChanges&) = delete;
+
+    private:
+        GroupListModel& model_;
+    };
     // The first row whose code equals code exactly; -1 when none.
     int firstIndexOf(const QString& code) const;
 
@@ -101,6 +115,9 @@ private:
     // that a probe rarely has to look at an item. Flat, so that indexing a catalogue of 100,000
     // items allocates once.
     std::vector<Slot> index_;
+    int holds_ = 0;
+    int heldFirst_ = -1; // the rows whose check state changed while held
+    int heldLast_ = -1;
     QString headers_[2];
     QString keys_[2];
 };

@@ -119,6 +119,7 @@ void GroupRules::CheckGroups(std::int32_t mode) {
     trapped(services_.trap, "CheckGroups", [&] {
         if (mode != Store && mode != Clear && mode != Restore)
             return;
+        const GroupListModel::CheckChanges groups(*lists_[0]), agencies(*lists_[1]);
         for (GroupListModel* l : lists_) {
             for (int row = 0; row < l->count(); ++row) {
                 switch (mode) {
@@ -167,6 +168,7 @@ void GroupRules::LoadOfficerGroups() {
     trapped(
         services_.trap, "LoadOfficerGroups",
         [&] {
+            const GroupListModel::CheckChanges groups(*lists_[0]), agencies(*lists_[1]);
             std::unique_ptr<RecordTable> table = ReplyStore::Instance().GetTable(
                 QStringLiteral("OFFICERGROUP"), s.documentIdentity, s.msMessageId);
             CheckGroups(Clear);
