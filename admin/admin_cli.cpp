@@ -225,13 +225,6 @@ std::unique_ptr<QIODevice> openCsv(const QString& path, IConsole& console) {
     return device;
 }
 
-std::optional<QString> readFile(const QString& path, IConsole& console) {
-    const auto device = openCsv(path, console);
-    if (!device)
-        return std::nullopt;
-    return QString::fromUtf8(device->readAll());
-}
-
 // The operator as the audit log names them.
 QString actorOf(const IConsole& console) {
     const QString user = console.environment("USER");
@@ -299,14 +292,14 @@ int AdminCli::importOfficers(const QStringList& args) {
     if (auto code = parse(c, args, kOfficersHelp, console_, 1))
         return *code;
     const QString path = c.parser.positionalArguments().front();
-    const auto text = readFile(path, console_);
-    if (!text)
+    const auto file = openCsv(path, console_);
+    if (!file)
         return exit_code::kError;
     OpenDatabase open(locationOf(c, console_));
     checkSchema(open.db());
     OfficerImport import(open.db(), Operator{actorOf(console_), path});
     const auto progress = console_.progress(QStringLiteral("Importing officers"));
-    return report(import.run(*text, *progress), path, QStringLiteral("officers"), console_);
+    return report(import.run(*file, *progress), path, QStringLiteral("officers"), console_);
 }
 
 int AdminCli::addAdmin(const QStringList& args) {

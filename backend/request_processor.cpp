@@ -260,7 +260,7 @@ private:
     void rememberView(const QString& officer, qint64 revision) {
         if (session_.adminId.isEmpty())
             return;
-        QSqlQuery upsert = sql_.prepare(QStringLiteral(
+        QSqlQuery& upsert = sql_.statement(QStringLiteral(
             "INSERT INTO VIEW_REVISION (TOKEN_HASH, MESSAGE_ID, INSP_ID, REVISION, SEEN_AT) "
             "VALUES (?, ?, ?, ?, ?) ON CONFLICT (TOKEN_HASH, MESSAGE_ID) DO UPDATE SET INSP_ID = "
             "excluded.INSP_ID, REVISION = excluded.REVISION, SEEN_AT = excluded.SEEN_AT"));

@@ -221,9 +221,9 @@ void SaveTenChanges(benchmark::State& st) {
         GroupListModel& groups = w.doc->rules().list(0);
         int changed = 0;
         for (int r = 0; r < groups.count() && changed < 10; ++r) {
-            if (groups.item(r).code.startsWith(QLatin1Char('B')) &&
-                groups.item(r).code.mid(1).toInt() >= 50) {
-                groups.setChecked(r, !groups.item(r).tag);
+            if (groups.code(r).startsWith(QLatin1Char('B')) &&
+                groups.code(r).mid(1).toInt() >= 50) {
+                groups.setChecked(r, !groups.tag(r));
                 ++changed;
             }
         }

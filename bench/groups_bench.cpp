@@ -370,7 +370,7 @@ void LoadOfficerGroupsNaiveWalkBaseline(benchmark::State& st) {
         for (table->MoveFirst(); !table->isEof(); table->MoveNext()) {
             const QString code = table->field(QStringLiteral("GRP_CD")).Text();
             for (int r = 0; r < lists->groups.count(); ++r) {
-                if (lists->groups.item(r).code == code) {
+                if (lists->groups.code(r) == code) {
                     lists->groups.setChecked(r, true);
                     lists->groups.setTag(r, true);
                     break;

@@ -12,12 +12,14 @@ namespace zavek {
 namespace {
 constexpr std::int32_t kSaveButton = 7;
 
-// A catalogue field read as text; a null one ends the load as reading it as text would.
-QString required(const TextCell& cell, const char* field) {
+// A null catalogue field ends the load as reading it as text would.
+void required(const TextCell& cell, const char* field) {
     if (cell.null)
         fail(codes::kNullValue, QStringLiteral("Invalid use of Null: field \"%1\" holds no value.")
                                     .arg(QLatin1String(field)));
-    return cell.text();
+}
+std::string_view bytesOf(const TextCell& cell) {
+    return cell.null ? std::string_view() : cell.bytes();
 }
 const QString kCaptionPrefix = QStringLiteral("Current Officer : ");
 } // namespace
@@ -53,7 +55,7 @@ void GroupRules::InitializeListView() {
         // The rows go into fresh lists, shown only once the whole catalogue is read, so that
         // a show that fails midway keeps the catalogue already on screen. On the first show
         // there is none, and the items read before the failure are shown.
-        std::vector<GroupListModel::Item> read[2];
+        GroupListModel::Items read[2];
         const auto show = [&] {
             for (int i = 0; i < 2; ++i)
                 lists_[i]->replaceItems(std::move(read[i]));
@@ -65,14 +67,18 @@ void GroupRules::InitializeListView() {
                 [&](const TextCell* cell) {
                     const std::string_view type =
                         cell[0].null ? std::string_view() : cell[0].bytes();
-                    std::vector<GroupListModel::Item>* target = type == "A"   ? &read[1]
-                                                                : type == "P" ? &read[0]
-                                                                              : nullptr;
+                    GroupListModel::Items* target = type == "A"   ? &read[1]
+                                                    : type == "P" ? &read[0]
+                                                                  : nullptr;
                     if (!target)
                         return;
-                    GroupListModel::Item& item = target->emplace_back();
-                    item.text = required(cell[1], "GRP_DES");
-                    item.code = required(cell[2], "GRP_CD");
+                    // The item is there before its fields are: after a null one, it keeps
+                    // those read before it.
+                    const TextCell& text = cell[1];
+                    const TextCell& code = cell[2];
+                    target->append(bytesOf(text), text.null ? std::string_view() : bytesOf(code));
+                    required(text, "GRP_DES");
+                    required(code, "GRP_CD");
                 });
         });
         if (stopped) {
@@ -103,7 +109,7 @@ bool GroupRules::hasChanges() const {
     for (int index : {1, 0}) {
         const GroupListModel& l = *lists_[index];
         for (int row = 0; row < l.count(); ++row)
-            if (l.item(row).tag != l.item(row).checked)
+            if (l.tag(row) != l.isChecked(row))
                 return true;
     }
     return false;
@@ -113,18 +119,19 @@ void GroupRules::CheckGroups(std::int32_t mode) {
     trapped(services_.trap, "CheckGroups", [&] {
         if (mode != Store && mode != Clear && mode != Restore)
             return;
+        const GroupListModel::CheckChanges groups(*lists_[0]), agencies(*lists_[1]);
         for (GroupListModel* l : lists_) {
             for (int row = 0; row < l->count(); ++row) {
                 switch (mode) {
                 case Store:
-                    l->setTag(row, l->item(row).checked);
+                    l->setTag(row, l->isChecked(row));
                     break;
                 case Clear:
                     l->setChecked(row, false);
                     l->setTag(row, false);
                     break;
                 case Restore:
-                    l->setChecked(row, l->item(row).tag);
+                    l->setChecked(row, l->tag(row));
                     break;
                 }
             }
@@ -161,6 +168,7 @@ void GroupRules::LoadOfficerGroups() {
     trapped(
         services_.trap, "LoadOfficerGroups",
         [&] {
+            const GroupListModel::CheckChanges groups(*lists_[0]), agencies(*lists_[1]);
             std::unique_ptr<RecordTable> table = ReplyStore::Instance().GetTable(
                 QStringLiteral("OFFICERGROUP"), s.documentIdentity, s.msMessageId);
             CheckGroups(Clear);
