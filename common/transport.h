@@ -16,7 +16,9 @@ namespace zavek {
 class ITransport {
 public:
     virtual ~ITransport();
-    // Takes one serialised request; must return at once.
+    // Takes one serialised request; must return at once. Fails, saying why and what to do,
+    // when the request cannot be sent at all (no connection): nothing is then on its way and
+    // the caller keeps what it meant to send.
     virtual void send(const QByteArray& request) = 0;
     // Where serialised replies go; the sink may be called from any thread.
     virtual void setReplySink(std::function<void(const QByteArray&)> sink) = 0;

@@ -169,6 +169,20 @@ QString NetworkTransport::describe() const {
 }
 
 void NetworkTransport::send(const QByteArray& request) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!connected_)
+            fail(
+                codes::kNotConnected,
+                QStringLiteral("There is no connection to the server %1 (%2), so nothing was "
+                               "sent. Wait until the status line says the server is connected "
+                               "again, then try again.")
+                    .arg(describe(), problem_.isEmpty() ? QStringLiteral("connecting") : problem_));
+    }
+    post(request);
+}
+
+void NetworkTransport::post(const QByteArray& request) {
     QMetaObject::invokeMethod(
         link_, [link = link_, request] { link->write(request); }, Qt::QueuedConnection);
 }
@@ -192,7 +206,7 @@ QByteArray NetworkTransport::call(const QByteArray& request, int timeoutMs) {
                             "reconnect and try again.")
                  .arg(describe(), problem_.isEmpty() ? QStringLiteral("connecting") : problem_));
     waiter_ = Waiter{decoded.messageId, std::nullopt, false};
-    send(request);
+    post(request);
     const bool answered = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
         return waiter_->reply.has_value() || waiter_->lost;
     });

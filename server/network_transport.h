@@ -34,7 +34,7 @@ public:
     NetworkTransport(const NetworkTransport&) = delete;
     NetworkTransport& operator=(const NetworkTransport&) = delete;
 
-    // While the connection is down, a request is not sent and takes the bus's time-out path.
+    // While the connection is down, a request is not sent: the send fails and says so.
     void send(const QByteArray& request) override;
     void setReplySink(std::function<void(const QByteArray&)> sink) override;
     QByteArray call(const QByteArray& request, int timeoutMs) override;
@@ -48,6 +48,8 @@ public:
 
 private:
     friend class Link;
+    // Hands the request to the link's thread, connected or not.
+    void post(const QByteArray& request);
     void linkUp();
     void linkDown(const QString& why);
     void received(const QByteArray& reply);
