@@ -9,7 +9,7 @@
 #include "common/message_bus.h"
 #include "common/session_info.h"
 #include "common/shell_services.h"
-#include "groups/catalogue_query.h"
+#include "common/catalogue_query.h"
 #include "groups/group_list_model.h"
 #include "groups/group_list_view.h"
 #include "groups/group_rules.h"

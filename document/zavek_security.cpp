@@ -5,7 +5,7 @@
 #include "common/shell_services.h"
 #include "document/component_ids.h"
 #include "groups/twips.h"
-#include "toolbox/officer_directory.h"
+#include "common/officer_directory.h"
 #include "toolbox/officer_select.h"
 
 #include <QCheckBox>

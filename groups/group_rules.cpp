@@ -5,7 +5,7 @@
 #include "common/record_table.h"
 #include "common/session_info.h"
 #include "common/shell_services.h"
-#include "groups/catalogue_query.h"
+#include "common/catalogue_query.h"
 
 namespace zavek {
 

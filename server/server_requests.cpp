@@ -6,8 +6,8 @@
 #include "common/codec.h"
 #include "common/failure.h"
 #include "common/transport.h"
-#include "groups/catalogue_query.h"
-#include "toolbox/officer_directory.h"
+#include "common/catalogue_query.h"
+#include "common/officer_directory.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>

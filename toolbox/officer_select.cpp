@@ -2,7 +2,7 @@
 
 #include "common/failure.h"
 #include "common/session_info.h"
-#include "toolbox/officer_directory.h"
+#include "common/officer_directory.h"
 #include "toolbox/officer_result_model.h"
 
 #include <QBoxLayout>
