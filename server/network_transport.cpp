@@ -148,20 +148,12 @@ NetworkTransport::NetworkTransport(ServerAddress address) : address_(std::move(a
 NetworkTransport::~NetworkTransport() {
     {
         std::lock_guard lock(mutex_);
-        sink_ = nullptr;
         stateSink_ = nullptr;
     }
-    Link* link = link_;
-    QThread* thread = &thread_;
-    QMetaObject::invokeMethod(
-        link,
-        [link, thread] {
-            link->stop();
-            delete link;
-            thread->quit();
-        },
-        Qt::QueuedConnection);
-    thread_.wait();
+    stopTransportThread(replies_, thread_, link_, [link = link_] {
+        link->stop();
+        delete link;
+    });
 }
 
 QString NetworkTransport::describe() const {
@@ -188,8 +180,7 @@ void NetworkTransport::post(const QByteArray& request) {
 }
 
 void NetworkTransport::setReplySink(std::function<void(const QByteArray&)> sink) {
-    std::lock_guard lock(mutex_);
-    sink_ = std::move(sink);
+    replies_.set(std::move(sink));
 }
 
 void NetworkTransport::setStateSink(std::function<void(bool, const QString&)> sink) {
@@ -278,7 +269,6 @@ void NetworkTransport::linkDown(const QString& why) {
 }
 
 void NetworkTransport::received(const QByteArray& reply) {
-    std::function<void(const QByteArray&)> sink;
     {
         std::lock_guard lock(mutex_);
         if (waiter_ && !waiter_->reply) {
@@ -290,10 +280,8 @@ void NetworkTransport::received(const QByteArray& reply) {
                 return;
             }
         }
-        sink = sink_;
     }
-    if (sink)
-        sink(reply);
+    replies_.deliver(reply);
 }
 
 } // namespace zavek::net
