@@ -263,8 +263,8 @@ void NetworkTransport::linkDown(const QString& why) {
     }
     changed_.notify_all();
     if (sink)
-        sink(false, QStringLiteral("No connection to the server %1 (%2); reconnecting. Requests "
-                                   "sent meanwhile time out and can be sent again.")
+        sink(false, QStringLiteral("No connection to the server %1 (%2); reconnecting. Nothing is "
+                                   "sent meanwhile; save again once it is back.")
                         .arg(describe(), why));
 }
 
