@@ -1,11 +1,11 @@
 #include "document/zavek_security.h"
 
 #include "common/message_bus.h"
+#include "common/officer_directory.h"
 #include "common/session_info.h"
 #include "common/shell_services.h"
 #include "document/component_ids.h"
 #include "groups/twips.h"
-#include "toolbox/officer_directory.h"
 #include "toolbox/officer_select.h"
 
 #include <QCheckBox>

@@ -1,11 +1,11 @@
 #include "groups/group_rules.h"
 
 #include "common/bulk_read.h"
+#include "common/catalogue_query.h"
 #include "common/message_bus.h"
 #include "common/record_table.h"
 #include "common/session_info.h"
 #include "common/shell_services.h"
-#include "groups/catalogue_query.h"
 
 namespace zavek {
 

@@ -418,9 +418,14 @@ TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack)
         << status().toStdString();
     MessageBus::Instance().setTimeoutMs(1000);
     clickSave();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return status().contains(QStringLiteral("your changes are still pending")); }, 5000))
+    // Not sent at all, so said at once, with nothing left waiting for an answer.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pendingFailure(status()); }, 5000))
         << status().toStdString();
+    ASSERT_FALSE(boxes.shown().empty());
+    EXPECT_TRUE(boxes.shown().back().text.contains(QStringLiteral("nothing was sent")))
+        << boxes.shown().back().text.toStdString();
+    EXPECT_EQ(MessageBus::Instance().outstanding(), 0u);
+    EXPECT_TRUE(window->toolbarAction(shell::MainWindow::kSave)->isEnabled());
     EXPECT_TRUE(isChecked(0, group));
     EXPECT_FALSE(storedCodes(kFirst).contains(group));
 
@@ -487,6 +492,37 @@ TEST_F(ThroughServer, AStoppedServerKeepsTheEditPendingAndSaveWorksOnceItIsBack)
         EXPECT_EQ(answer.replyTo, theirs.replyTo);
         EXPECT_TRUE(answer.errorText.isEmpty()) << answer.errorText.toStdString();
     }
+
+    // Stopped while a save is in hand, the server answers it before it exits.
+    const QString last = freeGroup(kFirst);
+    clickItem(0, last);
+    stopServer();
+    qputenv("ZAVEK_SERVER_HOLD_MS", "1500");
+    ASSERT_NO_FATAL_FAILURE(startServer());
+    qunsetenv("ZAVEK_SERVER_HOLD_MS");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return status().startsWith(QStringLiteral("Connected to the server")); }, 10000))
+        << status().toStdString();
+    MessageBus::Instance().setTimeoutMs(3000);
+    const std::size_t shown = boxes.shown().size();
+    clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->canReadLine(); }, 10000));
+    server->terminate();
+    EXPECT_TRUE(server->waitForFinished(10000));
+    EXPECT_EQ(server->exitCode(), 0);
+    EXPECT_TRUE(storedCodes(kFirst).contains(last));
+    // The answer reached the shell: nothing waits for it, and the save is shown as done.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return MessageBus::Instance().outstanding() == 0; }, 1000));
+    EXPECT_TRUE(isChecked(0, last));
+    // Unanswered, the save would be given up at the time-out and Save offered again.
+    EXPECT_FALSE(QTest::qWaitFor(
+        [&] {
+            return status().contains(QStringLiteral("your changes are still pending")) ||
+                   window->toolbarAction(shell::MainWindow::kSave)->isEnabled();
+        },
+        3000))
+        << status().toStdString();
+    EXPECT_EQ(boxes.shown().size(), shown);
 }
 
 class SignIn : public ShellScenario, public ::testing::WithParamInterface<bool> {};
