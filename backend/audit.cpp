@@ -1,5 +1,7 @@
 #include "backend/audit.h"
 
+#include "common/officer_history.h"
+
 #include <array>
 #include <utility>
 
@@ -42,6 +44,33 @@ void writeAudit(const Sql& sql, const QDateTime& when, const AuditEntry& entry, 
             {storedTime(when), entry.adminId, textOrNull(entry.officer), textOrNull(entry.code),
              auditActionText(entry.action), textOrNull(entry.messageId), textOrNull(entry.detail),
              revision > 0 ? QVariant(revision) : QVariant(QMetaType(QMetaType::LongLong))});
+}
+
+TableData officerHistory(const Sql& sql, const QString& officer) {
+    TableData table;
+    table.fields = historyFields();
+    QSqlQuery query = sql.prepare(QStringLiteral(
+        "SELECT a.REVISION, a.MESSAGE_ID, a.AUDIT_TIME, a.ADMIN_ID, d.ADMIN_NAME, d.REGION, "
+        "a.ACTION, a.GRP_CD, g.GRP_DES, g.GRP_TYP_CD FROM AUDIT_LOG a JOIN OFFICER o ON o.INSP_ID "
+        "= a.INSP_ID LEFT JOIN ADMINISTRATOR d ON d.ADMIN_ID = a.ADMIN_ID LEFT JOIN VRD_GROUP g ON "
+        "g.REGION = o.REGION AND g.GRP_CD = a.GRP_CD WHERE a.INSP_ID = ? AND a.ACTION IN ('ADD', "
+        "'DEL', 'RESET') ORDER BY a.AUDIT_ID DESC"));
+    query.setForwardOnly(true);
+    sql.run(query, {officer});
+    while (query.next()) {
+        // Rows written before saves had revisions are told apart by their save's identifier,
+        // administrator and moment.
+        const QString entry = query.isNull(0)
+                                  ? QStringLiteral("m:%1|%2|%3")
+                                        .arg(query.value(1).toString(), query.value(3).toString(),
+                                             query.value(2).toString())
+                                  : QStringLiteral("r:%1").arg(query.value(0).toLongLong());
+        const QDateTime when = readStoredTime(query.value(2));
+        table.rows.push_back({entry, when.toUTC().toString(Qt::ISODateWithMs), query.value(3),
+                              query.value(4), query.value(5), query.value(6), query.value(7),
+                              query.value(8), query.value(9)});
+    }
+    return table;
 }
 
 } // namespace zavek::backend

@@ -7,6 +7,7 @@
 #include "backend/sql.h"
 #include "common/codec.h"
 #include "common/failure.h"
+#include "common/officer_history.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -20,6 +21,7 @@ namespace {
 
 constexpr std::int32_t kRetrieval = 2;
 constexpr std::int32_t kSave = 3;
+constexpr std::int32_t kHistory = 4;
 
 // A refusal that still concerns a known officer of the region: the reply carries the table.
 struct Refusal {
@@ -166,20 +168,13 @@ public:
         session_ = *session;
     }
 
-    void retrieve() {
-        const Criteria* key = nullptr;
-        for (const auto& c : request_.criteria)
-            if (c.fieldName.trimmed().compare(QLatin1String("key:INSP_ID"), Qt::CaseInsensitive) ==
-                0)
-                key = &c;
-        if (!key || key->op.trimmed() != QLatin1String("=") || key->value.trimmed().isEmpty())
-            refuse(QStringLiteral("The retrieval request does not name an officer. Select an "
-                                  "officer and search again."));
-        const QString id = key->value.trimmed();
-        if (sql_.scalar(QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"), {id})
-                .toString() != session_.region)
-            refuse(notFound(id));
-        attachTable(id);
+    void retrieve() { attachTable(officerOfRegion(QStringLiteral("retrieval"))); }
+
+    // Authorised as a retrieval: an officer of another region is not found.
+    void history() {
+        const QString id = officerOfRegion(QStringLiteral("history"));
+        reply_.tables.clear();
+        reply_.tables.push_back({kHistoryTable, officerHistory(sql_, id)});
     }
 
     void save() {
@@ -257,6 +252,24 @@ public:
     }
 
 private:
+    // The officer the request's key names, when it is one of the administrator's region.
+    QString officerOfRegion(const QString& requestName) {
+        const Criteria* key = nullptr;
+        for (const auto& c : request_.criteria)
+            if (c.fieldName.trimmed().compare(QLatin1String("key:INSP_ID"), Qt::CaseInsensitive) ==
+                0)
+                key = &c;
+        if (!key || key->op.trimmed() != QLatin1String("=") || key->value.trimmed().isEmpty())
+            refuse(QStringLiteral("The %1 request does not name an officer. Select an officer "
+                                  "and search again.")
+                       .arg(requestName));
+        const QString id = key->value.trimmed();
+        if (sql_.scalar(QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"), {id})
+                .toString() != session_.region)
+            refuse(notFound(id));
+        return id;
+    }
+
     void rememberView(const QString& officer, qint64 revision) {
         if (session_.adminId.isEmpty())
             return;
@@ -428,6 +441,8 @@ MessageData RequestProcessor::process(const MessageData& request) {
             processor.retrieve();
         else if (request.messageType == kSave)
             processor.save();
+        else if (request.messageType == kHistory)
+            processor.history();
         else
             refuse(QStringLiteral("The back end does not handle requests of type %1. Nothing was "
                                   "done; update ZAVEK and try again.")
