@@ -10,6 +10,7 @@
 #include "tests/postgres/test_database.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -290,6 +291,12 @@ TEST_P(AdminCommands, AuditListsTheSavedChangesFilteredByOfficerAndDate) {
     EXPECT_EQ(csv.records[1].fields[3], QStringLiteral("I2"));
     EXPECT_EQ(csv.records[1].fields[4], QStringLiteral("G2"));
     EXPECT_EQ(csv.records[1].fields[5], QStringLiteral("ADD"));
+
+    EXPECT_EQ(run({"audit", "--officer", "I2"}), 0);
+    EXPECT_TRUE(console.output.split('\n')[2].contains(QRegularExpression(
+        "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d +auditor \\(NW\\) +Group two added; "
+        "Group one, read added *$")))
+        << console.output.toStdString();
 
     EXPECT_EQ(run({"audit", "--since", "2999-01-01", "--csv"}), 0);
     EXPECT_EQ(admin::parseCsv(console.output).records.size(), 1u);
