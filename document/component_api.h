@@ -34,6 +34,8 @@ inline constexpr std::uint32_t NeedSave = 0x60030001u;
 inline constexpr std::uint32_t BeforeUnload = 0x6003000Au;
 inline constexpr std::uint32_t BeforeUnload_BackupForPersist = 0x6003000Bu;
 inline constexpr std::uint32_t SaveData = 0x6003000Du;
+// Beyond the default interface: the shown officer's history, in a window of its own.
+inline constexpr std::uint32_t ShowHistory = 0x60030010u;
 } // namespace dispid
 
 // The default interface of the document class; booleans are -1 (true) and 0 (false).
