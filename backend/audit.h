@@ -3,7 +3,7 @@
 // sign-in and lockout, written in the same transaction as what it records.
 
 #include "backend/sql.h"
-#include "common/record_table.h"
+#include "common/officer_history.h"
 
 #include <QDateTime>
 #include <QString>
@@ -41,8 +41,8 @@ struct AuditEntry {
 void writeAudit(const Sql& sql, const QDateTime& when, const AuditEntry& entry,
                 qint64 revision = 0);
 
-// The officer's group, agency and password-reset rows, newest first, in the history table's
-// fields: the rows of one save share their entry.
-TableData officerHistory(const Sql& sql, const QString& officer);
+// The officer's group, agency and password-reset rows, newest first, as a history reply's
+// tables: the rows of one save share their entry.
+HistoryTables officerHistory(const Sql& sql, const QString& officer);
 
 } // namespace zavek::backend

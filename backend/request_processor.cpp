@@ -173,8 +173,11 @@ public:
     // Authorised as a retrieval: an officer of another region is not found.
     void history() {
         const QString id = officerOfRegion(QStringLiteral("history"));
+        HistoryTables history = officerHistory(sql_, id);
         reply_.tables.clear();
-        reply_.tables.push_back({kHistoryTable, officerHistory(sql_, id)});
+        reply_.tables.push_back({kHistoryTable, std::move(history.saves)});
+        reply_.tables.push_back({kHistoryGroupsTable, std::move(history.groups)});
+        reply_.tables.push_back({kHistoryAdminsTable, std::move(history.admins)});
     }
 
     void save() {

@@ -3,16 +3,63 @@
 #include "common/failure.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <unordered_map>
 
 namespace zavek {
 
+namespace {
+QStringList latin(std::initializer_list<const char*> names) {
+    QStringList out;
+    for (const char* n : names)
+        out << QLatin1String(n);
+    return out;
+}
+
+// The index of each field in table, in the order given; fails when one is missing.
+std::vector<std::size_t> indexes(const TableData& table, const QStringList& fields,
+                                 const QString& tableName) {
+    std::vector<std::size_t> at;
+    for (const QString& f : fields) {
+        const int i = table.fieldIndex(f);
+        if (i < 0)
+            fail(codes::kNoSuchField, QStringLiteral("The history sent by the back end has no "
+                                                     "field %1 in %2. Update ZAVEK and try again.")
+                                          .arg(f, tableName));
+        at.push_back(static_cast<std::size_t>(i));
+    }
+    return at;
+}
+
+struct GroupInfo {
+    QString description;
+    bool agency = false;
+};
+} // namespace
+
 QStringList historyFields() {
-    using namespace history_fields;
-    QStringList fields;
-    for (const char* f :
-         {kEntry, kTime, kAdminId, kAdminName, kAdminRegion, kAction, kCode, kDescription, kType})
-        fields << QLatin1String(f);
-    return fields;
+    return latin({"ENTRY", "AUDIT_TIME", "ADMIN_ID", "ACTION", "GRP_CD"});
+}
+QStringList historyGroupFields() {
+    return latin({"GRP_CD", "GRP_DES", "GRP_TYP_CD"});
+}
+QStringList historyAdminFields() {
+    return latin({"ADMIN_ID", "ADMIN_NAME", "REGION"});
+}
+
+std::vector<HistoryEntry> historyEntries(const MessageData& reply) {
+    const TableData* tables[3] = {};
+    const QString* names[3] = {&kHistoryTable, &kHistoryGroupsTable, &kHistoryAdminsTable};
+    for (int i = 0; i < 3; ++i)
+        if (!(tables[i] = reply.table(*names[i])))
+            fail(codes::kNoSuchField, QStringLiteral("The reply holds no table %1. Update ZAVEK "
+                                                     "and try again.")
+                                          .arg(*names[i]));
+    return historyEntries(*tables[0], *tables[1], *tables[2]);
+}
+
+std::vector<HistoryEntry> historyEntries(const HistoryTables& tables) {
+    return historyEntries(tables.saves, tables.groups, tables.admins);
 }
 
 QString HistoryEntry::changeText() const {
@@ -38,43 +85,43 @@ QString HistoryEntry::changeText() const {
     return parts.join(QStringLiteral("; "));
 }
 
-std::vector<HistoryEntry> historyEntries(const TableData& table) {
-    using namespace history_fields;
-    int at[9];
-    const QStringList fields = historyFields();
-    for (int i = 0; i < fields.size(); ++i) {
-        at[i] = table.fieldIndex(fields[i]);
-        if (at[i] < 0)
-            fail(codes::kNoSuchField,
-                 QStringLiteral("The history sent by the back end has no field %1. Update ZAVEK "
-                                "and try again.")
-                     .arg(fields[i]));
-    }
-    const auto text = [&](const std::vector<QVariant>& row, int field) {
-        return row[static_cast<std::size_t>(at[field])].toString();
-    };
+std::vector<HistoryEntry> historyEntries(const TableData& saves, const TableData& groupTable,
+                                         const TableData& adminTable) {
+    std::unordered_map<QString, GroupInfo> groups;
+    const auto g = indexes(groupTable, historyGroupFields(), kHistoryGroupsTable);
+    for (const auto& row : groupTable.rows)
+        groups[row[g[0]].toString()] = {row[g[1]].toString(),
+                                        row[g[2]].toString() == QLatin1String("A")};
+    std::unordered_map<QString, QString> admins;
+    const auto a = indexes(adminTable, historyAdminFields(), kHistoryAdminsTable);
+    for (const auto& row : adminTable.rows)
+        admins[row[a[0]].toString()] =
+            QStringLiteral("%1 (%2)").arg(row[a[1]].toString(), row[a[2]].toString());
+
+    const auto at = indexes(saves, historyFields(), kHistoryTable);
     std::vector<HistoryEntry> entries;
-    QString current;
-    for (const auto& row : table.rows) {
-        const QString key = text(row, 0);
+    qint64 current = 0;
+    for (const auto& row : saves.rows) {
+        const qint64 key = row[at[0]].toLongLong();
         if (entries.empty() || key != current) {
             current = key;
             HistoryEntry& e = entries.emplace_back();
-            e.when = QDateTime::fromString(text(row, 1), Qt::ISODateWithMs);
-            const QString name = text(row, 3);
-            e.administrator =
-                name.isEmpty() ? text(row, 2) : QStringLiteral("%1 (%2)").arg(name, text(row, 4));
+            e.when = QDateTime::fromMSecsSinceEpoch(row[at[1]].toLongLong(), Qt::UTC);
+            const QString admin = row[at[2]].toString();
+            const auto known = admins.find(admin);
+            e.administrator = known == admins.end() ? admin : known->second;
         }
         HistoryEntry& e = entries.back();
-        const QString action = text(row, 5);
+        const QString action = row[at[3]].toString();
         if (action == QLatin1String("RESET")) {
             e.reset = true;
             continue;
         }
         HistoryChange& c = e.changes.emplace_back();
-        c.code = text(row, 6);
-        c.description = text(row, 7).isEmpty() ? c.code : text(row, 7);
-        c.agency = text(row, 8) == QLatin1String("A");
+        c.code = row[at[4]].toString();
+        const auto group = groups.find(c.code);
+        c.description = group == groups.end() ? c.code : group->second.description;
+        c.agency = group != groups.end() && group->second.agency;
         c.added = action == QLatin1String("ADD");
     }
     // Rows come newest first; within one save they read in the order the save made them.

@@ -28,6 +28,8 @@ HistoryDialog::HistoryDialog(HistoryModel& model, QWidget* parent) : QDialog(par
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     table_->horizontalHeader()->setStretchLastSection(true);
+    // Sized to the rows in view: a long history opens without measuring every row.
+    table_->horizontalHeader()->setResizeContentsPrecision(0);
     table_->horizontalHeader()->setSectionResizeMode(HistoryModel::When,
                                                      QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setSectionResizeMode(HistoryModel::Administrator,

@@ -75,14 +75,8 @@ void HistoryRequest::moKelbMessage_DataReady(const QString& recipient) {
                                   .arg(officerName_, reply->errorText));
         return;
     }
-    const TableData* table = reply->table(kHistoryTable);
     std::vector<HistoryEntry> entries;
-    const auto failure = attempt([&] {
-        if (!table)
-            fail(codes::kNoSuchField, QStringLiteral("The reply holds no history. Update ZAVEK "
-                                                     "and try again."));
-        entries = historyEntries(*table);
-    });
+    const auto failure = attempt([&] { entries = historyEntries(*reply); });
     if (failure) {
         settle(State::Failed, QStringLiteral("The history of %1 could not be read: %2")
                                   .arg(officerName_, failure->description()));

@@ -106,8 +106,7 @@ TEST_P(HistoryTest, ListsEachSaveNewestFirstOrIsRefusedAsARetrieval) {
         return;
     }
     ASSERT_TRUE(reply.errorText.isEmpty()) << reply.errorText.toStdString();
-    ASSERT_NE(reply.table(kHistoryTable), nullptr);
-    const std::vector<HistoryEntry> entries = historyEntries(*reply.table(kHistoryTable));
+    const std::vector<HistoryEntry> entries = historyEntries(reply);
     QStringList shown;
     for (const HistoryEntry& e : entries)
         shown << e.administrator + QStringLiteral(": ") + e.changeText();
