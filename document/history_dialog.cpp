@@ -55,7 +55,7 @@ HistoryDialog::HistoryDialog(HistoryModel& model, QWidget* parent) : QDialog(par
     layout->addWidget(message_);
     layout->addWidget(table_, 1);
     layout->addWidget(buttons);
-    resize(760, 360);
+    resize(960, 340);
     updateButtons();
 }
 
