@@ -168,11 +168,20 @@ public:
         session_ = *session;
     }
 
-    void retrieve() { attachTable(officerOfRegion(QStringLiteral("retrieval"))); }
+    void retrieve() {
+        const QString id = requestedKey(QStringLiteral("retrieval"));
+        if (sql_.scalar(QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"), {id})
+                .toString() != session_.region)
+            refuse(notFound(id));
+        attachTable(id);
+    }
 
     // Authorised as a retrieval: an officer of another region is not found.
     void history() {
-        const QString id = officerOfRegion(QStringLiteral("history"));
+        const QString id = requestedKey(QStringLiteral("history"));
+        if (sql_.scalar(QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"), {id})
+                .toString() != session_.region)
+            refuse(notFound(id));
         HistoryTables history = officerHistory(sql_, id);
         reply_.tables.clear();
         reply_.tables.push_back({kHistoryTable, std::move(history.saves)});
@@ -255,8 +264,8 @@ public:
     }
 
 private:
-    // The officer the request's key names, when it is one of the administrator's region.
-    QString officerOfRegion(const QString& requestName) {
+    // The officer the request's key names.
+    QString requestedKey(const QString& requestName) {
         const Criteria* key = nullptr;
         for (const auto& c : request_.criteria)
             if (c.fieldName.trimmed().compare(QLatin1String("key:INSP_ID"), Qt::CaseInsensitive) ==
@@ -266,11 +275,7 @@ private:
             refuse(QStringLiteral("The %1 request does not name an officer. Select an officer "
                                   "and search again.")
                        .arg(requestName));
-        const QString id = key->value.trimmed();
-        if (sql_.scalar(QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"), {id})
-                .toString() != session_.region)
-            refuse(notFound(id));
-        return id;
+        return key->value.trimmed();
     }
 
     void rememberView(const QString& officer, qint64 revision) {
