@@ -60,9 +60,7 @@ public:
     OfficerExchange& exchange() { return *exchange_; }
     KelbListener* listener() const { return moKelbMessage; }
     HistoryRequest& history() { return *history_; }
-    HistoryDialog* historyDialog() const {
-        return historyDialog_.data();
-    }
+    HistoryDialog* historyDialog() const { return historyDialog_.data(); }
     // How many passes the close wait may make before it gives up on the reply.
     int closeWaitPassLimit() const;
 
