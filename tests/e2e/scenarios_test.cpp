@@ -207,6 +207,11 @@ TEST_P(EitherTier, PickTickChangeAgencySaveComeBackAndRevertFromTheHistory) {
                                  description(group)));
     EXPECT_FALSE(window->toolbarAction(7)->isEnabled());
     EXPECT_TRUE(boxes.shown().empty());
+
+    // A new search leaves no officer on screen: the history shows nothing.
+    search(kSecond);
+    EXPECT_EQ(history->rowCount(), 0);
+    EXPECT_TRUE(label().startsWith("Select an officer")) << label().toStdString();
 }
 
 TEST_F(Scenario, ResetPasswordIsStoredAndAudited) {
