@@ -34,8 +34,6 @@ inline constexpr std::uint32_t NeedSave = 0x60030001u;
 inline constexpr std::uint32_t BeforeUnload = 0x6003000Au;
 inline constexpr std::uint32_t BeforeUnload_BackupForPersist = 0x6003000Bu;
 inline constexpr std::uint32_t SaveData = 0x6003000Du;
-// Beyond the default interface: the shown officer's history, in a window of its own.
-inline constexpr std::uint32_t ShowHistory = 0x60030010u;
 } // namespace dispid
 
 // The default interface of the document class; booleans are -1 (true) and 0 (false).
@@ -76,6 +74,9 @@ public:
     // else; FinishClose does what CloseDocument does for that answer, without asking again.
     virtual CloseAnswer AskToClose() = 0;
     virtual std::int16_t FinishClose(CloseAnswer answer) = 0;
+    // Shows the shown officer's history in a window of its own, loaded afresh; for a host's
+    // menu. Not part of the default interface, whose operations are fixed.
+    virtual void ShowHistory() = 0;
     // Destroys the document (and its form).
     virtual void Release() = 0;
 

@@ -371,9 +371,6 @@ std::int32_t ZavekSecurity::Invoke(std::uint32_t dispatchId, std::int16_t* resul
     case dispid::SaveData:
         SaveData();
         return kResultOk;
-    case dispid::ShowHistory:
-        ShowHistory();
-        return kResultOk;
     default:
         return kResultUnknownMember;
     }

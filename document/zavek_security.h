@@ -39,8 +39,6 @@ public:
     void BeforeUnload_BackupForPersist() override;
     void SaveData() override;
     std::int32_t Invoke(std::uint32_t dispatchId, std::int16_t* result) override;
-    // Shows the shown officer's history beside the document and loads it afresh.
-    void ShowHistory();
 
     // IUserDocument
     _ZAVEK_Security* Interface() override { return this; }
@@ -51,6 +49,7 @@ public:
     int ScrollStepPixels(Qt::Orientation orientation) const override;
     CloseAnswer AskToClose() override;
     std::int16_t FinishClose(CloseAnswer answer) override;
+    void ShowHistory() override;
     void Release() override { delete this; }
 
     // For tests and the module: the live parts.

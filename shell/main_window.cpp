@@ -84,7 +84,7 @@ MainWindow::MainWindow(ComponentLoader& loader, DocumentContext context, QString
         ->addAction(QStringLiteral("&History…"), this,
                     [this] {
                         if (DocumentWindow* w = activeDocument())
-                            w->document()->Interface()->Invoke(dispid::ShowHistory, nullptr);
+                            w->document()->ShowHistory();
                     })
         ->setObjectName(QStringLiteral("HistoryAction"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
