@@ -28,58 +28,45 @@ public:
     QDateTime now() const override { return QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC); }
 };
 
+// The officers and memberships each input starts from.
 const char* const kFixture[] = {
-    "DELETE FROM OFFICER_GROUP",
-    "DELETE FROM AUDIT_LOG",
-    "DELETE FROM OFFICER",
-    "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, PWD_HASH) VALUES ('NW00123', 'Marta', "
-    "'NW', 'h')",
-    "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, PWD_HASH) VALUES ('SE00200', 'Wei', "
-    "'SE', 'h')",
-    "INSERT INTO OFFICER_GROUP VALUES ('NW00123', 'CFR')",
-    "INSERT INTO OFFICER_GROUP VALUES ('NW00123', 'BIS')",
-    "INSERT INTO OFFICER_GROUP VALUES ('SE00200', 'HPS')",
-};
+    "DELETE FROM OFFICER_GROUP", "DELETE FROM AUDIT_LOG", "DELETE FROM OFFICER",
+    ("INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, PWD_HASH) VALUES ('NW00123', 'Marta', "
+     "'NW', 'h'), ('SE00200', 'Wei', 'SE', 'h')"),
+    "INSERT INTO OFFICER_GROUP VALUES ('NW00123', 'CFR'), ('NW00123', 'BIS'), ('SE00200', 'HPS')"};
 
 struct World {
     FixedClock clock;
-    QSqlDatabase db;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fuzz"));
     std::unique_ptr<backend::RequestProcessor> processor;
-    QString token;
+    QString token = backend::newSessionToken();
 
     World() {
-        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fuzz"));
         db.setDatabaseName(QStringLiteral(":memory:"));
         ZAVEK_FUZZ_REQUIRE(db.open());
         backend::migrate(db);
-        for (const char* sql : {
-                 "INSERT INTO VRD_GROUP VALUES ('NW', 'P', 'CFR', 'Case File Read')",
-                 "INSERT INTO VRD_GROUP VALUES ('NW', 'P', 'CFU', 'Case File Update')",
-                 "INSERT INTO VRD_GROUP VALUES ('NW', 'A', 'BIS', 'Border Inspection')",
-                 "INSERT INTO VRD_GROUP VALUES ('NW', 'A', 'CUS', 'Customs')",
-                 "INSERT INTO VRD_GROUP VALUES ('SE', 'A', 'HPS', 'Harbour Police')",
-                 "INSERT INTO ADMINISTRATOR VALUES ('admin', 'Admin', 'NW', 'h')",
-             })
-            backend::execute(db, QString::fromLatin1(sql));
-        token = backend::newSessionToken();
+        backend::execute(
+            db, QStringLiteral("INSERT INTO VRD_GROUP VALUES ('NW', 'P', 'CFR', 'Case File Read'), "
+                               "('NW', 'P', 'CFU', 'Case File Update'), ('NW', 'A', 'BIS', "
+                               "'Border Inspection'), ('NW', 'A', 'CUS', 'Customs'), ('SE', 'A', "
+                               "'HPS', 'Harbour Police')"));
+        backend::execute(db, QStringLiteral("INSERT INTO ADMINISTRATOR VALUES ('admin', 'Admin', "
+                                            "'NW', 'h')"));
         const QString now = backend::storedTime(clock.now());
         QSqlQuery session(db);
         session.prepare(
             QStringLiteral("INSERT INTO ADMIN_SESSION VALUES (?, 'admin', 'NW', ?, ?, ?)"));
-        session.addBindValue(backend::tokenDigest(token));
-        session.addBindValue(now);
-        session.addBindValue(now);
-        session.addBindValue(backend::storedTime(clock.now().addSecs(3600)));
+        for (const QString& value : {backend::tokenDigest(token), now, now,
+                                     backend::storedTime(clock.now().addSecs(3600))})
+            session.addBindValue(value);
         ZAVEK_FUZZ_REQUIRE(session.exec());
         restore();
         processor = std::make_unique<backend::RequestProcessor>(db, clock);
     }
-
     void restore() {
         for (const char* sql : kFixture)
             backend::execute(db, QString::fromLatin1(sql));
     }
-
     int count(const char* sql) { return backend::scalar(db, QString::fromLatin1(sql)).toInt(); }
 };
 

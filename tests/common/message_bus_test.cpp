@@ -1,4 +1,4 @@
-#include "tests/common/bus_fixture.h"
+#include "tests/support/bus_harness.h"
 
 #include "common/codec.h"
 #include "common/failure.h"
@@ -6,129 +6,80 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include <mutex>
 #include <thread>
+
+using namespace Qt::Literals::StringLiterals;
 
 using namespace zavek;
 using namespace zavek::testing;
 
 namespace {
 
-// Answers every request from a thread of its own, as a back end on a worker would.
-class ThreadedTransport final : public ITransport {
-public:
-    ~ThreadedTransport() override {
-        for (auto& t : threads_)
-            t.join();
-    }
-    void send(const QByteArray& request) override {
-        threads_.emplace_back([this, request] {
-            const MessageData reply = LoopbackTransport::replyTo(decodeMessage(request));
-            const QByteArray bytes = encodeMessage(reply);
-            std::lock_guard lock(mutex_);
-            if (sink_)
-                sink_(bytes);
-        });
-    }
-    void setReplySink(std::function<void(const QByteArray&)> sink) override {
-        std::lock_guard lock(mutex_);
-        sink_ = std::move(sink);
-    }
-
-private:
-    std::mutex mutex_;
-    std::function<void(const QByteArray&)> sink_;
-    std::vector<std::thread> threads_;
-};
-
-QString lastLogged() {
-    const auto& recent = ErrorLogger::Instance().recent();
-    return recent.empty() ? QString() : recent.back().description;
-}
+const QString kDoc = u"DOC-1"_s;
+class BusTest : public BusHarness {};
 
 } // namespace
 
-TEST_F(BusTest, SendHandsOverACopyAndReturnsBeforeTheReply) {
-    KelbMessage m = request(QStringLiteral("DOC-1"));
+// The reply comes back from another thread, as from a back end on a worker, and is announced
+// on the UI thread, for every recipient.
+TEST_F(BusTest, SendHandsOverACopyAndTheReplyIsAnnouncedLaterOnTheUiThread) {
+    transport->setHolding(true);
+    KelbMessage m = request(kDoc);
     m.Send();
-    EXPECT_TRUE(readies.empty());
-    m.ReplyTo(QStringLiteral("CHANGED-AFTER-SEND"));
-
-    ASSERT_EQ(transport->sent().size(), 1u);
-    EXPECT_EQ(transport->sent()[0].replyTo, QStringLiteral("DOC-1"));
-    EXPECT_EQ(transport->sent()[0].messageId, m.MessageId());
-    EXPECT_EQ(transport->sent()[0].messageType, 2);
-    EXPECT_EQ(transport->sent()[0].sessionId, QStringLiteral("SESSION-1"));
-    ASSERT_TRUE(waitForReadies(1));
-    EXPECT_EQ(readies[0], QStringLiteral("DOC-1"));
-}
-
-TEST_F(BusTest, ReplyFromAnotherThreadIsAnnouncedOnTheUiThread) {
-    auto threaded = std::make_shared<ThreadedTransport>();
-    MessageBus::Instance().setTransport(threaded);
+    request(u"SOMEONE-ELSE"_s).Send();
+    m.ReplyTo(u"CHANGED-AFTER-SEND"_s);
+    ASSERT_EQ(transport->sent().size(), 2u);
+    const MessageData& sent = transport->sent()[0];
+    EXPECT_EQ(sent.replyTo + sent.sessionId, u"DOC-1SESSION-1"_s);
+    EXPECT_EQ(sent.messageId, m.MessageId());
+    EXPECT_EQ(sent.messageType, 2);
     std::vector<bool> onUiThread;
     onDataReady = [&](const QString&) {
         onUiThread.push_back(QThread::currentThread() == QCoreApplication::instance()->thread());
     };
-    KelbMessage m = request(QStringLiteral("DOC-1"));
-    m.Send();
-    ASSERT_TRUE(waitForReadies(1));
-    EXPECT_EQ(onUiThread, std::vector<bool>{true});
-    EXPECT_NE(ReplyStore::Instance().find(QStringLiteral("DOC-1"), m.MessageId()), nullptr);
-    MessageBus::Instance().setTransport(nullptr);
+    std::thread([&] { transport->releaseAll(); }).join();
+    EXPECT_TRUE(readies.empty());
+    ASSERT_TRUE(waitFor(readies, 2));
+    EXPECT_EQ(readies, (std::vector<QString>{kDoc, u"SOMEONE-ELSE"_s}));
+    EXPECT_EQ(onUiThread, (std::vector<bool>{true, true}));
+    EXPECT_NE(ReplyStore::Instance().find(kDoc, m.MessageId()), nullptr);
 }
 
-TEST_F(BusTest, EveryReplyRaisesDataReadyWhateverItsRecipient) {
-    request(QStringLiteral("DOC-1")).Send();
-    request(QStringLiteral("SOMEONE-ELSE")).Send();
-    ASSERT_TRUE(waitForReadies(2));
-    EXPECT_EQ(readies,
-              (std::vector<QString>{QStringLiteral("DOC-1"), QStringLiteral("SOMEONE-ELSE")}));
-}
-
-TEST_F(BusTest, UnansweredRequestTimesOutExactlyOnce) {
-    transport->setHolding(true);
-    MessageBus::Instance().setTimeoutMs(20);
-    KelbMessage m = request(QStringLiteral("DOC-1"));
-    m.Send();
-    m.Send(); // a save under its retrieval's identifier: answering one leaves the other due
-    transport->releaseHeld(0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !timeouts.empty(); }, kWaitMs));
-    // Several further time-out periods pass without a second announcement.
-    QTest::qWait(150);
-    EXPECT_EQ(timeouts, std::vector<QString>{m.MessageId()});
-    EXPECT_EQ(readies.size(), 1u);
-}
-
-TEST_F(BusTest, AnsweredRequestDoesNotTimeOut) {
+TEST_F(BusTest, OnlyARequestLeftUnansweredTimesOutAndALateReplyIsStillDelivered) {
     MessageBus::Instance().setTimeoutMs(20);
     const std::size_t before = MessageBus::Instance().outstanding();
-    request(QStringLiteral("DOC-1")).Send();
+    request(kDoc).Send();
     EXPECT_EQ(MessageBus::Instance().outstanding(), before + 1);
-    ASSERT_TRUE(waitForReadies(1));
-    QTest::qWait(150);
-    EXPECT_TRUE(timeouts.empty());
+    ASSERT_TRUE(waitFor(readies, 1));
+    transport->setHolding(true);
+    KelbMessage late = request(kDoc);
+    late.Send();
+    ASSERT_TRUE(waitFor(timeouts, 1));
+    transport->releaseAll();
+    ASSERT_TRUE(waitFor(readies, 2));
+    EXPECT_NE(ReplyStore::Instance().find(kDoc, late.MessageId()), nullptr);
+    transport->setHolding(false);
+    transport->setResponder([](const MessageData&) { return std::optional<MessageData>(); });
+    KelbMessage dropped = request(kDoc);
+    dropped.Send();
+    ASSERT_TRUE(waitFor(timeouts, 2));
+    QTest::qWait(150); // several further time-out periods
+    EXPECT_EQ(timeouts, (std::vector<QString>{late.MessageId(), dropped.MessageId()}));
+    EXPECT_EQ(readies.size(), 2u);
     EXPECT_EQ(MessageBus::Instance().outstanding(), before);
 }
 
-TEST_F(BusTest, LateReplyAfterItsTimeOutIsStillDelivered) {
+TEST_F(BusTest, TwoRequestsUnderOneIdentifierTimeOutOnceWhenOneIsAnswered) {
     transport->setHolding(true);
     MessageBus::Instance().setTimeoutMs(20);
-    KelbMessage m = request(QStringLiteral("DOC-1"));
+    KelbMessage m = request(kDoc);
     m.Send();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !timeouts.empty(); }, kWaitMs));
-    transport->releaseAll();
-    ASSERT_TRUE(waitForReadies(1));
-    EXPECT_EQ(readies[0], QStringLiteral("DOC-1"));
-    EXPECT_NE(ReplyStore::Instance().find(QStringLiteral("DOC-1"), m.MessageId()), nullptr);
-}
-
-TEST_F(BusTest, DroppedReplyLeavesOnlyTheTimeOut) {
-    transport->setResponder([](const MessageData&) { return std::optional<MessageData>(); });
-    MessageBus::Instance().setTimeoutMs(20);
-    request(QStringLiteral("DOC-1")).Send();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !timeouts.empty(); }, kWaitMs));
-    EXPECT_TRUE(readies.empty());
+    m.Send(); // a save under its retrieval's identifier: answering one leaves the other due
+    transport->releaseHeld(0);
+    ASSERT_TRUE(waitFor(timeouts, 1));
+    QTest::qWait(150);
+    EXPECT_EQ(timeouts, std::vector<QString>{m.MessageId()});
+    EXPECT_EQ(readies.size(), 1u);
 }
 
 TEST_F(BusTest, ResendingUnderTheSameIdentifierRestartsItsClock) {
@@ -136,7 +87,7 @@ TEST_F(BusTest, ResendingUnderTheSameIdentifierRestartsItsClock) {
     {
         // Sent again while the first is still due: the time-out counts from the second send.
         MessageBus::Instance().setTimeoutMs(1000);
-        KelbMessage early = request(QStringLiteral("DOC-1"));
+        KelbMessage early = request(kDoc);
         QElapsedTimer clock;
         clock.start();
         early.Send();
@@ -145,161 +96,181 @@ TEST_F(BusTest, ResendingUnderTheSameIdentifierRestartsItsClock) {
             GTEST_SKIP() << "the machine is too busy to tell the two clocks apart";
         const qint64 resent = clock.elapsed();
         early.Send();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !timeouts.empty(); }, kWaitMs));
+        ASSERT_TRUE(waitFor(timeouts, 1));
         EXPECT_GE(clock.elapsed(), resent + 900); // timers may fire a little early
         transport->dropHeld();
         timeouts.clear();
     }
     MessageBus::Instance().setTimeoutMs(20);
-    KelbMessage m = request(QStringLiteral("DOC-1"));
+    KelbMessage m = request(kDoc);
     m.Send();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return timeouts.size() == 1; }, kWaitMs));
+    ASSERT_TRUE(waitFor(timeouts, 1));
     m.MessageType(3);
     m.Send();
     transport->releaseHeld(0); // the first request's late answer leaves the second one due
-    ASSERT_TRUE(QTest::qWaitFor([&] { return timeouts.size() == 2; }, kWaitMs));
+    ASSERT_TRUE(waitFor(timeouts, 2));
     EXPECT_EQ(timeouts[1], m.MessageId());
 }
 
-TEST_F(BusTest, NewerReplyReplacesTheOlderUnderTheSameKey) {
-    int n = 0;
-    transport->setResponder([&n](const MessageData& r) {
-        return LoopbackTransport::replyTo(r, QStringLiteral("answer %1").arg(++n));
-    });
-    KelbMessage m = request(QStringLiteral("DOC-1"));
-    m.Send();
-    ASSERT_TRUE(waitForReadies(1));
-    m.Send();
-    ASSERT_TRUE(waitForReadies(2));
-    const MessageData* stored = ReplyStore::Instance().find(QStringLiteral("DOC-1"), m.MessageId());
-    ASSERT_NE(stored, nullptr);
-    EXPECT_EQ(stored->errorText, QStringLiteral("answer 2"));
-    EXPECT_EQ(ReplyStore::Instance().size(), 1u);
-}
-
-TEST_F(BusTest, MalformedBytesAreDroppedAndLogged) {
-    KelbMessage m = request(QStringLiteral("DOC-1"));
-    transport->setHolding(true);
-    m.Send();
-    transport->deliverRaw(QByteArray("\xa1\x63not cbor", 10));
-    ASSERT_TRUE(QTest::qWaitFor([] { return !ErrorLogger::Instance().recent().empty(); }, kWaitMs));
-    EXPECT_TRUE(lastLogged().contains(QStringLiteral("could not be read")))
-        << lastLogged().toStdString();
-    EXPECT_EQ(ErrorLogger::Instance().recent().back().source,
-              QStringLiteral("ZAVEK_COMMON.MessageBus"));
+TEST_F(BusTest, UnreadableOrUnaskedForRepliesAreDroppedAndLoggedAndTheBusGoesOn) {
+    MessageData stray;
+    stray.replyTo = kDoc;
+    stray.messageId = u"never-sent"_s;
+    const std::pair<QByteArray, const char*> cases[] = {
+        {QByteArray("\xa1\x63not cbor", 10), "could not be read"},
+        {encodeMessage(stray), "never-sent"},
+    };
+    for (const auto& [bytes, says] : cases) {
+        ErrorLogger::Instance().clearRecent();
+        transport->deliverRaw(bytes);
+        ASSERT_TRUE(
+            QTest::qWaitFor([] { return !ErrorLogger::Instance().recent().empty(); }, kWaitMs))
+            << says;
+        EXPECT_TRUE(lastLogged().contains(QLatin1String(says))) << lastLogged().toStdString();
+        EXPECT_EQ(ErrorLogger::Instance().recent().back().source, u"ZAVEK_COMMON.MessageBus"_s);
+    }
     EXPECT_TRUE(readies.empty());
     EXPECT_EQ(ReplyStore::Instance().size(), 0u);
-    // The bus keeps working after the bad bytes.
-    transport->releaseAll();
-    EXPECT_TRUE(waitForReadies(1));
-}
-
-TEST_F(BusTest, ReplyForAnUnknownMessageIsDroppedAndLogged) {
-    MessageData stray;
-    stray.replyTo = QStringLiteral("DOC-1");
-    stray.messageId = QStringLiteral("never-sent");
-    transport->deliverRaw(encodeMessage(stray));
-    ASSERT_TRUE(QTest::qWaitFor([] { return !ErrorLogger::Instance().recent().empty(); }, kWaitMs));
-    EXPECT_TRUE(lastLogged().contains(QStringLiteral("never-sent"))) << lastLogged().toStdString();
-    EXPECT_TRUE(readies.empty());
-    EXPECT_EQ(ReplyStore::Instance().find(QStringLiteral("DOC-1"), QStringLiteral("never-sent")),
-              nullptr);
+    request(kDoc).Send();
+    EXPECT_TRUE(waitFor(readies, 1));
 }
 
 TEST_F(BusTest, HandlerFailureIsLoggedAndTheNextReplyStillArrives) {
-    onDataReady = [](const QString&) { fail(codes::kUnexpected, QStringLiteral("handler broke")); };
-    request(QStringLiteral("DOC-1")).Send();
-    ASSERT_TRUE(waitForReadies(1));
-    EXPECT_EQ(lastLogged(), QStringLiteral("handler broke"));
+    onDataReady = [](const QString&) { fail(codes::kUnexpected, u"handler broke"_s); };
+    request(kDoc).Send();
+    ASSERT_TRUE(waitFor(readies, 1));
+    EXPECT_EQ(lastLogged(), u"handler broke"_s);
     EXPECT_EQ(ReplyStore::Instance().announcing(), nullptr);
     onDataReady = {};
-    request(QStringLiteral("DOC-1")).Send();
-    EXPECT_TRUE(waitForReadies(2));
+    request(kDoc).Send();
+    EXPECT_TRUE(waitFor(readies, 2));
 }
 
-TEST_F(BusTest, SendWithoutATransportFailsClearly) {
-    MessageBus::Instance().setTransport(nullptr);
-    const auto failure = attempt([] { request(QStringLiteral("DOC-1")).Send(); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), codes::kNotConnected);
-    EXPECT_TRUE(failure->description().contains(QStringLiteral("not connected")));
-}
-
-TEST_F(BusTest, RequestWithoutAnIdentifierIsRefused) {
-    KelbMessage m = request(QStringLiteral("DOC-1"));
-    m.MessageId(QString());
-    const auto failure = attempt([&] { m.Send(); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), codes::kInvalidArgument);
+TEST_F(BusTest, ASendThatCannotGoOutFailsClearlyAndSendsNothing) {
+    KelbMessage noId = request(kDoc);
+    noId.MessageId(QString());
+    const auto refused = attempt([&] { noId.Send(); });
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->code(), codes::kInvalidArgument);
     EXPECT_TRUE(transport->sent().empty());
+    MessageBus::Instance().setTransport(nullptr);
+    const auto unconnected = attempt([] { request(kDoc).Send(); });
+    ASSERT_TRUE(unconnected);
+    EXPECT_EQ(unconnected->code(), codes::kNotConnected);
+    EXPECT_TRUE(unconnected->description().contains(u"not connected"_s));
 }
 
-TEST_F(BusTest, HeldRepliesCanBeReleasedInAnyOrder) {
-    transport->setHolding(true);
-    request(QStringLiteral("FIRST")).Send();
-    request(QStringLiteral("SECOND")).Send();
-    ASSERT_EQ(transport->heldCount(), 2u);
-    transport->releaseHeld(1);
-    transport->releaseHeld(0);
-    ASSERT_TRUE(waitForReadies(2));
-    EXPECT_EQ(readies, (std::vector<QString>{QStringLiteral("SECOND"), QStringLiteral("FIRST")}));
-}
-
-class ReplyStoreTest : public ::testing::Test {
-protected:
-    static MessageData reply(int i) {
-        MessageData m;
-        m.replyTo = QStringLiteral("DOC-1");
-        m.messageId = QStringLiteral("id-%1").arg(i);
-        return m;
-    }
+TEST(ReplyStoreTest, KeepsTheMostRecentRepliesByRecipientAndIdentifier) {
     ReplyStore store;
-};
-
-TEST_F(ReplyStoreTest, KeepsOnlyTheMostRecentReplies) {
-    const int total = static_cast<int>(ReplyStore::kLimit) + 10;
-    for (int i = 0; i < total; ++i)
+    auto reply = [](int i, const char* to = "DOC-1") {
+        MessageData m;
+        m.replyTo = QString::fromLatin1(to);
+        m.messageId = u"id-%1"_s.arg(i);
+        return m;
+    };
+    auto has = [&](int i, const char* to = "DOC-1") {
+        return store.find(QString::fromLatin1(to), u"id-%1"_s.arg(i)) != nullptr;
+    };
+    const int limit = static_cast<int>(ReplyStore::kLimit);
+    for (int i = 0; i < limit + 10; ++i)
         store.put(reply(i));
     EXPECT_EQ(store.size(), ReplyStore::kLimit);
-    EXPECT_EQ(store.find(QStringLiteral("DOC-1"), QStringLiteral("id-9")), nullptr);
-    EXPECT_NE(store.find(QStringLiteral("DOC-1"), QStringLiteral("id-10")), nullptr);
-    EXPECT_NE(store.find(QStringLiteral("DOC-1"), QStringLiteral("id-%1").arg(total - 1)), nullptr);
-}
+    EXPECT_FALSE(has(9));
+    EXPECT_TRUE(has(10) && has(limit + 9));
+    MessageData newer = reply(10);
+    newer.errorText = u"newer"_s;
+    store.put(newer); // replacing a reply keeps the newer one and makes it the newest
+    store.put(reply(limit + 10));
+    ASSERT_TRUE(has(10));
+    EXPECT_EQ(store.find(kDoc, u"id-10"_s)->errorText, u"newer"_s);
+    EXPECT_FALSE(has(11));
+    store.put(reply(10, "DOC-2"));
+    EXPECT_TRUE(has(10, "DOC-2") && has(10));
+    EXPECT_FALSE(has(10, "DOC-3"));
 
-TEST_F(ReplyStoreTest, ReplacingAReplyMakesItTheNewest) {
-    for (int i = 0; i < static_cast<int>(ReplyStore::kLimit); ++i)
-        store.put(reply(i));
-    store.put(reply(0));
-    store.put(reply(static_cast<int>(ReplyStore::kLimit)));
-    EXPECT_EQ(store.size(), ReplyStore::kLimit);
-    EXPECT_NE(store.find(QStringLiteral("DOC-1"), QStringLiteral("id-0")), nullptr);
-    EXPECT_EQ(store.find(QStringLiteral("DOC-1"), QStringLiteral("id-1")), nullptr);
-}
-
-TEST_F(ReplyStoreTest, KeyIsRecipientAndIdentifierTogether) {
-    MessageData other = reply(1);
-    other.replyTo = QStringLiteral("DOC-2");
-    store.put(reply(1));
-    store.put(other);
-    EXPECT_EQ(store.size(), 2u);
-    EXPECT_EQ(store.find(QStringLiteral("DOC-3"), QStringLiteral("id-1")), nullptr);
-}
-
-TEST_F(ReplyStoreTest, GetTableGivesTheNamedTableOrNothing) {
     MessageData m = reply(1);
-    TableData table;
-    table.fields << QStringLiteral("CODE");
-    table.rows.push_back({QVariant(QStringLiteral("A1"))});
-    m.tables.push_back(NamedTable{QStringLiteral("OFFICERGROUP"), table});
+    m.tables.push_back(NamedTable{u"OFFICERGROUP"_s, {{"CODE"}, {{"A1"}}}});
     store.put(m);
-
-    auto found = store.GetTable(QStringLiteral("officergroup"), QStringLiteral("DOC-1"),
-                                QStringLiteral("id-1"));
+    auto found = store.GetTable(u"officergroup"_s, kDoc, u"id-1"_s);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->recordCount(), 1);
-    EXPECT_EQ(found->field(QStringLiteral("code")).Text(), QStringLiteral("A1"));
-    EXPECT_FALSE(
-        store.GetTable(QStringLiteral("SETUP"), QStringLiteral("DOC-1"), QStringLiteral("id-1")));
-    EXPECT_FALSE(store.GetTable(QStringLiteral("OFFICERGROUP"), QStringLiteral("DOC-1"),
-                                QStringLiteral("id-2")));
+    EXPECT_EQ(found->field(u"code"_s).Text(), u"A1"_s);
+    EXPECT_FALSE(store.GetTable(u"SETUP"_s, kDoc, u"id-1"_s));
+    EXPECT_FALSE(store.GetTable(u"OFFICERGROUP"_s, kDoc, u"id-2"_s));
+}
+
+namespace {
+
+const QString kSource = u"ZAVEK_Security.moKelbMessage_DataReady"_s;
+const QString kSaveError = u"The officer could not be saved: agency missing."_s;
+
+// A save of the previous officer (type 3) and a retrieval of the next one (type 2) are
+// outstanding at once; the document always asks by the retrieval's identifier.
+class ReplyCheckerTest : public BusHarness {
+protected:
+    void SetUp() override {
+        BusHarness::SetUp();
+        transport->setResponder([](const MessageData& r) {
+            return LoopbackTransport::replyTo(r, r.messageType == 3 ? kSaveError : QString());
+        });
+        transport->setHolding(true);
+        save.Send();
+        retrieval.Send();
+        onDataReady = [this](const QString& recipient) { seen.push_back(errorFor(recipient)); };
+    }
+    QString errorFor(const QString& recipient, const QString& id = {}) {
+        return ReplyChecker::Instance().GetReplyError(recipient, kSource,
+                                                      id.isEmpty() ? retrieval.MessageId() : id);
+    }
+    KelbMessage save = request(kDoc, 3);
+    KelbMessage retrieval = request(kDoc, 2);
+    std::vector<QString> seen;
+};
+
+} // namespace
+
+TEST_F(ReplyCheckerTest, TheSaveErrorReachesTheDocumentWhicheverReplyArrivesFirst) {
+    transport->releaseHeld(0); // the save's reply first
+    transport->releaseHeld(0);
+    ASSERT_TRUE(waitFor(readies, 2));
+    save.Send();
+    retrieval.Send();
+    transport->releaseHeld(1); // now the retrieval's reply first
+    transport->releaseHeld(0);
+    ASSERT_TRUE(waitFor(readies, 4));
+    EXPECT_EQ(seen, (std::vector<QString>{kSaveError, QString(), QString(), kSaveError}));
+    // Outside an announcement the reply is found by its own identifier only.
+    EXPECT_EQ(errorFor(kDoc, save.MessageId()), kSaveError);
+    EXPECT_EQ(errorFor(kDoc), QString());
+    EXPECT_EQ(errorFor(kDoc, u"unknown"_s), QString());
+    EXPECT_EQ(errorFor(u"DOC-2"_s, save.MessageId()), QString());
+}
+
+TEST_F(ReplyCheckerTest, AnnouncementForAnotherRecipientIsNotReported) {
+    transport->releaseHeld(1);
+    ASSERT_TRUE(waitFor(readies, 1));
+    std::vector<QString> seenByDoc;
+    onDataReady = [&](const QString&) { seenByDoc.push_back(errorFor(kDoc)); };
+    request(u"DOC-2"_s, 3).Send();
+    transport->releaseHeld(transport->heldCount() - 1);
+    ASSERT_TRUE(waitFor(readies, 2));
+    EXPECT_EQ(seenByDoc, std::vector<QString>{QString()});
+}
+
+TEST_F(ReplyCheckerTest, NestedAnnouncementHandsTheOuterReplyBack) {
+    // The handler of the save reply pumps events (as the close wait does); the retrieval reply
+    // is announced inside it. Afterwards the save reply is still the one being announced.
+    std::vector<QString> outerAfterPump;
+    bool nested = false;
+    onDataReady = [&](const QString& recipient) {
+        if (std::exchange(nested, true))
+            return;
+        transport->releaseAll();
+        QCoreApplication::processEvents();
+        outerAfterPump.push_back(errorFor(recipient));
+    };
+    transport->releaseHeld(0);
+    ASSERT_TRUE(waitFor(readies, 2));
+    EXPECT_EQ(outerAfterPump, std::vector<QString>{kSaveError});
+    EXPECT_EQ(ReplyStore::Instance().announcing(), nullptr);
 }

@@ -5,241 +5,158 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::Literals::StringLiterals;
+
 using namespace zavek;
 using namespace zavek::testing;
 
 namespace {
 
-std::optional<Failure> failureOf(const std::function<void()>& body) {
-    return attempt(body);
-}
-
-} // namespace
-
-class QueryTableTest : public ::testing::Test {
+class RecordTableTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        database.exec({QStringLiteral("CREATE TABLE VRD_GROUP (GROUP_CODE TEXT, DESCRIPTION TEXT, "
-                                      "GROUP_TYPE INTEGER)"),
-                       QStringLiteral("INSERT INTO VRD_GROUP VALUES ('A1', 'Armoury', 1)"),
-                       QStringLiteral("INSERT INTO VRD_GROUP VALUES ('B2', '', 1)"),
-                       QStringLiteral("INSERT INTO VRD_GROUP VALUES ('C3', NULL, 2)")});
-        SessionInfo::Instance().establish(QStringLiteral("S-1"), QStringLiteral("NORTH"),
-                                          database.connectionName());
+        database.exec({u"CREATE TABLE VRD_GROUP (GROUP_CODE TEXT, DESCRIPTION TEXT, "
+                       "GROUP_TYPE INTEGER)"_s,
+                       u"INSERT INTO VRD_GROUP VALUES ('A1', 'Armoury', 1)"_s,
+                       u"INSERT INTO VRD_GROUP VALUES ('B2', '', 1)"_s,
+                       u"INSERT INTO VRD_GROUP VALUES ('C3', NULL, 2)"_s});
+        SessionInfo::Instance().establish(u"S-1"_s, u"NORTH"_s, database.connectionName());
     }
     void TearDown() override { SessionInfo::Instance().clear(); }
 
-    RecordTable open(const QString& query) {
+    // A table of the query, or an empty table held in memory for a bare name.
+    static RecordTable open(const QString& source) {
         RecordTable table;
-        table.Source(query);
+        table.Source(source);
         table.Open();
         return table;
+    }
+    static RecordTable query(const char* where) {
+        return open(u"SELECT * FROM VRD_GROUP WHERE "_s + QLatin1String(where));
     }
 
     TempDatabase database;
 };
 
-TEST_F(QueryTableTest, RowsAreWalkedInQueryOrder) {
-    RecordTable table =
-        open(QStringLiteral("SELECT GROUP_CODE FROM VRD_GROUP ORDER BY GROUP_CODE DESC"));
+} // namespace
+
+TEST_F(RecordTableTest, AQueryIsWalkedInItsOrderAndReadByFieldNameInAnyCase) {
+    RecordTable table = open(u"SELECT GROUP_CODE, Description FROM VRD_GROUP ORDER BY 1 DESC"_s);
     std::int32_t count = -1;
     table.RecordCount(count);
     EXPECT_EQ(count, 3);
+    EXPECT_EQ(table.GetFields().Count(), 2);
     QStringList codes;
     bool eof = true;
     table.MoveFirst();
     for (table.EOF_(eof); !eof; table.EOF_(eof)) {
-        codes << table.GetFields()[QStringLiteral("GROUP_CODE")].Text();
+        codes << table.GetFields()[u"group_code"_s].Text() + u'=' +
+                     table.GetFields().Item(u"DESCRIPTION"_s).TextOrEmpty();
         table.MoveNext();
     }
-    EXPECT_EQ(codes,
-              (QStringList{QStringLiteral("C3"), QStringLiteral("B2"), QStringLiteral("A1")}));
-    table.MoveFirst();
-    EXPECT_EQ(table.field(QStringLiteral("GROUP_CODE")).Text(), QStringLiteral("C3"));
-}
-
-TEST_F(QueryTableTest, FieldNamesIgnoreLetterCase) {
-    RecordTable table = open(QStringLiteral("SELECT GROUP_CODE, Description FROM VRD_GROUP "
-                                            "WHERE GROUP_CODE = 'A1'"));
-    EXPECT_EQ(table.field(QStringLiteral("group_code")).Text(), QStringLiteral("A1"));
-    EXPECT_EQ(table.GetFields().Item(QStringLiteral("DESCRIPTION")).Text(),
-              QStringLiteral("Armoury"));
-    EXPECT_EQ(table.GetFields().Count(), 2);
-}
-
-TEST_F(QueryTableTest, DatabaseNullIsNotTheEmptyText) {
-    RecordTable empty =
-        open(QStringLiteral("SELECT DESCRIPTION FROM VRD_GROUP WHERE GROUP_CODE = 'B2'"));
-    EXPECT_FALSE(empty.field(QStringLiteral("DESCRIPTION")).IsNull());
-    EXPECT_EQ(empty.field(QStringLiteral("DESCRIPTION")).Text(), QString());
-
-    RecordTable null =
-        open(QStringLiteral("SELECT DESCRIPTION FROM VRD_GROUP WHERE GROUP_CODE = 'C3'"));
-    EXPECT_TRUE(null.field(QStringLiteral("DESCRIPTION")).IsNull());
-    EXPECT_EQ(null.field(QStringLiteral("DESCRIPTION")).TextOrEmpty(), QString());
-    const auto failure = failureOf([&] { null.field(QStringLiteral("DESCRIPTION")).Text(); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), codes::kNullValue);
-    EXPECT_TRUE(failure->description().contains(QStringLiteral("DESCRIPTION")));
-}
-
-TEST_F(QueryTableTest, NumbersReadAsTheirValue) {
-    RecordTable table =
-        open(QStringLiteral("SELECT GROUP_TYPE FROM VRD_GROUP WHERE GROUP_CODE = 'C3'"));
-    EXPECT_EQ(table.field(QStringLiteral("GROUP_TYPE")).Value().toInt(), 2);
-    EXPECT_EQ(table.field(QStringLiteral("GROUP_TYPE")).Text(), QStringLiteral("2"));
-}
-
-TEST_F(QueryTableTest, EmptyResultIsAtTheEndWithNoRows) {
-    RecordTable table = open(QStringLiteral("SELECT * FROM VRD_GROUP WHERE GROUP_TYPE = 99"));
-    bool eof = false;
-    table.EOF_(eof);
-    EXPECT_TRUE(eof);
-    EXPECT_EQ(table.recordCount(), 0);
-    const auto failure = failureOf([&] { table.field(QStringLiteral("GROUP_CODE")).Text(); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), codes::kNoCurrentRecord);
-}
-
-TEST_F(QueryTableTest, MovingPastTheEndFails) {
-    RecordTable table = open(QStringLiteral("SELECT * FROM VRD_GROUP WHERE GROUP_CODE = 'A1'"));
-    table.MoveNext();
-    EXPECT_TRUE(table.isEof());
-    const auto failure = failureOf([&] { table.MoveNext(); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), codes::kNoCurrentRecord);
-}
-
-TEST_F(QueryTableTest, UnknownFieldFailureNamesTheField) {
-    RecordTable table = open(QStringLiteral("SELECT * FROM VRD_GROUP"));
-    const auto read = failureOf([&] { table.field(QStringLiteral("NO_SUCH_COLUMN")).Value(); });
-    ASSERT_TRUE(read);
-    EXPECT_EQ(read->code(), codes::kNoSuchField);
-    EXPECT_TRUE(read->description().contains(QStringLiteral("NO_SUCH_COLUMN")));
-    const auto write = failureOf([&] { table.field(QStringLiteral("NEW_COLUMN")).SetValue(1); });
-    ASSERT_TRUE(write);
-    EXPECT_TRUE(write->description().contains(QStringLiteral("NEW_COLUMN")));
-}
-
-TEST_F(QueryTableTest, FailingQueryCarriesTheDatabaseMessage) {
-    RecordTable table;
-    table.Source(QStringLiteral("SELECT * FROM MISSING_TABLE"));
-    const auto failure = failureOf([&] { table.Open(); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), codes::kDatabase);
-    EXPECT_TRUE(
-        failure->description().contains(QStringLiteral("no such table"), Qt::CaseInsensitive))
-        << failure->description().toStdString();
-    EXPECT_FALSE(table.isOpen());
-}
-
-TEST_F(QueryTableTest, QueryWithoutAnOpenSessionDatabaseFailsClearly) {
-    SessionInfo::Instance().establish(QStringLiteral("S-1"), QStringLiteral("NORTH"),
-                                      QStringLiteral("no-such-connection"));
-    RecordTable table;
-    table.Source(QStringLiteral("SELECT 1"));
-    const auto failure = failureOf([&] { table.Open(); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), codes::kNotConnected);
-}
-
-TEST_F(QueryTableTest, ReopeningRunsTheQueryAgain) {
-    RecordTable table = open(QStringLiteral("SELECT * FROM VRD_GROUP"));
-    database.exec({QStringLiteral("DELETE FROM VRD_GROUP WHERE GROUP_CODE = 'A1'")});
+    EXPECT_EQ(codes, (QStringList{"C3=", "B2=", "A1=Armoury"}));
+    EXPECT_EQ(query("GROUP_CODE = 'C3'").field(u"GROUP_TYPE"_s).Value().toInt(), 2);
+    EXPECT_EQ(query("GROUP_CODE = 'C3'").field(u"GROUP_TYPE"_s).Text(), u"2"_s);
+    // Null is not the empty text.
+    EXPECT_FALSE(query("GROUP_CODE = 'B2'").field(u"DESCRIPTION"_s).IsNull());
+    EXPECT_TRUE(query("GROUP_CODE = 'C3'").field(u"DESCRIPTION"_s).IsNull());
+    EXPECT_TRUE(query("GROUP_TYPE = 99").isEof());
+    // Opening again runs the query again.
+    database.exec({u"DELETE FROM VRD_GROUP WHERE GROUP_CODE = 'A1'"_s});
     table.Open();
     EXPECT_EQ(table.recordCount(), 2);
 }
 
-class MemoryTableTest : public ::testing::Test {
-protected:
-    RecordTable table;
-};
-
-TEST_F(MemoryTableTest, BareNameOpensAnEmptyTable) {
-    table.Source(QStringLiteral("OFFICERGROUP"));
-    table.Open();
-    EXPECT_TRUE(table.isOpen());
-    EXPECT_TRUE(table.isEof());
+TEST_F(RecordTableTest, RowsAddedInMemoryAreWalkedAndFieldsWrittenLaterAreNullBefore) {
+    RecordTable table = open(u"OFFICERGROUP"_s);
+    EXPECT_TRUE(table.isOpen() && table.isEof());
     EXPECT_EQ(table.recordCount(), 0);
-    EXPECT_EQ(table.GetFields().Count(), 0);
+    table.AddNew();
+    table.GetFields()[u"ACTION"_s].SetValue(u"ADD"_s);
+    table.GetFields()[u"GROUP_CODE"_s].SetValue(u"A1"_s);
+    table.Update();
+    table.AddNew();
+    table.field(u"RESET"_s).SetValue(QString());
+    table.Update();
+    EXPECT_EQ(table.recordCount(), 2);
+    EXPECT_EQ(table.data().fields, (QStringList{"ACTION", "GROUP_CODE", "RESET"}));
+    table.MoveFirst();
+    EXPECT_EQ(table.field(u"action"_s).Text(), u"ADD"_s);
+    EXPECT_TRUE(table.field(u"RESET"_s).IsNull());
+    table.MoveNext();
+    EXPECT_FALSE(table.field(u"RESET"_s).IsNull());
+    EXPECT_TRUE(table.field(u"Group_Code"_s).IsNull());
+    table.MoveNext();
+    EXPECT_TRUE(table.isEof());
+
+    TableData data{{"CODE"}, {{u"A1"_s}}};
+    EXPECT_EQ(RecordTable(data).field(u"code"_s).Text(), u"A1"_s);
+    TableData empty = data;
+    empty.rows[0][0] = QString(); // equality tells null from the empty text
+    data.rows[0][0] = QVariant();
+    EXPECT_FALSE(data == empty);
+    EXPECT_EQ(data.fieldIndex(u"code"_s), 0);
+    EXPECT_EQ(data.fieldIndex(u"y"_s), -1);
 }
 
-TEST_F(MemoryTableTest, AddedRowsAreWalkedAndReadByAnyCase) {
-    table.Source(QStringLiteral("OFFICERGROUP"));
-    table.Open();
-    for (const auto& [action, code] : {std::pair{"ADD", "A1"}, std::pair{"DEL", "B2"}}) {
-        table.AddNew();
-        table.GetFields()[QStringLiteral("ACTION")].SetValue(QString::fromLatin1(action));
-        table.GetFields()[QStringLiteral("GROUP_CODE")].SetValue(QString::fromLatin1(code));
-        table.Update();
+// Every refusal of a table, with its code and the name it must mention.
+TEST_F(RecordTableTest, WhatATableCannotDoFailsWithItsCodeAndNamesTheCulprit) {
+    struct Case {
+        const char* name;
+        std::function<void()> body;
+        std::uint32_t code;
+        const char* says;
+    };
+    RecordTable unopened;
+    const Case cases[] = {
+        {"null read as text", [] { query("GROUP_CODE = 'C3'").field("DESCRIPTION").Text(); },
+         codes::kNullValue, "DESCRIPTION"},
+        {"field of an empty result", [] { query("GROUP_TYPE = 99").field("GROUP_CODE").Text(); },
+         codes::kNoCurrentRecord, ""},
+        {"moving past the end",
+         [] {
+             RecordTable t = query("GROUP_CODE = 'A1'");
+             t.MoveNext();
+             t.MoveNext();
+         },
+         codes::kNoCurrentRecord, ""},
+        {"unknown field of a query",
+         [] { open(u"SELECT * FROM VRD_GROUP"_s).field("NO_SUCH_COLUMN").Value(); },
+         codes::kNoSuchField, "NO_SUCH_COLUMN"},
+        {"new field written to a query",
+         [] { open(u"SELECT * FROM VRD_GROUP"_s).field("NEW_COLUMN").SetValue(1); },
+         codes::kNoSuchField, "NEW_COLUMN"},
+        {"unknown field in memory",
+         [] {
+             RecordTable t = open(u"SETUP"_s);
+             t.AddNew();
+             t.field("MISSING").Text();
+         },
+         codes::kNoSuchField, "MISSING"},
+        {"failing query", [] { open(u"SELECT * FROM MISSING_TABLE"_s); }, codes::kDatabase,
+         "no such table"},
+        {"writing without a row", [] { open(u"SETUP"_s).field("X").SetValue(1); },
+         codes::kNoCurrentRecord, ""},
+        {"update without a row", [] { open(u"SETUP"_s).Update(); }, 0, ""},
+        {"adding to an unopened table", [&] { unopened.AddNew(); }, 0, ""},
+        {"moving in an unopened table", [&] { unopened.MoveFirst(); }, 0, ""},
+        {"opening without a source", [&] { unopened.Open(); }, 0, ""},
+        {"query without the session's database",
+         [] {
+             SessionInfo::Instance().establish(u"S-1"_s, u"NORTH"_s, u"no-such-connection"_s);
+             open(u"SELECT 1"_s);
+         },
+         codes::kNotConnected, ""},
+    };
+    for (const Case& c : cases) {
+        const auto failure = attempt(c.body);
+        ASSERT_TRUE(failure) << c.name;
+        EXPECT_TRUE(!c.code || failure->code() == c.code) << c.name << ": " << failure->code();
+        EXPECT_TRUE(failure->description().contains(QLatin1String(c.says), Qt::CaseInsensitive))
+            << c.name << ": " << failure->description().toStdString();
     }
-    EXPECT_EQ(table.recordCount(), 2);
-    EXPECT_EQ(table.data().fields,
-              (QStringList{QStringLiteral("ACTION"), QStringLiteral("GROUP_CODE")}));
-    table.MoveFirst();
-    EXPECT_EQ(table.field(QStringLiteral("action")).Text(), QStringLiteral("ADD"));
-    table.MoveNext();
-    EXPECT_EQ(table.field(QStringLiteral("Group_Code")).Text(), QStringLiteral("B2"));
-    table.MoveNext();
-    EXPECT_TRUE(table.isEof());
-}
-
-TEST_F(MemoryTableTest, FieldWrittenLaterIsNullInEarlierRows) {
-    table.Source(QStringLiteral("SETUP"));
-    table.Open();
-    table.AddNew();
-    table.field(QStringLiteral("INSP_ID")).SetValue(QStringLiteral("1001"));
-    table.AddNew();
-    table.field(QStringLiteral("RESET")).SetValue(QString());
-    table.MoveFirst();
-    EXPECT_TRUE(table.field(QStringLiteral("RESET")).IsNull());
-    table.MoveNext();
-    EXPECT_FALSE(table.field(QStringLiteral("RESET")).IsNull());
-    EXPECT_TRUE(table.field(QStringLiteral("INSP_ID")).IsNull());
-}
-
-TEST_F(MemoryTableTest, ReadingAnUnknownFieldNamesIt) {
-    table.Source(QStringLiteral("SETUP"));
-    table.Open();
-    table.AddNew();
-    const auto failure = failureOf([&] { table.field(QStringLiteral("MISSING")).Text(); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), codes::kNoSuchField);
-    EXPECT_TRUE(failure->description().contains(QStringLiteral("MISSING")));
-}
-
-TEST_F(MemoryTableTest, WritingWithoutACurrentRowFails) {
-    table.Source(QStringLiteral("SETUP"));
-    table.Open();
-    const auto failure = failureOf([&] { table.field(QStringLiteral("X")).SetValue(1); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), codes::kNoCurrentRecord);
-    EXPECT_TRUE(failureOf([&] { table.Update(); }));
-}
-
-TEST_F(MemoryTableTest, UnopenedOrSourcelessTableRefusesWork) {
-    EXPECT_TRUE(failureOf([&] { table.AddNew(); }));
-    EXPECT_TRUE(failureOf([&] { table.MoveFirst(); }));
-    EXPECT_TRUE(failureOf([&] { table.Open(); }));
-}
-
-TEST_F(MemoryTableTest, TableMadeFromDataIsOpenAtItsFirstRow) {
-    TableData data;
-    data.fields << QStringLiteral("CODE");
-    data.rows.push_back({QVariant(QStringLiteral("A1"))});
-    RecordTable fromData(data);
-    EXPECT_TRUE(fromData.isOpen());
-    EXPECT_EQ(fromData.field(QStringLiteral("code")).Text(), QStringLiteral("A1"));
-}
-
-TEST(TableDataTest, EqualityTellsNullFromEmptyText) {
-    TableData a;
-    a.fields << QStringLiteral("X");
-    a.rows.push_back({QVariant()});
-    TableData b = a;
-    b.rows[0][0] = QVariant(QString());
-    EXPECT_FALSE(a == b);
-    EXPECT_TRUE(a == a);
-    EXPECT_EQ(a.fieldIndex(QStringLiteral("x")), 0);
-    EXPECT_EQ(a.fieldIndex(QStringLiteral("y")), -1);
+    RecordTable missing;
+    missing.Source(u"SELECT * FROM MISSING_TABLE"_s);
+    EXPECT_TRUE(attempt([&] { missing.Open(); }));
+    EXPECT_FALSE(missing.isOpen());
 }

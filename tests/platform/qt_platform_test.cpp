@@ -3,188 +3,91 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
-#include <QGuiApplication>
 #include <QMessageBox>
-#include <QMetaObject>
-#include <QPointer>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <memory>
+using namespace Qt::Literals::StringLiterals;
 
 using namespace zavek::platform;
 
 namespace {
 
-struct SeenBox {
-    bool found = false;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    Qt::CursorShape cursorWhileOpen = Qt::BlankCursor;
-};
-
-// Waits (by polling from the event loop that exec() runs) for the modal box, records it and
-// clicks the given button; closes any box after a bounded number of polls so a test cannot hang.
-class BoxClicker : public QObject {
-public:
-    BoxClicker(QMessageBox::StandardButton button, SeenBox& seen) : button_(button), seen_(seen) {
-        connect(&timer_, &QTimer::timeout, this, &BoxClicker::poll);
-        timer_.start(10);
-    }
-
-private:
-    void poll() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            if (++polls_ > 500) {
-                timer_.stop();
-                for (QWidget* w : QApplication::topLevelWidgets())
-                    if (auto* stray = qobject_cast<QMessageBox*>(w))
-                        stray->reject();
-            }
-            return;
-        }
-        timer_.stop();
-        seen_.found = true;
-        seen_.title = box->windowTitle();
-        seen_.text = box->text();
-        seen_.icon = box->icon();
-        seen_.buttons = box->standardButtons();
-        if (const QCursor* c = QGuiApplication::overrideCursor())
-            seen_.cursorWhileOpen = c->shape();
-        if (QAbstractButton* b = box->button(button_))
-            b->click();
-        else
-            box->reject();
-    }
-
-    QMessageBox::StandardButton button_;
-    SeenBox& seen_;
-    QTimer timer_;
-    int polls_ = 0;
-};
-
-int showAndClick(int style, QMessageBox::StandardButton button, SeenBox& seen) {
-    BoxClicker clicker(button, seen);
-    return QtMessageBox().Show(QStringLiteral("Save changes to Jane Doe?"), style,
-                               QStringLiteral("Security Administration"));
+Qt::CursorShape overrideShape() {
+    const QCursor* c = QGuiApplication::overrideCursor();
+    return c ? c->shape() : Qt::BlankCursor; // blank: no override
 }
 
-} // namespace
-
-class QtMessageBoxTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        while (QGuiApplication::overrideCursor())
-            QGuiApplication::restoreOverrideCursor();
-    }
-    SeenBox seen;
-};
-
-TEST_F(QtMessageBoxTest, QuestionStyleShowsYesNoCancelWithTheQuestionIcon) {
-    EXPECT_EQ(showAndClick(YesNoCancelQuestion, QMessageBox::Yes, seen), 6);
-    ASSERT_TRUE(seen.found);
-    EXPECT_EQ(seen.icon, QMessageBox::Question);
-    EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    EXPECT_EQ(seen.title, QStringLiteral("Security Administration"));
-    EXPECT_EQ(seen.text, QStringLiteral("Save changes to Jane Doe?"));
-}
-
-TEST_F(QtMessageBoxTest, NoAndCancelAnswerSevenAndTwo) {
-    EXPECT_EQ(showAndClick(YesNoCancelQuestion, QMessageBox::No, seen), 7);
-    SeenBox again;
-    EXPECT_EQ(showAndClick(YesNoCancelQuestion, QMessageBox::Cancel, again), 2);
-    EXPECT_TRUE(again.found);
-}
-
-TEST_F(QtMessageBoxTest, ClosingAQuestionWithoutAButtonCancels) {
-    // NoButton makes the clicker reject the box, as the window's close button would.
-    EXPECT_EQ(showAndClick(YesNoCancelQuestion, QMessageBox::NoButton, seen), 2);
-}
-
-TEST_F(QtMessageBoxTest, CriticalStyleShowsOkWithTheCriticalIcon) {
-    EXPECT_EQ(showAndClick(OkCritical, QMessageBox::Ok, seen), 1);
-    ASSERT_TRUE(seen.found);
-    EXPECT_EQ(seen.icon, QMessageBox::Critical);
-    EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-}
-
-TEST_F(QtMessageBoxTest, BoxShowsTheArrowOverTheHourglassAndGivesItBack) {
+// Each box style with the button clicked (none: closed by the window's close button), the
+// answer it gives, and what it showed.
+TEST(QtMessageBoxTest, EachStyleShowsItsButtonsAndIconAndAnswersTheClickedButton) {
+    struct Case {
+        int style;
+        QMessageBox::StandardButton click;
+        int answer;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButtons buttons;
+    };
+    const auto yesNoCancel = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    const Case cases[] = {
+        {YesNoCancelQuestion, QMessageBox::Yes, 6, QMessageBox::Question, yesNoCancel},
+        {YesNoCancelQuestion, QMessageBox::No, 7, QMessageBox::Question, yesNoCancel},
+        {YesNoCancelQuestion, QMessageBox::Cancel, 2, QMessageBox::Question, yesNoCancel},
+        {YesNoCancelQuestion, QMessageBox::NoButton, 2, QMessageBox::Question, yesNoCancel},
+        {OkCritical, QMessageBox::Ok, 1, QMessageBox::Critical, QMessageBox::Ok},
+    };
     QtMousePointer pointer;
-    pointer.SetShape(PointerHourglass);
-    showAndClick(OkCritical, QMessageBox::Ok, seen);
-    EXPECT_EQ(seen.cursorWhileOpen, Qt::ArrowCursor);
-    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    pointer.SetShape(PointerDefault);
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-}
-
-class QtMousePointerTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        while (QGuiApplication::overrideCursor())
-            QGuiApplication::restoreOverrideCursor();
+    pointer.SetShape(PointerHourglass); // the box shows the arrow over the hourglass
+    for (const Case& c : cases) {
+        QString seen;
+        QTimer poll; // the box is modal: click it from the event loop it runs
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            poll.stop();
+            seen = u"%1|%2|%3|%4|%5"_s.arg(box->windowTitle(), box->text())
+                       .arg(box->icon())
+                       .arg(box->standardButtons().toInt())
+                       .arg(overrideShape());
+            if (QAbstractButton* b = box->button(c.click))
+                b->click();
+            else
+                box->reject();
+        });
+        poll.start(10);
+        QTimer::singleShot(5000, [] { // a test must not hang on a box nobody clicks
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->reject();
+        });
+        EXPECT_EQ(QtMessageBox().Show(u"Save changes to Jane Doe?"_s, c.style,
+                                      u"Security Administration"_s),
+                  c.answer);
+        EXPECT_EQ(seen, u"Security Administration|Save changes to Jane Doe?|%1|%2|%3"_s.arg(c.icon)
+                            .arg(c.buttons.toInt())
+                            .arg(Qt::ArrowCursor));
+        EXPECT_EQ(overrideShape(), Qt::WaitCursor) << "the hourglass comes back";
     }
-};
-
-TEST_F(QtMousePointerTest, HourglassSetTwiceIsUndoneByOneDefault) {
-    QtMousePointer pointer;
-    pointer.SetShape(PointerHourglass);
-    pointer.SetShape(PointerHourglass);
-    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    EXPECT_EQ(pointer.Shape(), 11);
-    pointer.SetShape(PointerDefault);
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(pointer.Shape(), 0);
 }
 
-TEST_F(QtMousePointerTest, DefaultWithoutHourglassLeavesOthersCursorsAlone) {
-    QGuiApplication::setOverrideCursor(Qt::CrossCursor);
-    QtMousePointer pointer;
-    pointer.SetShape(PointerDefault);
-    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
-}
-
-TEST_F(QtMousePointerTest, DestroyingThePointerGivesTheCursorBack) {
+TEST(QtMousePointerTest, OneDefaultUndoesTheHourglassAndLeavesOthersCursorsAlone) {
     {
         QtMousePointer pointer;
         pointer.SetShape(PointerHourglass);
-    }
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        pointer.SetShape(PointerHourglass);
+        EXPECT_EQ(overrideShape(), Qt::WaitCursor);
+        EXPECT_EQ(pointer.Shape(), 11);
+        pointer.SetShape(PointerDefault);
+        EXPECT_EQ(overrideShape(), Qt::BlankCursor);
+        EXPECT_EQ(pointer.Shape(), 0);
+        pointer.SetShape(PointerHourglass);
+    } // destroying the pointer gives the cursor back
+    EXPECT_EQ(overrideShape(), Qt::BlankCursor);
+    QGuiApplication::setOverrideCursor(Qt::CrossCursor);
+    QtMousePointer().SetShape(PointerDefault);
+    EXPECT_EQ(overrideShape(), Qt::CrossCursor);
+    QGuiApplication::restoreOverrideCursor();
 }
 
-TEST(QtEventPumpTest, ProcessEventsDeliversPendingWork) {
-    QObject target;
-    bool delivered = false;
-    QMetaObject::invokeMethod(
-        &target, [&] { delivered = true; }, Qt::QueuedConnection);
-    QtEventPump().ProcessEvents();
-    EXPECT_TRUE(delivered);
-}
-
-TEST(QtEventPumpTest, NegativeSleepReturns) {
-    QtEventPump pump;
-    pump.Sleep(-5);
-    pump.Sleep(0);
-    SUCCEED();
-}
-
-TEST(QtPlatformTest, ServicesAreSharedOnTheThreadAndCarryTheComponent) {
-    StaticComponentInfo info(1, 12, QStringLiteral("SCR.ZAVEK_SecurityAdmin"));
-    const Platform a = qtPlatform(&info);
-    const Platform b = qtPlatform(&info);
-    EXPECT_EQ(a.messageBox, b.messageBox);
-    EXPECT_EQ(a.pointer, b.pointer);
-    EXPECT_EQ(a.events, b.events);
-    EXPECT_EQ(a.component, &info);
-    EXPECT_EQ(a.component->Major(), 1);
-    EXPECT_EQ(a.component->Minor(), 12);
-    EXPECT_EQ(a.component->ExeName(), QStringLiteral("SCR.ZAVEK_SecurityAdmin"));
-    EXPECT_EQ(versionText(info), QStringLiteral("1.12"));
-}
+} // namespace

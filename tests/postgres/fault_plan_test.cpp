@@ -2,12 +2,8 @@
 // N from the first statement to the last, on both databases: the reply says saved exactly when
 // the store changed, the store is otherwise as before, and the reply shows what is stored.
 
-#include "backend/authenticator.h"
-#include "backend/demo_data.h"
 #include "backend/request_processor.h"
-#include "backend/schema.h"
 #include "backend/sql.h"
-#include "tests/postgres/requests.h"
 #include "tests/postgres/test_database.h"
 #include "tests/support/fake_clock.h"
 
@@ -18,10 +14,12 @@
 
 #include <optional>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace zavek::testing {
 namespace {
 
-const QString kOfficer = QStringLiteral("FAULT01");
+const QString kOfficer = u"FAULT01"_s;
 
 enum class Fault {
     Broken,        // the statement fails as a broken disk or a lost connection would
@@ -31,31 +29,19 @@ enum class Fault {
 
 class StatementFaults final : public backend::IStatementFaults {
 public:
-    void beforeStatement(const QString& sql) override {
-        ++seen_;
-        statements_ << sql;
-        if (failAt_ == 0 || seen_ < failAt_ || (seen_ > failAt_ && fault_ != Fault::ConflictAlways))
-            return;
-        if (fault_ == Fault::Broken)
-            throw backend::SqlFailure(QStringLiteral("injected"), QStringLiteral("58030"),
-                                      QStringLiteral("injected input/output error"));
-        throw backend::SqlFailure(QStringLiteral("injected"), QStringLiteral("40001"),
-                                  QStringLiteral("could not serialize access"));
-    }
-    void arm(int failAt, Fault fault) {
-        failAt_ = failAt;
-        fault_ = fault;
-        seen_ = 0;
-        statements_.clear();
-    }
-    int seen() const { return seen_; }
-    const QStringList& statements() const { return statements_; }
+    int failAt = 0; // 0: none
+    Fault fault = Fault::Broken;
+    QStringList seen;
 
-private:
-    int failAt_ = 0;
-    Fault fault_ = Fault::Broken;
-    int seen_ = 0;
-    QStringList statements_;
+    void beforeStatement(const QString& sql) override {
+        seen << sql;
+        const int n = static_cast<int>(seen.size());
+        if (failAt == 0 || n < failAt || (n > failAt && fault != Fault::ConflictAlways))
+            return;
+        if (fault == Fault::Broken)
+            throw backend::SqlFailure(u"injected"_s, u"58030"_s, u"injected input/output error"_s);
+        throw backend::SqlFailure(u"injected"_s, u"40001"_s, u"could not serialize access"_s);
+    }
 };
 
 class NthStatementFails : public ::testing::TestWithParam<Engine> {
@@ -70,39 +56,29 @@ protected:
     void SetUp() override {
         ZAVEK_REQUIRE_DATABASE(database);
         connection.emplace(database.location());
-        backend::migrate(db());
-        backend::seedDemoData(db());
-        const QStringList a = catalogueCodes(db(), QStringLiteral("NW"), QStringLiteral("A"));
-        const QStringList p = catalogueCodes(db(), QStringLiteral("NW"), QStringLiteral("P"));
+        session = seededSession(db(), clock);
+        const QStringList a = catalogueCodes(db(), u"A"_s);
+        const QStringList p = catalogueCodes(db(), u"P"_s);
         ASSERT_GE(p.size(), 9);
         initial = {a[0], p[0], p[1], p[2], p[3]};
         for (int i = 0; i < 4; ++i)
-            changes.push_back({p[i], QStringLiteral("DEL")});
+            changes.push_back({p[i], u"DEL"_s});
         for (int i = 5; i < 9; ++i)
-            changes.push_back({p[i], QStringLiteral("ADD")});
-        changes.push_back({a[0], QStringLiteral("DEL")});
-        changes.push_back({a[1], QStringLiteral("ADD")});
-        ASSERT_EQ(changes.size(), 10u);
+            changes.push_back({p[i], u"ADD"_s});
+        changes.push_back({a[0], u"DEL"_s});
+        changes.push_back({a[1], u"ADD"_s});
         addOfficer(db(), kOfficer, initial);
-        session = backend::Authenticator(db(), clock)
-                      .signIn(QString::fromLatin1(backend::kDemoAdminId),
-                              QString::fromLatin1(backend::kDemoAdminPassword))
-                      .token;
     }
     QSqlDatabase& db() { return connection->db(); }
 
     void restore() {
         QSqlQuery q(db());
-        q.exec(QStringLiteral("DELETE FROM OFFICER_GROUP WHERE INSP_ID = 'FAULT01'"));
-        q.exec(QStringLiteral("DELETE FROM AUDIT_LOG"));
-        q.exec(QStringLiteral("UPDATE OFFICER SET PWD_HASH = 'h', MUST_CHANGE_PWD = 0 WHERE "
-                              "INSP_ID = 'FAULT01'"));
-        for (const auto& code : initial) {
-            q.prepare(QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"));
-            q.addBindValue(kOfficer);
-            q.addBindValue(code);
-            q.exec();
-        }
+        q.exec(u"DELETE FROM OFFICER_GROUP WHERE INSP_ID = 'FAULT01'"_s);
+        q.exec(u"DELETE FROM AUDIT_LOG"_s);
+        q.exec(u"UPDATE OFFICER SET PWD_HASH = 'h', MUST_CHANGE_PWD = 0 WHERE "
+               "INSP_ID = 'FAULT01'"_s);
+        for (const auto& code : initial)
+            q.exec(u"INSERT INTO OFFICER_GROUP VALUES ('FAULT01', '%1')"_s.arg(code));
     }
 
     // Memberships, the reset flag and the audit rows, as one text.
@@ -114,22 +90,19 @@ protected:
               "SELECT INSP_ID, GRP_CD, ACTION, MESSAGE_ID FROM AUDIT_LOG ORDER BY AUDIT_ID"}) {
             QSqlQuery q(db());
             EXPECT_TRUE(q.exec(QString::fromLatin1(sql)));
-            while (q.next()) {
+            while (q.next())
                 for (int i = 0; i < q.record().count(); ++i)
-                    out += q.value(i).toString() + u'|';
-                out += u'\n';
-            }
+                    out += q.value(i).toString() + (i + 1 < q.record().count() ? u'|' : u'\n');
         }
         return out;
     }
 
     MessageData request() {
-        MessageData m = saveRequest(session, kOfficer, changes, QStringLiteral("fault-save"));
+        MessageData m = saveRequest(session, kOfficer, changes, u"fault-save"_s);
         TableData setup;
-        setup.fields = QStringList{QStringLiteral("INSP_ID"), QStringLiteral("INITIAL"),
-                                   QStringLiteral("ACTION")};
-        setup.rows.push_back({kOfficer, QStringLiteral("Y"), QStringLiteral("RESET")});
-        m.tables.push_back({QStringLiteral("SETUP"), setup});
+        setup.fields = QStringList{u"INSP_ID"_s, u"INITIAL"_s, u"ACTION"_s};
+        setup.rows.push_back({kOfficer, u"Y"_s, u"RESET"_s});
+        m.tables.push_back({u"SETUP"_s, setup});
         return m;
     }
 };
@@ -141,61 +114,50 @@ TEST_P(NthStatementFails, EverySaveIsAllOrNothingAndTheReplyTellsTheTruth) {
 
     restore();
     const QString before = state();
-    faults.arm(0, Fault::Broken);
     const MessageData clean = processor.process(request());
     ASSERT_TRUE(clean.errorText.isEmpty()) << clean.errorText.toStdString();
     const QString after = state();
-    const std::set<QString> saved = storedMemberships(db(), kOfficer);
-    ASSERT_EQ(heldInReply(clean), saved);
-    const int statements = faults.seen();
-    const QStringList names = faults.statements();
+    ASSERT_EQ(heldInReply(clean), storedMemberships(db(), kOfficer));
+    const QStringList names = faults.seen;
+    const int statements = static_cast<int>(names.size());
     ASSERT_GE(statements, 40);
 
-    int failures = 0;
-    for (Fault fault : {Fault::Broken, Fault::Conflict, Fault::ConflictAlways}) {
+    for (Fault fault : {Fault::Broken, Fault::Conflict, Fault::ConflictAlways})
         for (int n = 1; n <= statements; ++n) {
             restore();
             ASSERT_EQ(state(), before);
-            faults.arm(n, fault);
+            faults.failAt = n;
+            faults.fault = fault;
+            faults.seen.clear();
             const MessageData reply = processor.process(request());
             const QString now = state();
             const std::string where = "statement " + std::to_string(n) + " (" +
                                       names[n - 1].left(60).toStdString() + "), fault " +
-                                      std::to_string(static_cast<int>(fault));
+                                      std::to_string(static_cast<int>(fault)) + ": " +
+                                      reply.errorText.toStdString();
             const bool saidSaved = reply.errorText.isEmpty();
-            EXPECT_EQ(saidSaved, now != before) << where << ": " << reply.errorText.toStdString();
+            EXPECT_EQ(saidSaved, now != before) << where;
             EXPECT_EQ(now, saidSaved ? after : before) << where;
             // Only a request whose session could not be checked gets no table.
             if (n > 1 && fault != Fault::ConflictAlways) {
-                EXPECT_EQ(heldInReply(reply), storedMemberships(db(), kOfficer))
-                    << where << ": " << reply.errorText.toStdString();
+                EXPECT_EQ(heldInReply(reply), storedMemberships(db(), kOfficer)) << where;
             }
-            if (!saidSaved) {
-                ++failures;
-                EXPECT_FALSE(reply.errorText.contains(QLatin1String("INSERT")) ||
-                             reply.errorText.contains(QLatin1String("QPSQL")))
-                    << where << ": " << reply.errorText.toStdString();
-            }
-            const bool retried = fault == Fault::Conflict && GetParam() == Engine::Postgres &&
-                                 names[n - 1] != names[0];
-            if (retried) {
-                EXPECT_TRUE(saidSaved) << where << ": " << reply.errorText.toStdString();
+            EXPECT_FALSE(reply.errorText.contains(QLatin1String("INSERT")) ||
+                         reply.errorText.contains(QLatin1String("QPSQL")))
+                << where;
+            if (fault == Fault::Conflict && GetParam() == Engine::Postgres &&
+                names[n - 1] != names[0]) {
+                EXPECT_TRUE(saidSaved) << where << " was not retried";
             }
             if (fault == Fault::ConflictAlways && n > 2) {
-                EXPECT_EQ(reply.errorText,
-                          QStringLiteral("Another administrator was saving this officer at the "
-                                         "same moment, so nothing was saved; save again."))
+                EXPECT_EQ(reply.errorText, u"Another administrator was saving this officer at the "
+                                           "same moment, so nothing was saved; save again."_s)
                     << where;
             }
         }
-    }
-    std::printf("%s: %d statements, %d x 3 failures injected, %d refused, all or nothing held\n",
-                engineName(GetParam()), statements, statements, failures);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothDatabases, NthStatementFails,
-                         ::testing::Values(Engine::Sqlite, Engine::Postgres),
-                         [](const auto& info) { return std::string(engineName(info.param)); });
+ZAVEK_BOTH_DATABASES(NthStatementFails);
 
 } // namespace
 } // namespace zavek::testing

@@ -1,33 +1,49 @@
 #pragma once
-// An empty database of either kind for a test, and a connection to it that closes itself.
+// An empty database of either kind for a test, a connection to it that closes itself, and
+// requests as the screen sends them with the stored rows the tests compare them with.
 
-#include "tests/postgres/postgres_database.h"
+#include "backend/clock.h"
+#include "common/message.h"
 
 #include <QSqlDatabase>
 #include <QString>
 #include <QTemporaryDir>
 
-#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
 
 namespace zavek::testing {
 
 enum class Engine { Sqlite, Postgres };
-
 const char* engineName(Engine engine);
+#define ZAVEK_BOTH_DATABASES(suite)                                                                \
+    INSTANTIATE_TEST_SUITE_P(BothDatabases, suite,                                                 \
+                             ::testing::Values(Engine::Sqlite, Engine::Postgres),                  \
+                             [](const auto& info) { return std::string(engineName(info.param)); })
 
+// Runs one statement on the server that scripts/with-postgres.sh provides in ZAVEK_TEST_POSTGRES;
+// returns the error text, empty when none.
+QString onPostgresServer(const QString& statement);
+
+// A PostgreSQL database is one of its own on that server, dropped with the object, so that test
+// binaries running at once never see each other's rows.
 class TestDatabase {
 public:
     explicit TestDatabase(Engine engine);
-    // Empty when the database is there; otherwise why the test cannot run.
-    QString unavailable() const;
-    bool skipped() const; // a PostgreSQL test without a server
+    ~TestDatabase();
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
+    bool skipped() const { return skipped_; } // PostgreSQL without a server
+    QString error() const { return error_; }  // empty when the database is there
     QString location() const { return location_; }
 
 private:
-    Engine engine_;
+    bool skipped_ = false;
     QTemporaryDir dir_;
-    std::unique_ptr<PostgresDatabase> postgres_;
+    QString name_;
     QString location_;
+    QString error_;
 };
 
 // backend::openDatabase under a fresh connection name; closed and removed with the object.
@@ -45,6 +61,28 @@ private:
     QSqlDatabase db_;
 };
 
+inline constexpr std::int32_t kRetrievalType = 2;
+inline constexpr std::int32_t kSaveType = 3;
+using Change = std::pair<QString, QString>; // GRP_CD, "ADD" or "DEL"
+
+MessageData retrievalRequest(const QString& session, const QString& officer,
+                             const QString& messageId = newMessageId());
+MessageData saveRequest(const QString& session, const QString& officer,
+                        const std::vector<Change>& changes,
+                        const QString& messageId = newMessageId());
+// Migrates, seeds the demo data and signs the demo administrator in; gives the session token.
+QString seededSession(QSqlDatabase& db, const backend::IClock& clock = backend::systemClock());
+QString demoSession(QSqlDatabase& db, const backend::IClock& clock = backend::systemClock());
+std::set<QString> storedMemberships(QSqlDatabase& db, const QString& officer);
+std::set<QString> heldInReply(const MessageData& reply);
+// The codes of one type ("A" or "P") of region NW, in code order.
+QStringList catalogueCodes(QSqlDatabase& db, const QString& type);
+// Adds an officer of region NW who holds exactly the given codes.
+void addOfficer(QSqlDatabase& db, const QString& officer, const QStringList& codes);
+int auditRows(QSqlDatabase& db, const QString& officer, const QString& messageId);
+// The first value the statement gives, as a number; -1 when it gives none.
+int scalarOf(QSqlDatabase& db, const QString& statement);
+
 } // namespace zavek::testing
 
 #define ZAVEK_REQUIRE_DATABASE(database)                                                           \
@@ -52,5 +90,5 @@ private:
         if ((database).skipped())                                                                  \
             GTEST_SKIP() << "ZAVEK_TEST_POSTGRES is not set; run the tests through "               \
                             "scripts/with-postgres.sh (./zavek test does) to include PostgreSQL";  \
-        ASSERT_TRUE((database).unavailable().isEmpty()) << (database).unavailable().toStdString(); \
+        ASSERT_TRUE((database).error().isEmpty()) << (database).error().toStdString();             \
     } while (false)

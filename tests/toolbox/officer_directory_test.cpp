@@ -1,146 +1,94 @@
 #include "common/failure.h"
-#include "tests/support/temp_database.h"
+#include "tests/postgres/test_database.h"
 #include "toolbox/officer_directory.h"
 
 #include <QSqlQuery>
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-namespace zavek {
+#include <optional>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace zavek::testing {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::Field;
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-
-auto id(const char* value) {
-    return Field(&OfficerRow::id, QString::fromLatin1(value));
-}
-
-class SqlOfficerDirectoryTest : public ::testing::Test {
+class OfficerDirectory : public ::testing::TestWithParam<Engine> {
 protected:
+    TestDatabase database{GetParam()};
+    std::optional<Connection> connection;
+
     void SetUp() override {
-        db_.exec(
-            {QStringLiteral("CREATE TABLE OFFICER (INSP_ID VARCHAR(20) PRIMARY KEY, "
-                            "OFFICER_NAME VARCHAR(80), REGION VARCHAR(10), RANK VARCHAR(10))")});
+        ZAVEK_REQUIRE_DATABASE(database);
+        connection.emplace(database.location());
+        QSqlQuery q(connection->db());
+        ASSERT_TRUE(q.exec("CREATE TABLE OFFICER (INSP_ID VARCHAR(20) PRIMARY KEY, "
+                           "OFFICER_NAME VARCHAR(80), REGION VARCHAR(10))"));
+        for (const auto& [id, name, region] :
+             std::initializer_list<std::array<const char*, 3>>{{"A1001", "Brown, Ann", "N"},
+                                                               {"B2002", "Clark, Ben", "N"},
+                                                               {"ab12", "Dunn, Carl", "N"},
+                                                               {"X9", "Ebert, Dora", "N"},
+                                                               {"S1", "Smith, Sam", "N"},
+                                                               {"S2", "Smith, Sue", "S"},
+                                                               {"P1", "100% Sure", "N"},
+                                                               {"P2", "1000 Sure", "N"},
+                                                               {"U1", "A_B\\C", "N"},
+                                                               {"U2", "AXBXC", "N"},
+                                                               {"C3", "Young, Ann", "N"},
+                                                               {"A9", "Young, Ann", "N"},
+                                                               {"Y1", "Young, Ann", "S"}}) {
+            q.prepare("INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION) VALUES (?, ?, ?)");
+            q.addBindValue(QString::fromUtf8(id));
+            q.addBindValue(QString::fromUtf8(name));
+            q.addBindValue(QString::fromUtf8(region));
+            ASSERT_TRUE(q.exec());
+        }
     }
-
-    void add(const QString& id, const QString& name, const QString& region = QStringLiteral("N")) {
-        QSqlQuery q(db_.db());
-        ASSERT_TRUE(q.prepare(QStringLiteral(
-            "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, RANK) VALUES (?, ?, ?, 'I')")));
-        q.addBindValue(id);
-        q.addBindValue(name);
-        q.addBindValue(region);
-        ASSERT_TRUE(q.exec());
-    }
-
-    OfficerSearchResult search(const QString& text, int limit = 200) {
-        return directory_.search(text, QStringLiteral("N"), limit);
-    }
-
-    testing::TempDatabase db_;
-    SqlOfficerDirectory directory_{db_.connectionName()};
 };
 
-TEST_F(SqlOfficerDirectoryTest, MatchesPartOfTheIdentifier) {
-    add("A1001", "Brown, Ann");
-    add("B2002", "Clark, Ben");
-    EXPECT_THAT(search("100").rows, ElementsAre(id("A1001")));
-}
-
-TEST_F(SqlOfficerDirectoryTest, MatchesPartOfTheNameAndReturnsIt) {
-    add("A1001", "Brown, Ann");
-    add("B2002", "Clark, Ben");
-    const auto result = search("clar");
-    ASSERT_EQ(result.rows.size(), 1u);
-    EXPECT_EQ(result.rows[0].id, "B2002");
-    EXPECT_EQ(result.rows[0].name, "Clark, Ben");
-    EXPECT_FALSE(result.more);
-}
-
-TEST_F(SqlOfficerDirectoryTest, IgnoresLetterCaseInTextAndData) {
-    add("ab12", "Dunn, Carl");
-    add("X9", "Ebert, Dora");
-    EXPECT_THAT(search("AB1").rows, ElementsAre(id("ab12")));
-    EXPECT_THAT(search("eBERT").rows, ElementsAre(id("X9")));
-}
-
-TEST_F(SqlOfficerDirectoryTest, EmptyTextListsEveryOfficerOfTheRegion) {
-    add("A1", "Ames, Al");
-    add("B2", "Bell, Bo");
-    EXPECT_THAT(search("").rows, ElementsAre(id("A1"), id("B2")));
-}
-
-TEST_F(SqlOfficerDirectoryTest, OfficersOfOtherRegionsAreNotFound) {
-    add("A1", "Smith, Sam", "N");
-    add("A2", "Smith, Sue", "S");
-    EXPECT_THAT(search("smith").rows, ElementsAre(id("A1")));
-    EXPECT_THAT(directory_.search(QString(), QStringLiteral("S"), 200).rows, ElementsAre(id("A2")));
-    EXPECT_THAT(directory_.search(QString(), QStringLiteral("W"), 200).rows, IsEmpty());
-}
-
-TEST_F(SqlOfficerDirectoryTest, PercentAndUnderscoreMatchOnlyThemselves) {
-    add("P1", "100% Sure");
-    add("P2", "1000 Sure");
-    add("U1", "A_B");
-    add("U2", "AXB");
-    EXPECT_THAT(search("100%").rows, ElementsAre(id("P1")));
-    EXPECT_THAT(search("a_b").rows, ElementsAre(id("U1")));
-    EXPECT_THAT(search("%").rows, ElementsAre(id("P1")));
-}
-
-TEST_F(SqlOfficerDirectoryTest, BackslashMatchesOnlyItself) {
-    add("S1", "Back\\Slash");
-    add("S2", "BackXSlash");
-    EXPECT_THAT(search("k\\s").rows, ElementsAre(id("S1")));
-}
-
-TEST_F(SqlOfficerDirectoryTest, OrdersByNameThenIdentifier) {
-    add("C3", "Young, Ann");
-    add("B2", "Adams, Zoe");
-    add("A9", "Young, Ann");
-    EXPECT_THAT(search("").rows, ElementsAre(id("B2"), id("A9"), id("C3")));
-}
-
-TEST_F(SqlOfficerDirectoryTest, StopsAtTheLimitAndSaysMoreExist) {
-    for (int i = 0; i < 5; ++i)
-        add(QStringLiteral("ID%1").arg(i), QStringLiteral("Officer %1").arg(i));
-    const auto capped = search("", 3);
-    EXPECT_THAT(capped.rows, ElementsAre(id("ID0"), id("ID1"), id("ID2")));
-    EXPECT_TRUE(capped.more);
-}
-
-TEST_F(SqlOfficerDirectoryTest, ExactlyTheLimitIsNotMore) {
-    for (int i = 0; i < 3; ++i)
-        add(QStringLiteral("ID%1").arg(i), QStringLiteral("Officer %1").arg(i));
-    const auto result = search("", 3);
-    EXPECT_EQ(result.rows.size(), 3u);
-    EXPECT_FALSE(result.more);
-}
-
-TEST_F(SqlOfficerDirectoryTest, FailingQueryThrowsFailureWithTheDatabaseMessage) {
-    db_.exec({QStringLiteral("DROP TABLE OFFICER")});
-    try {
-        search("x");
-        FAIL() << "no failure raised";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.code(), codes::kDatabase);
-        EXPECT_THAT(failure.description().toStdString(), HasSubstr("no such table"));
+// Identifier or name, any letter case, only the region's officers, ordered by name then
+// identifier, wildcards and backslashes matching only themselves, at most the limit.
+TEST_P(OfficerDirectory, FindsTheRegionsOfficersWhoseIdOrNameHoldsTheText) {
+    struct Case {
+        const char* text;
+        const char* region;
+        int limit;
+        QStringList ids;
+        bool more;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"B200", "N", 200, {"B2002"}, false}, {"clar", "N", 200, {"B2002"}, false},
+        {"AB1", "N", 200, {"ab12"}, false}, {"eBERT", "N", 200, {"X9"}, false},
+        {"smith", "N", 200, {"S1"}, false}, {"", "S", 200, {"S2", "Y1"}, false},
+        {"", "W", 200, {}, false}, {"100%", "N", 200, {"P1"}, false}, {"%", "N", 200, {"P1"}, false},
+        {"a_b\\c", "N", 200, {"U1"}, false}, {"young", "N", 200, {"A9", "C3"}, false},
+        {"young", "N", 1, {"A9"}, true}, {"young", "N", 2, {"A9", "C3"}, false},
+    };
+    // clang-format on
+    SqlOfficerDirectory directory(connection->name());
+    for (const Case& c : cases) {
+        const OfficerSearchResult result = directory.search(c.text, c.region, c.limit);
+        QStringList ids;
+        for (const OfficerRow& row : result.rows)
+            ids << row.id;
+        EXPECT_EQ(ids, c.ids) << c.text << " in " << c.region;
+        EXPECT_EQ(result.more, c.more) << c.text << " in " << c.region;
     }
+    EXPECT_EQ(directory.search("clar", "N", 200).rows.at(0).name, u"Clark, Ben"_s);
+
+    QSqlQuery(connection->db()).exec("DROP TABLE OFFICER");
+    const auto failure = attempt([&] { directory.search("x", "N", 200); });
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), codes::kDatabase);
+    const auto unknown =
+        attempt([] { SqlOfficerDirectory(u"no-such-connection"_s).search("", "N", 1); });
+    ASSERT_TRUE(unknown);
+    EXPECT_TRUE(unknown->description().contains(u"no-such-connection"_s));
 }
 
-TEST(SqlOfficerDirectoryConnectionTest, UnknownConnectionThrowsFailureNamingIt) {
-    SqlOfficerDirectory directory(QStringLiteral("no-such-connection"));
-    try {
-        directory.search(QString(), QStringLiteral("N"), 10);
-        FAIL() << "no failure raised";
-    } catch (const Failure& failure) {
-        EXPECT_THAT(failure.description().toStdString(), HasSubstr("no-such-connection"));
-    }
-}
+ZAVEK_BOTH_DATABASES(OfficerDirectory);
 
 } // namespace
-} // namespace zavek
+} // namespace zavek::testing

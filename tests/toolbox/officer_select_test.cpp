@@ -3,241 +3,184 @@
 #include "toolbox/officer_directory.h"
 #include "toolbox/officer_select.h"
 
+#include <QAbstractItemModelTester>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <optional>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace zavek {
 namespace {
-
-struct SearchCall {
-    QString text;
-    QString region;
-    int limit;
-};
 
 class FakeDirectory final : public IOfficerDirectory {
 public:
     OfficerSearchResult search(const QString& text, const QString& region, int limit) override {
-        calls.push_back({text, region, limit});
+        calls << u"%1|%2|%3"_s.arg(text, region).arg(limit);
         if (failure)
             throw *failure;
         return result;
     }
-
-    OfficerSearchResult result;
+    OfficerSearchResult result{{{"A1001", "Brown, Ann"}, {"B2002", "Clark, Ben"}}};
     std::optional<Failure> failure;
-    std::vector<SearchCall> calls;
+    QStringList calls;
 };
 
 class OfficerSelectTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SessionInfo::Instance().establish(QStringLiteral("S-1"), QStringLiteral("NORTH"),
-                                          QString());
-        directory_.result.rows = {{QStringLiteral("A1001"), QStringLiteral("Brown, Ann")},
-                                  {QStringLiteral("B2002"), QStringLiteral("Clark, Ben")}};
-        select_.setDirectory(&directory_);
-        select_.resize(743, 289);
-        select_.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&select_));
+        SessionInfo::Instance().establish(u"S-1"_s, u"NORTH"_s, QString());
+        select.setDirectory(&directory);
+        select.resize(743, 289);
+        select.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&select));
+        QObject::connect(&select, &ZAVEK_OfficerSelect::OfficerSelected, &select,
+                         [this](const QString& id) { picks << id + u'|' + select.OfficerName(); });
     }
     void TearDown() override { SessionInfo::Instance().clear(); }
 
     template <typename T> T* child(const char* name) {
-        auto* widget = select_.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
+        return select.findChild<T*>(QString::fromLatin1(name));
     }
     QLineEdit* edit() { return child<QLineEdit>("searchEdit"); }
     QTreeView* view() { return child<QTreeView>("resultView"); }
     QPushButton* button(const char* name) { return child<QPushButton>(name); }
     QString hint() { return child<QLabel>("hintLabel")->text(); }
-
+    int rows() { return view()->model()->rowCount(); }
     void typeAndSearch(const QString& text) {
         edit()->setFocus();
         QTest::keyClicks(edit(), text);
         QTest::keyClick(edit(), Qt::Key_Return);
     }
-    QStringList shownIds() {
-        QStringList ids;
-        for (int row = 0; row < view()->model()->rowCount(); ++row)
-            ids << view()->model()->index(row, 0).data().toString();
-        return ids;
-    }
-    // A real double-click is press, release, double-click, release; QTest sends only the
-    // double-click event itself, which a view takes for a fresh press.
-    void doubleClickRow(int row) {
-        QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, rowCentre(row));
-        QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, rowCentre(row));
-        QTest::mouseRelease(view()->viewport(), Qt::LeftButton, {}, rowCentre(row));
-    }
     QPoint rowCentre(int row) {
         return view()->visualRect(view()->model()->index(row, 1)).center();
     }
-
-    FakeDirectory directory_;
-    ZAVEK_OfficerSelect select_;
-};
-
-// --- searching ---
-
-TEST_F(OfficerSelectTest, EnterInTheFieldSearchesTheSessionRegionWithTheTrimmedText) {
-    typeAndSearch(QStringLiteral("  clark "));
-    ASSERT_EQ(directory_.calls.size(), 1u);
-    EXPECT_EQ(directory_.calls[0].text, "clark");
-    EXPECT_EQ(directory_.calls[0].region, "NORTH");
-    EXPECT_EQ(directory_.calls[0].limit, ZAVEK_OfficerSelect::kResultLimit);
-}
-
-TEST_F(OfficerSelectTest, SearchButtonShowsTheResults) {
-    edit()->setText(QStringLiteral("a"));
-    QTest::mouseClick(button("searchButton"), Qt::LeftButton);
-    EXPECT_EQ(shownIds(), (QStringList{"A1001", "B2002"}));
-    EXPECT_EQ(view()->model()->index(1, 1).data().toString(), "Clark, Ben");
-    EXPECT_EQ(hint(), "2 officers found");
-}
-
-TEST_F(OfficerSelectTest, SearchingIsRaisedBeforeTheResultsAreShown) {
-    int rowsWhenRaised = -1;
-    QObject::connect(&select_, &ZAVEK_OfficerSelect::Searching, &select_,
-                     [&] { rowsWhenRaised = view()->model()->rowCount(); });
-    typeAndSearch(QStringLiteral("first"));
-    EXPECT_EQ(rowsWhenRaised, 0);
-    typeAndSearch(QStringLiteral("again"));
-    EXPECT_EQ(rowsWhenRaised, 0) << "earlier results must be gone when a new search starts";
-    EXPECT_EQ(shownIds().size(), 2);
-}
-
-TEST_F(OfficerSelectTest, OneMatchIsReportedInTheSingular) {
-    directory_.result.rows.resize(1);
-    typeAndSearch(QStringLiteral("brown"));
-    EXPECT_EQ(hint(), "1 officer found");
-}
-
-TEST_F(OfficerSelectTest, NoMatchNamesTheSearchText) {
-    directory_.result.rows.clear();
-    typeAndSearch(QStringLiteral("zz"));
-    EXPECT_EQ(hint(), "No officer matches \"zz\".");
-    EXPECT_TRUE(shownIds().isEmpty());
-}
-
-TEST_F(OfficerSelectTest, TooManyMatchesAskForARefinedSearch) {
-    directory_.result.rows.assign(ZAVEK_OfficerSelect::kResultLimit,
-                                  {QStringLiteral("X"), QStringLiteral("Officer")});
-    directory_.result.more = true;
-    typeAndSearch(QStringLiteral("o"));
-    EXPECT_EQ(hint(), "More than 200 officers match; showing the first 200. Refine the search.");
-    EXPECT_EQ(shownIds().size(), 200);
-}
-
-TEST_F(OfficerSelectTest, DirectoryFailureIsShownAndTheControlKeepsWorking) {
-    directory_.failure = Failure(codes::kDatabase, QStringLiteral("The officer search failed: "
-                                                                  "no such table: OFFICER"));
-    typeAndSearch(QStringLiteral("a"));
-    EXPECT_THAT(hint().toStdString(), ::testing::HasSubstr("no such table: OFFICER"));
-    EXPECT_TRUE(shownIds().isEmpty());
-
-    directory_.failure.reset();
-    QTest::keyClick(edit(), Qt::Key_Return);
-    EXPECT_EQ(hint(), "2 officers found");
-}
-
-TEST_F(OfficerSelectTest, WithoutADirectorySearchingSaysSo) {
-    select_.setDirectory(nullptr);
-    typeAndSearch(QStringLiteral("a"));
-    EXPECT_THAT(hint().toStdString(), ::testing::HasSubstr("not available"));
-    EXPECT_TRUE(directory_.calls.empty());
-}
-
-// --- clearing ---
-
-TEST_F(OfficerSelectTest, ClearEmptiesFieldAndListThenRaisesClearForm) {
-    typeAndSearch(QStringLiteral("a"));
-    QString textWhenRaised = QStringLiteral("unset");
-    int rowsWhenRaised = -1;
-    QObject::connect(&select_, &ZAVEK_OfficerSelect::ClearForm, &select_, [&] {
-        textWhenRaised = edit()->text();
-        rowsWhenRaised = view()->model()->rowCount();
-    });
-    QSignalSpy cleared(&select_, &ZAVEK_OfficerSelect::ClearForm);
-    QTest::mouseClick(button("clearButton"), Qt::LeftButton);
-    EXPECT_EQ(cleared.count(), 1);
-    EXPECT_EQ(textWhenRaised, "");
-    EXPECT_EQ(rowsWhenRaised, 0);
-    EXPECT_FALSE(button("selectButton")->isEnabled());
-}
-
-// --- picking ---
-
-class OfficerPickTest : public OfficerSelectTest {
-protected:
-    void SetUp() override {
-        OfficerSelectTest::SetUp();
-        QObject::connect(&select_, &ZAVEK_OfficerSelect::OfficerSelected, &select_,
-                         [this](const QString& id) {
-                             picks_.push_back({id, select_.OfficerName()});
-                         });
-        typeAndSearch(QStringLiteral("a"));
+    void clickRow(int row) {
+        QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, rowCentre(row));
     }
-    std::vector<std::pair<QString, QString>> picks_; // id, OfficerName while handling
+
+    FakeDirectory directory;
+    ZAVEK_OfficerSelect select;
+    QStringList picks; // id|OfficerName while the pick is handled
 };
 
-using Pick = std::pair<QString, QString>;
+TEST_F(OfficerSelectTest, ASearchAsksTheSessionRegionAndTellsWhatItFound) {
+    QAbstractItemModelTester tester(view()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    typeAndSearch(u"  clark "_s);
+    EXPECT_EQ(directory.calls, QStringList{"clark|NORTH|200"});
+    EXPECT_EQ(hint(), "2 officers found");
+    ASSERT_EQ(rows(), 2);
+    EXPECT_EQ(view()->model()->headerData(0, Qt::Horizontal).toString() + u'|' +
+                  view()->model()->headerData(1, Qt::Horizontal).toString(),
+              "Officer ID|Name");
+    EXPECT_EQ(view()->model()->index(1, 0).data().toString() + u'|' +
+                  view()->model()->index(1, 1).data().toString(),
+              "B2002|Clark, Ben");
 
-TEST_F(OfficerPickTest, DoubleClickPicksTheOfficerWithTheNameAlreadySet) {
-    doubleClickRow(1);
-    EXPECT_THAT(picks_, ::testing::ElementsAre(Pick{"B2002", "Clark, Ben"}));
-    EXPECT_EQ(select_.OfficerName(), "Clark, Ben");
-    EXPECT_EQ(select_.property("OfficerName").toString(), "Clark, Ben");
+    // Searching is raised before the results are shown, the earlier ones gone.
+    int rowsWhenRaised = -1;
+    QObject::connect(&select, &ZAVEK_OfficerSelect::Searching, &select,
+                     [&] { rowsWhenRaised = rows(); });
+    struct Case {
+        const char* name;
+        int found;
+        bool more;
+        const char* hint;
+    };
+    const Case cases[] = {
+        {"one", 1, false, "1 officer found"},
+        {"none", 0, false, "No officer matches \"none\"."},
+        {"many", 200, true,
+         "More than 200 officers match; showing the first 200. Refine the search."},
+        {"two", 2, false, "2 officers found"},
+    };
+    for (const Case& c : cases) {
+        directory.result.rows.assign(c.found, {u"X"_s, u"Officer"_s});
+        directory.result.more = c.more;
+        edit()->clear();
+        typeAndSearch(QString::fromLatin1(c.name));
+        EXPECT_EQ(rowsWhenRaised, 0) << c.name;
+        EXPECT_EQ(hint(), QString::fromLatin1(c.hint)) << c.name;
+        EXPECT_EQ(rows(), c.found) << c.name;
+    }
 }
 
-TEST_F(OfficerPickTest, EnterOnARowPicksIt) {
-    view()->setFocus();
-    view()->setCurrentIndex(view()->model()->index(0, 0));
-    QTest::keyClick(view(), Qt::Key_Return);
-    EXPECT_THAT(picks_, ::testing::ElementsAre(Pick{"A1001", "Brown, Ann"}));
-}
-
-TEST_F(OfficerPickTest, DownFromTheFieldThenEnterPicksTheFirstRow) {
-    QTest::keyClick(edit(), Qt::Key_Down);
-    QTest::keyClick(view(), Qt::Key_Down);
-    QTest::keyClick(view(), Qt::Key_Enter);
-    EXPECT_THAT(picks_, ::testing::ElementsAre(Pick{"B2002", "Clark, Ben"}));
-}
-
-TEST_F(OfficerPickTest, SelectButtonIsEnabledOnlyWhileARowIsSelected) {
-    EXPECT_FALSE(button("selectButton")->isEnabled());
-    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, rowCentre(0));
-    EXPECT_TRUE(button("selectButton")->isEnabled());
+TEST_F(OfficerSelectTest, AFailingOrMissingDirectoryIsShownAndTheControlKeepsWorking) {
+    directory.failure =
+        Failure(codes::kDatabase, u"The officer search failed: no such table: OFFICER"_s);
+    typeAndSearch(u"a"_s);
+    EXPECT_TRUE(hint().contains("no such table: OFFICER")) << hint().toStdString();
+    EXPECT_EQ(rows(), 0);
+    directory.failure.reset();
+    QTest::mouseClick(button("searchButton"), Qt::LeftButton);
+    EXPECT_EQ(hint(), "2 officers found");
+    select.setDirectory(nullptr);
     QTest::keyClick(edit(), Qt::Key_Return);
+    EXPECT_TRUE(hint().contains("not available")) << hint().toStdString();
+    EXPECT_EQ(directory.calls.size(), 2);
+}
+
+// Each way of picking, from fresh results; a click only selects.
+TEST_F(OfficerSelectTest, AnOfficerIsPickedByDoubleClickEnterOrTheSelectButton) {
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"B2002|Clark, Ben",
+         [&] { // a real double-click is press, release, double-click, release
+             clickRow(1);
+             QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, rowCentre(1));
+             QTest::mouseRelease(view()->viewport(), Qt::LeftButton, {}, rowCentre(1));
+         }},
+        {"A1001|Brown, Ann",
+         [&] {
+             view()->setFocus();
+             view()->setCurrentIndex(view()->model()->index(0, 0));
+             QTest::keyClick(view(), Qt::Key_Return);
+         }},
+        {"B2002|Clark, Ben",
+         [&] { // down from the field to the first row, down once more, Enter
+             QTest::keyClick(edit(), Qt::Key_Down);
+             QTest::keyClick(view(), Qt::Key_Down);
+             QTest::keyClick(view(), Qt::Key_Enter);
+         }},
+        {"B2002|Clark, Ben",
+         [&] {
+             EXPECT_FALSE(button("selectButton")->isEnabled());
+             clickRow(1);
+             EXPECT_TRUE(picks.isEmpty());
+             ASSERT_TRUE(button("selectButton")->isEnabled());
+             QTest::mouseClick(button("selectButton"), Qt::LeftButton);
+         }},
+    };
+    for (const auto& [picked, way] : ways) {
+        picks.clear();
+        typeAndSearch(u"a"_s);
+        way();
+        EXPECT_EQ(picks, QStringList{QString::fromLatin1(picked)});
+        EXPECT_EQ(select.property("OfficerName").toString(),
+                  QString::fromLatin1(picked).section(u'|', 1));
+    }
+    typeAndSearch(u"a"_s);
     EXPECT_FALSE(button("selectButton")->isEnabled()) << "a new search drops the selection";
 }
 
-TEST_F(OfficerPickTest, SelectButtonPicksTheSelectedRow) {
-    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, rowCentre(1));
+TEST_F(OfficerSelectTest, ClearEmptiesFieldListAndNameThenRaisesClearForm) {
+    typeAndSearch(u"a"_s);
+    clickRow(0);
     QTest::mouseClick(button("selectButton"), Qt::LeftButton);
-    EXPECT_THAT(picks_, ::testing::ElementsAre(Pick{"B2002", "Clark, Ben"}));
-}
-
-TEST_F(OfficerPickTest, ClickingARowOnlySelectsIt) {
-    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, rowCentre(0));
-    EXPECT_TRUE(picks_.empty());
-}
-
-TEST_F(OfficerPickTest, ClearForgetsTheOfficerName) {
-    doubleClickRow(0);
-    ASSERT_EQ(select_.OfficerName(), "Brown, Ann");
+    ASSERT_EQ(select.OfficerName(), "Brown, Ann");
+    QStringList whenRaised;
+    QObject::connect(&select, &ZAVEK_OfficerSelect::ClearForm, &select,
+                     [&] { whenRaised << edit()->text() + u'|' + QString::number(rows()); });
     QTest::mouseClick(button("clearButton"), Qt::LeftButton);
-    EXPECT_EQ(select_.OfficerName(), "");
+    EXPECT_EQ(whenRaised, QStringList{"|0"});
+    EXPECT_EQ(select.OfficerName(), "");
+    EXPECT_FALSE(button("selectButton")->isEnabled());
 }
 
 } // namespace
