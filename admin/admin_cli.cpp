@@ -71,7 +71,9 @@ const QString kAddAdminHelp = QStringLiteral(
 const QString kAuditHelp = QStringLiteral(
     "usage: zavek-admin audit [--database LOCATION] [--officer ID] [--since DATE] [--csv]\n"
     "Lists the audit rows, oldest first, as an aligned table.\n"
-    "  --officer ID         only the rows about this officer\n"
+    "  --officer ID         this officer's history, newest first: one line per save with\n"
+    "                       when, which administrator and what changed (with --csv: the\n"
+    "                       officer's audit rows)\n"
     "  --since DATE         only the rows from DATE (YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]) on\n"
     "  --csv                write CSV (RFC 4180) instead of the table; a cell that starts\n"
     "                       with =, +, -, @, a tab or a carriage return gets a leading '\n"
@@ -375,6 +377,10 @@ int AdminCli::audit(const QStringList& args) {
     }
     OpenDatabase open(locationOf(c, console_));
     checkSchema(open.db());
+    if (!filter.officer.isEmpty() && !c.parser.isSet(csv)) {
+        console_.out(auditAsTable(readOfficerHistory(open.db(), filter)));
+        return exit_code::kOk;
+    }
     const AuditReport audit = readAudit(open.db(), filter);
     console_.out(c.parser.isSet(csv) ? auditAsCsv(audit) : auditAsTable(audit));
     return exit_code::kOk;

@@ -5,6 +5,8 @@
 #include "common/session_info.h"
 #include "common/shell_services.h"
 #include "document/component_ids.h"
+#include "document/history_dialog.h"
+#include "exchange/history_revert.h"
 #include "groups/twips.h"
 #include "toolbox/officer_select.h"
 
@@ -52,6 +54,11 @@ ZavekSecurity::ZavekSecurity(const DocumentContext& context)
     DocumentServices services{state_, *this, platform_, trap_};
     rules_ = std::make_unique<GroupRules>(services, *form_->model(0), *form_->model(1), *this);
     exchange_ = std::make_unique<OfficerExchange>(services, *rules_);
+    history_ = std::make_unique<HistoryRequest>(services, historyModel_);
+    history_->setChanged([this] {
+        if (historyDialog_)
+            historyDialog_->setMessage(history_->message());
+    });
     directory_ = sessionOfficerDirectory();
     form_->officerSelect()->setDirectory(directory_.get());
     connectControls();
@@ -74,12 +81,18 @@ void ZavekSecurity::connectControls() {
         connect(form_->list(i), &GroupListView::listClicked, this,
                 [this](std::int16_t index) { rules_->lvOfficerGroups_Click(index); });
     ZAVEK_OfficerSelect* select = form_->officerSelect();
-    connect(select, &ZAVEK_OfficerSelect::Searching, this,
-            [this] { exchange_->ZAVEK_OfficerSelect1_Searching(); });
-    connect(select, &ZAVEK_OfficerSelect::ClearForm, this,
-            [this] { exchange_->ZAVEK_OfficerSelect1_ClearForm(); });
-    connect(select, &ZAVEK_OfficerSelect::OfficerSelected, this,
-            [this](const QString& id) { exchange_->ZAVEK_OfficerSelect1_OfficerSelected(id); });
+    connect(select, &ZAVEK_OfficerSelect::Searching, this, [this] {
+        exchange_->ZAVEK_OfficerSelect1_Searching();
+        followOfficerInHistory();
+    });
+    connect(select, &ZAVEK_OfficerSelect::ClearForm, this, [this] {
+        exchange_->ZAVEK_OfficerSelect1_ClearForm();
+        followOfficerInHistory();
+    });
+    connect(select, &ZAVEK_OfficerSelect::OfficerSelected, this, [this](const QString& id) {
+        exchange_->ZAVEK_OfficerSelect1_OfficerSelected(id);
+        followOfficerInHistory();
+    });
 }
 
 int ZavekSecurity::ScrollStepPixels(Qt::Orientation orientation) const {
@@ -111,10 +124,62 @@ void ZavekSecurity::attachListener() {
     if (moKelbMessage)
         return;
     KelbListener::Instance(moKelbMessage);
-    connect(moKelbMessage, &KelbListener::DataReady, this,
-            [this](const QString& recipient) { exchange_->moKelbMessage_DataReady(recipient); });
-    connect(moKelbMessage, &KelbListener::MsgTimeout, this,
-            [this](const QVariant& argument) { exchange_->moKelbMessage_MsgTimeout(argument); });
+    connect(moKelbMessage, &KelbListener::DataReady, this, [this](const QString& recipient) {
+        exchange_->moKelbMessage_DataReady(recipient);
+        history_->moKelbMessage_DataReady(recipient);
+        // A stored save of the officer whose history is open is a new entry of it.
+        const MessageData* reply = ReplyStore::Instance().announcing();
+        if (historyDialog_ && historyDialog_->isVisible() && reply &&
+            reply->replyTo == state_.documentIdentity &&
+            reply->messageType == message_types::kSave && reply->errorText.isEmpty() &&
+            history_->officerId() == state_.msInspId.trimmed())
+            history_->load();
+    });
+    connect(moKelbMessage, &KelbListener::MsgTimeout, this, [this](const QVariant& argument) {
+        exchange_->moKelbMessage_MsgTimeout(argument);
+        history_->moKelbMessage_MsgTimeout(argument);
+    });
+}
+
+// ---- the officer's history -----------------------------------------------------------------
+
+void ZavekSecurity::ShowHistory() {
+    trapped(trap_, "ShowHistory", [&] {
+        attachListener();
+        if (!historyDialog_) {
+            historyDialog_ = new HistoryDialog(historyModel_, form_.data());
+            historyDialog_->setWindowFlag(Qt::Window);
+            historyDialog_->setRevert([this](int row) { revertFromHistory(row); });
+        }
+        history_->load();
+        historyDialog_->setMessage(history_->message());
+        historyDialog_->show();
+        historyDialog_->raise();
+    });
+}
+
+void ZavekSecurity::followOfficerInHistory() {
+    if (!historyDialog_ || !historyDialog_->isVisible())
+        return;
+    if (state_.msInspId.trimmed().isEmpty())
+        history_->clear();
+    else if (history_->officerId() != state_.msInspId.trimmed())
+        history_->load();
+}
+
+void ZavekSecurity::revertFromHistory(int row) {
+    trapped(trap_, "revertFromHistory", [&] {
+        if (row < 0 || row >= historyModel_.count())
+            return;
+        if (history_->state() != HistoryRequest::State::Shown ||
+            history_->officerId() != state_.msInspId.trimmed()) {
+            ShellServices::Instance().SetStatusText(
+                QStringLiteral("The history shown is not of the officer on screen; open the "
+                               "history again and revert from there."));
+            return;
+        }
+        revertOnLists(*rules_, historyModel_.entry(row), state_.msOfficerName);
+    });
 }
 
 // ---- start-up ----------------------------------------------------------------------------

@@ -3,7 +3,10 @@
 // unload and save prompts the host drives.
 
 #include "document/component_api.h"
+#include "document/history_dialog.h"
 #include "document/security_form.h"
+#include "exchange/history_model.h"
+#include "exchange/history_request.h"
 #include "exchange/officer_exchange.h"
 #include "groups/document_state.h"
 #include "groups/group_rules.h"
@@ -46,6 +49,7 @@ public:
     int ScrollStepPixels(Qt::Orientation orientation) const override;
     CloseAnswer AskToClose() override;
     std::int16_t FinishClose(CloseAnswer answer) override;
+    void ShowHistory() override;
     void Release() override { delete this; }
 
     // For tests and the module: the live parts.
@@ -54,6 +58,8 @@ public:
     GroupRules& rules() { return *rules_; }
     OfficerExchange& exchange() { return *exchange_; }
     KelbListener* listener() const { return moKelbMessage; }
+    HistoryRequest& history() { return *history_; }
+    HistoryDialog* historyDialog() const { return historyDialog_.data(); }
     // How many passes the close wait may make before it gives up on the reply.
     int closeWaitPassLimit() const;
 
@@ -77,6 +83,9 @@ private:
     void finishClose(CloseAnswer answer, bool& result);
     void waitForSave(OfficerExchange::SaveTicket ticket);
     void connectControls();
+    void revertFromHistory(int row);
+    // The open history follows the officer on screen.
+    void followOfficerInHistory();
 
     platform::StaticComponentInfo componentInfo_;
     platform::Platform platform_;
@@ -86,6 +95,9 @@ private:
     std::unique_ptr<IOfficerDirectory> directory_;
     std::unique_ptr<GroupRules> rules_;
     std::unique_ptr<OfficerExchange> exchange_;
+    HistoryModel historyModel_;
+    std::unique_ptr<HistoryRequest> history_;
+    QPointer<HistoryDialog> historyDialog_;
     QPointer<QObject> container_;
     KelbListener* moKelbMessage = nullptr;
     TrapContext trap_;

@@ -487,12 +487,10 @@ void OfficerExchange::reshowUnsaved() {
             continue;
         }
         // On the stored state just loaded: the rows that failed count as changes again.
-        for (const SentRow& r : it->rows) {
-            GroupListModel& list = rules_.list(r.list);
-            const int row = list.firstIndexOf(r.code);
-            if (row >= 0)
-                list.setChecked(row, r.add);
-        }
+        std::vector<PendingEdit> edits;
+        for (const SentRow& r : it->rows)
+            edits.push_back({r.list, r.code, r.add});
+        rules_.layEdits(edits);
         if (it->reset)
             services_.form.setResetPasswordValue(1);
         settled_.emplace_back(it->ticket, it->outcome);

@@ -204,4 +204,17 @@ bool GroupRules::SetChecked(const QString& code, std::int32_t listIndex) {
     return result;
 }
 
+int GroupRules::layEdits(const std::vector<PendingEdit>& edits) {
+    int laid = 0;
+    for (const PendingEdit& edit : edits) {
+        GroupListModel& l = list(edit.list);
+        const int row = l.firstIndexOf(edit.code);
+        if (row < 0)
+            continue;
+        l.setChecked(row, edit.checked);
+        ++laid;
+    }
+    return laid;
+}
+
 } // namespace zavek

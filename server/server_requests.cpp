@@ -50,6 +50,7 @@ MessageData ServerRequests::answer(const MessageData& request, const QString& pe
     switch (request.messageType) {
     case kRetrieval:
     case kSave:
+    case kHistory:
         return processor_.process(request);
     default:
         break;

@@ -80,6 +80,13 @@ MainWindow::MainWindow(ComponentLoader& loader, DocumentContext context, QString
     file->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, this, &QWidget::close);
     QMenu* document = menuBar()->addMenu(QStringLiteral("&Document"));
     document->addAction(QStringLiteral("Save changes?"), this, &MainWindow::askToSave);
+    document
+        ->addAction(QStringLiteral("&History…"), this,
+                    [this] {
+                        if (DocumentWindow* w = activeDocument())
+                            w->document()->ShowHistory();
+                    })
+        ->setObjectName(QStringLiteral("HistoryAction"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About"), this, [this] {
         QMessageBox::about(this, QStringLiteral("About ZAVEK Security Administration"),

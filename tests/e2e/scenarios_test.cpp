@@ -7,11 +7,16 @@
 #include "common/transport.h"
 #include "server/network_transport.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
 #include <QMdiArea>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QSslSocket>
+#include <QTableView>
 #include <QTest>
 #include <QtEndian>
 
@@ -44,6 +49,22 @@ QStringList catalogue(const char* type) {
     while (q.next())
         out << q.value(0).toString();
     return out;
+}
+
+QString description(const QString& code) {
+    QSqlQuery q(QSqlDatabase::database(QStringLiteral("zavek-ui")));
+    q.prepare(QStringLiteral("SELECT GRP_DES FROM VRD_GROUP WHERE REGION = 'NW' AND GRP_CD = ?"));
+    q.addBindValue(code);
+    q.exec();
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+QString listedName(const QString& officer) {
+    QSqlQuery q(QSqlDatabase::database(QStringLiteral("zavek-ui")));
+    q.prepare(QStringLiteral("SELECT OFFICER_NAME FROM OFFICER WHERE INSP_ID = ?"));
+    q.addBindValue(officer);
+    q.exec();
+    return q.next() ? q.value(0).toString() : QString();
 }
 
 bool pendingFailure(const QString& status) {
@@ -111,7 +132,7 @@ TEST_F(Scenario, OpeningTheScreenDisablesTheDocumentButtons) {
         EXPECT_FALSE(window->toolbarAction(id)->isEnabled()) << id;
 }
 
-TEST_P(EitherTier, PickTickChangeAgencySaveAndComeBack) {
+TEST_P(EitherTier, PickTickChangeAgencySaveComeBackAndRevertFromTheHistory) {
     const QString group = freeGroup(kFirst);
     const QString oldAgency = agencyOf(kFirst);
     const QString newAgency = otherAgency(kFirst);
@@ -142,6 +163,55 @@ TEST_P(EitherTier, PickTickChangeAgencySaveAndComeBack) {
     EXPECT_TRUE(isChecked(0, group));
     EXPECT_TRUE(isChecked(1, newAgency));
     EXPECT_FALSE(isChecked(1, oldAgency));
+
+    // The history names the save; Revert lays its inverse on the lists, which Save stores.
+    window->findChild<QAction*>(QStringLiteral("HistoryAction"))->trigger();
+    auto* dialog = documentWindow->document()->Form()->findChild<QDialog*>("HistoryDialog");
+    ASSERT_NE(dialog, nullptr);
+    auto* table = dialog->findChild<QTableView*>(QStringLiteral("HistoryTable"));
+    QAbstractItemModel* history = table->model();
+    QAbstractItemModelTester tester(history, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const auto label = [&] {
+        return dialog->findChild<QLabel*>(QStringLiteral("HistoryMessage"))->text();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return label().startsWith("History of "); }, 10000))
+        << label().toStdString();
+    EXPECT_EQ(history->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Change"));
+    EXPECT_EQ(history->index(0, 1).data().toString(), QStringLiteral("Demo Administrator (NW)"));
+    EXPECT_EQ(history->index(0, 2).data().toString(),
+              QStringLiteral("Agency changed from %1 to %2; %3 added")
+                  .arg(description(oldAgency), description(newAgency), description(group)));
+    const int entries = history->rowCount();
+    auto* revert = dialog->findChild<QPushButton*>(QStringLiteral("RevertButton"));
+    table->selectRow(0);
+    QTest::mouseClick(revert, Qt::LeftButton);
+    EXPECT_TRUE(status().startsWith("Reverting the save of ")) << status().toStdString();
+    EXPECT_FALSE(isChecked(0, group));
+    EXPECT_TRUE(isChecked(1, oldAgency));
+    EXPECT_FALSE(isChecked(1, newAgency));
+    EXPECT_TRUE(storedCodes(kFirst).contains(newAgency)); // nothing written before Save
+    clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return history->rowCount() == entries + 1; }, 10000))
+        << label().toStdString();
+    EXPECT_EQ(storedCodes(kFirst).contains(group), false);
+    EXPECT_TRUE(storedCodes(kFirst).contains(oldAgency));
+    EXPECT_EQ(auditRows(kFirst), auditBefore + 6);
+
+    // The first save again: the officer has changed since, so nothing of it applies any more.
+    table->selectRow(1);
+    QTest::mouseClick(revert, Qt::LeftButton);
+    EXPECT_EQ(status(), QStringLiteral("Nothing of the save of %1 by Demo Administrator (NW) "
+                                       "can be reverted for %2: %3 (removed since), the agency "
+                                       "(changed since)")
+                            .arg(history->index(1, 0).data().toString(), listedName(kFirst),
+                                 description(group)));
+    EXPECT_FALSE(window->toolbarAction(7)->isEnabled());
+    EXPECT_TRUE(boxes.shown().empty());
+
+    // A new search leaves no officer on screen: the history shows nothing.
+    search(kSecond);
+    EXPECT_EQ(history->rowCount(), 0);
+    EXPECT_TRUE(label().startsWith("Select an officer")) << label().toStdString();
 }
 
 TEST_F(Scenario, ResetPasswordIsStoredAndAudited) {
