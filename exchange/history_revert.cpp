@@ -2,6 +2,7 @@
 
 #include "common/shell_services.h"
 
+#include <optional>
 #include <set>
 
 namespace zavek {
@@ -10,9 +11,12 @@ namespace {
 constexpr int kGroups = 0;
 constexpr int kAgencies = 1;
 
-const GroupListModel::Item* stored(GroupRules& rules, int list, const QString& code) {
+// The stored tag of the code's row, or nothing when the catalogue no longer has it.
+std::optional<bool> stored(GroupRules& rules, int list, const QString& code) {
     const int row = rules.list(list).firstIndexOf(code);
-    return row < 0 ? nullptr : &rules.list(list).item(row);
+    if (row < 0)
+        return std::nullopt;
+    return rules.list(list).tag(row);
 }
 } // namespace
 
@@ -24,10 +28,10 @@ RevertPlan revertPlan(GroupRules& rules, const HistoryEntry& entry) {
             agencyChanges.push_back(&c);
             continue;
         }
-        const GroupListModel::Item* item = stored(rules, kGroups, c.code);
-        if (!item)
+        const std::optional<bool> tag = stored(rules, kGroups, c.code);
+        if (!tag)
             plan.leftOut << QStringLiteral("%1 (no longer in the catalogue)").arg(c.description);
-        else if (item->tag != c.added)
+        else if (*tag != c.added)
             plan.leftOut << QStringLiteral("%1 (%2 since)")
                                 .arg(c.description, c.added ? QStringLiteral("removed")
                                                             : QStringLiteral("added again"));
@@ -48,7 +52,7 @@ RevertPlan revertPlan(GroupRules& rules, const HistoryEntry& entry) {
         bool known = true;
         std::vector<PendingEdit> edits;
         for (const HistoryChange* c : agencyChanges) {
-            known = known && stored(rules, kAgencies, c->code) != nullptr;
+            known = known && stored(rules, kAgencies, c->code).has_value();
             stillApplies = stillApplies && (held.count(c->code) > 0) == c->added;
             if (c->added)
                 held.erase(c->code);
