@@ -35,7 +35,6 @@ public:
     std::vector<ToolbarCall> toolbar;
     std::vector<bool> shellEnabled;
     std::set<int> failingButtons;
-    bool failStatus = false;
     // A failure code for SetShellEnabled / SetStatusText(text) to raise, when set.
     std::optional<std::uint32_t> shellEnabledFailure;
     std::map<QString, std::uint32_t> statusFailures;
