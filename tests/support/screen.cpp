@@ -22,17 +22,14 @@ QString cell(const TableData* table, std::size_t row, const char* field) {
 Screen::Screen() {
     db.exec({QStringLiteral(
         "CREATE TABLE VRD_GROUP (REGION TEXT, GRP_TYP_CD TEXT, GRP_CD TEXT, GRP_DES TEXT)")});
-    catalogue({QStringLiteral("'NW','P','CFR','Case File Read'"),
-               QStringLiteral("'NW','P','CFU','Case File Update'"),
-               QStringLiteral("'NW','P','WAP','Warrant Approval'"),
-               QStringLiteral("'NW','A','BIS','Border Inspection Service'"),
-               QStringLiteral("'NW','A','CUS','Customs Investigation'")});
+    catalogue("NW,P,CFR,Case File Read;NW,P,CFU,Case File Update;NW,P,WAP,Warrant Approval;"
+              "NW,A,BIS,Border Inspection Service;NW,A,CUS,Customs Investigation");
     SessionInfo::Instance().establish(QStringLiteral("session-1"), QStringLiteral("NW"),
                                       db.connectionName());
     transport->setResponder([this](const MessageData& request) -> std::optional<MessageData> {
         const TableData* changes = request.table(QStringLiteral("OFFICERGROUP"));
-        QString officer = request.messageType == 2 ? request.criteria.at(0).value
-                                                   : cell(changes, 0, "INSP_ID");
+        QString officer =
+            request.messageType == 2 ? request.criteria.at(0).value : cell(changes, 0, "INSP_ID");
         if (officer.isEmpty())
             officer = cell(request.table(QStringLiteral("SETUP")), 0, "INSP_ID");
         MessageData reply = LoopbackTransport::replyTo(request);
@@ -73,10 +70,19 @@ Screen::~Screen() {
     SessionInfo::Instance().clear();
 }
 
-void Screen::catalogue(const QStringList& rows) {
+void Screen::catalogue(const char* rows) {
     QStringList statements{QStringLiteral("DELETE FROM VRD_GROUP")};
-    for (const QString& r : rows)
-        statements << QStringLiteral("INSERT INTO VRD_GROUP VALUES (%1)").arg(r);
+    for (const QString& row : QString::fromUtf8(rows).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        QStringList values;
+        for (QString v : row.split(QLatin1Char(',')))
+            values << (v == QLatin1String("NULL")
+                           ? v
+                           : QLatin1Char('\'') +
+                                 v.replace(QLatin1Char('\''), QStringLiteral("''")) +
+                                 QLatin1Char('\''));
+        statements << QStringLiteral("INSERT INTO VRD_GROUP VALUES (%1)")
+                          .arg(values.join(QLatin1Char(',')));
+    }
     db.exec(statements);
 }
 

@@ -26,13 +26,17 @@ using platform::AnswerCancel;
 using platform::AnswerNo;
 using platform::AnswerYes;
 
+// Names each case of a table after its first field.
+inline const auto kByName = [](const auto& info) { return std::string(info.param.name); };
+
 class Screen : public ::testing::Test {
 public: // open to the tables of cases
     Screen();
     ~Screen() override;
 
-    // Replaces the catalogue by these VRD_GROUP rows, each "'NW','P','CFR','Case File Read'".
-    void catalogue(const QStringList& rows);
+    // Replaces the catalogue by these VRD_GROUP rows: "NW,P,CFR,Case File Read;NW,A,...",
+    // NULL for a null.
+    void catalogue(const char* rows);
     // Runs the replies and events queued so far.
     static void deliver();
     // Picks the officer in the officer-select control, as the administrator does.
@@ -41,7 +45,9 @@ public: // open to the tables of cases
     void tick(int list, const QString& code, bool checked);
     GroupListModel& items(int list) { return doc->rules().list(list); }
     int row(int list, const QString& code);
-    bool checked(int list, const QString& code) { return items(list).item(row(list, code)).checked; }
+    bool checked(int list, const QString& code) {
+        return items(list).item(row(list, code)).checked;
+    }
     bool tag(int list, const QString& code) { return items(list).item(row(list, code)).tag; }
     std::optional<bool> saveButton() const { return host.buttonState(7, QStringLiteral("SEC1")); }
     // The rows of a message's table, cells joined by '|'.
