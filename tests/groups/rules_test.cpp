@@ -2,9 +2,6 @@
 #include "groups/document_state.h"
 #include "tests/support/screen.h"
 
-#include <QCheckBox>
-#include <QLabel>
-
 namespace zavek::testing {
 namespace {
 

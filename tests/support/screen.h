@@ -14,6 +14,8 @@
 #include "tests/support/temp_database.h"
 
 #include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
