@@ -99,7 +99,10 @@ const Step kSteps[] = {
     {"EditsMadeWhileSavingStay",
      [](Screen& s) { s.tick(0, "CFU", true), s.doc->SaveData(), s.tick(0, "WAP", true); },
      "Displaying Security Group for Ann Smith", "", "3",
-     [](Screen& s) { EXPECT_TRUE(s.checked(0, "WAP") && s.checked(0, "CFU")); }},
+     [](Screen& s) {
+         EXPECT_TRUE(s.checked(0, "WAP") && !s.tag(0, "WAP") && s.doc->rules().hasChanges());
+         EXPECT_TRUE(s.checked(0, "CFU") && s.tag(0, "CFU"));
+     }},
     {"EveryReplyClearsTheResetBox",
      [](Screen& s) { s.doc->form().resetPassword()->setChecked(true), s.doc->SaveData(); },
      "Displaying Security Group for Ann Smith", "", "3",

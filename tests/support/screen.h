@@ -55,6 +55,8 @@ public: // open to the tables of cases
     // The rows of a message's table, cells joined by '|'.
     static QStringList rows(const MessageData& message, const QString& table);
     static QStringList logSources();
+    // The shell's calls: "[status]", "7+" / "7-" for a button of SEC1 ("7-@TAG" of another), "S+".
+    QString shellLog(bool statuses = true) const;
 
     std::map<QString, QStringList> stored; // what the back end holds: officer -> codes
     QString saveError;                     // what the back end answers a save; empty: stored
