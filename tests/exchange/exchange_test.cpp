@@ -110,8 +110,6 @@ const Step kSteps[] = {
     {"PickingTheShownOfficerAgainReloadsWithoutAsking",
      [](Screen& s) { s.tick(0, "CFU", true), s.pick(" NW001"); }, kChecking, "", "",
      [](Screen& s) { EXPECT_TRUE(!s.checked(0, "CFU") && s.checked(0, "CFR")); }},
-    {"SwitchingWithoutEditsAsksNothing", [](Screen& s) { s.pick("NW002", "Bo Lee"); },
-     "Displaying Security Group for Bo Lee", "", "2", nullptr},
     {"SwitchingYesSavesThenRetrieves",
      [](Screen& s) {
          s.tick(0, "CFU", true), s.fake.messageBox.queueAnswer(AnswerYes);

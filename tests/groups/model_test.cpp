@@ -2,7 +2,6 @@
 #include "groups/group_list_view.h"
 #include "tests/support/printers.h"
 
-#include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QHeaderView>
 #include <QSignalSpy>
@@ -13,27 +12,6 @@
 
 namespace zavek {
 namespace {
-
-TEST(ListModel, HoldsTwoColumnsAndFindsTheFirstItemOfACode) {
-    GroupListModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    model.setHeaders(QStringLiteral("Group"), QStringLiteral("Security Group Code"));
-    for (const char* code : {"D", "D", "E"})
-        model.append(QStringLiteral("item ") + QLatin1String(code), QLatin1String(code));
-    EXPECT_EQ(model.columnCount(), 2);
-    EXPECT_EQ(model.index(2, 0).data().toString(), QStringLiteral("item E"));
-    EXPECT_EQ(model.index(2, 1).data().toString(), QStringLiteral("E"));
-    EXPECT_EQ(model.index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
-    EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
-              QStringLiteral("Security Group Code"));
-    EXPECT_EQ(model.firstIndexOf(QStringLiteral("D")), 0);
-    EXPECT_EQ(model.firstIndexOf(QStringLiteral("E")), 2);
-    EXPECT_EQ(model.firstIndexOf(QStringLiteral("e")), -1);
-    model.setItemCode(0, QStringLiteral("Z"));
-    EXPECT_EQ(model.firstIndexOf(QStringLiteral("D")), 1);
-    model.clearItems();
-    EXPECT_EQ(model.firstIndexOf(QStringLiteral("E")), -1);
-}
 
 class ListView : public ::testing::Test {
 protected:
