@@ -127,19 +127,9 @@ QStringList Screen::rows(const MessageData& message, const QString& name) {
 
 QString Screen::shellLog(bool statuses) const {
     QStringList out;
-    for (const QString& entry : host.log) {
-        const QStringList f = entry.split(QLatin1Char(':'));
-        const QString on = f.value(f[0] == QLatin1String("shell") ? 1 : 2) == QLatin1String("1")
-                               ? QStringLiteral("+")
-                               : QStringLiteral("-");
-        if (f[0] == QLatin1String("status") && statuses)
-            out << QLatin1Char('[') + entry.mid(7) + QLatin1Char(']');
-        else if (f[0] == QLatin1String("shell"))
-            out << QLatin1Char('S') + on;
-        else if (f[0] == QLatin1String("button"))
-            out << f[1] + on +
-                       (f[3] == QLatin1String("SEC1") ? QString() : QLatin1Char('@') + f[3]);
-    }
+    for (const QString& entry : host.log)
+        if (statuses || !entry.startsWith(QLatin1Char('[')))
+            out << QString(entry).remove(QStringLiteral("@SEC1"));
     return out.join(QLatin1Char(' '));
 }
 

@@ -55,7 +55,7 @@ public: // open to the tables of cases
     // The rows of a message's table, cells joined by '|'.
     static QStringList rows(const MessageData& message, const QString& table);
     static QStringList logSources();
-    // The shell's calls: "[status]", "7+" / "7-" for a button of SEC1 ("7-@TAG" of another), "S+".
+    // The shell's calls as the host logs them, SEC1's tag left out; statuses optional.
     QString shellLog(bool statuses = true) const;
 
     std::map<QString, QStringList> stored; // what the back end holds: officer -> codes
