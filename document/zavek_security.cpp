@@ -33,6 +33,8 @@ platform::Platform withDefaults(platform::Platform given, platform::IComponentIn
         given.events = qt.events;
     if (!given.component)
         given.component = component;
+    if (!given.dialogs)
+        given.dialogs = qt.dialogs;
     return given;
 }
 } // namespace

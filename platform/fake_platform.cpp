@@ -1,11 +1,13 @@
 #include "platform/fake_platform.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 
 namespace zavek::platform {
 
 int FakeMessageBox::Show(const QString& text, int style, const QString& title) {
-    int answer = style == YesNoCancelQuestion ? AnswerCancel : AnswerOk;
+    int answer =
+        style == YesNoCancelQuestion || style == AddReplaceCancelQuestion ? AnswerCancel : AnswerOk;
     if (!answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
@@ -14,6 +16,14 @@ int FakeMessageBox::Show(const QString& text, int style, const QString& title) {
     if (onShow)
         onShow(shown_.back());
     return answer;
+}
+
+int FakeDialogRunner::Run(QDialog& dialog) {
+    ++runs_;
+    dialog.show();
+    const int result = onRun ? onRun(dialog) : QDialog::Rejected;
+    dialog.hide();
+    return result;
 }
 
 void FakeEventPump::ProcessEvents() {
