@@ -8,7 +8,10 @@
 #include "toolbox/officer_directory.h"
 #include "toolbox/officer_select.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QUuid>
 
@@ -54,6 +57,7 @@ ZavekSecurity::ZavekSecurity(const DocumentContext& context)
     DocumentServices services{state_, *this, platform_, trap_};
     rules_ = std::make_unique<GroupRules>(services, *form_->model(0), *form_->model(1), *this);
     exchange_ = std::make_unique<OfficerExchange>(services, *rules_);
+    copy_ = std::make_unique<GroupCopy>(services, *rules_, *exchange_, *this);
     directory_ = sessionOfficerDirectory();
     form_->officerSelect()->setDirectory(directory_.get());
     connectControls();
@@ -113,10 +117,15 @@ void ZavekSecurity::attachListener() {
     if (moKelbMessage)
         return;
     KelbListener::Instance(moKelbMessage);
-    connect(moKelbMessage, &KelbListener::DataReady, this,
-            [this](const QString& recipient) { exchange_->moKelbMessage_DataReady(recipient); });
-    connect(moKelbMessage, &KelbListener::MsgTimeout, this,
-            [this](const QVariant& argument) { exchange_->moKelbMessage_MsgTimeout(argument); });
+    // A copy's answer is not the shown officer's: it must not clear the box or load the lists.
+    connect(moKelbMessage, &KelbListener::DataReady, this, [this](const QString& recipient) {
+        if (!copy_->takeReply(recipient))
+            exchange_->moKelbMessage_DataReady(recipient);
+    });
+    connect(moKelbMessage, &KelbListener::MsgTimeout, this, [this](const QVariant& argument) {
+        if (!copy_->takeTimeout(argument))
+            exchange_->moKelbMessage_MsgTimeout(argument);
+    });
 }
 
 // ---- start-up ----------------------------------------------------------------------------
@@ -333,6 +342,36 @@ void ZavekSecurity::setCaption(const QString& text) {
 
 QString ZavekSecurity::selectedOfficerName() const {
     return form_->officerSelect()->property("OfficerName").toString();
+}
+
+std::optional<PickedOfficer> ZavekSecurity::pickOfficer(const QString& shownName) {
+    QDialog dialog(form_.data());
+    dialog.setObjectName(QStringLiteral("CopyGroupsFromDialog"));
+    dialog.setWindowTitle(QStringLiteral("Copy Security Groups From"));
+    auto* label = new QLabel(
+        QStringLiteral("Pick the officer whose security groups are copied to %1.").arg(shownName),
+        &dialog);
+    label->setTextFormat(Qt::PlainText);
+    auto* select = new ZAVEK_OfficerSelect(&dialog);
+    select->setObjectName(QStringLiteral("copySource"));
+    // The screen's own directory: officers of the session's region only.
+    select->setDirectory(directory_.get());
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, &dialog);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(label);
+    layout->addWidget(select, 1);
+    layout->addWidget(buttons);
+    std::optional<PickedOfficer> picked;
+    connect(select, &ZAVEK_OfficerSelect::OfficerSelected, &dialog, [&](const QString& id) {
+        picked = PickedOfficer{id, select->OfficerName()};
+        dialog.accept();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    dialog.resize(twipsToPixels(7200, Axis::Horizontal, form_.data()),
+                  twipsToPixels(5400, Axis::Vertical, form_.data()));
+    if (platform_.dialogs->Run(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return picked;
 }
 
 int ZavekSecurity::listWidthTwips(int list) {

@@ -6,6 +6,7 @@
 #include "groups/group_list_model.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace zavek {
 
@@ -34,6 +35,14 @@ public:
     void lvOfficerGroups_Click(std::int16_t index);
     void LoadOfficerGroups();
     bool SetChecked(const QString& code, std::int32_t listIndex);
+
+    // One flag per item, the group list's then the agency list's: their tags, or their checks.
+    std::vector<bool> tags() const;
+    std::vector<bool> checks() const;
+    // The administrator's edits laid on lists that show a stored state: each item whose wanted
+    // check differs from what the administrator was shown as stored (seen) takes the wanted
+    // check; the others keep the stored state. Both vectors are in the order tags() gives.
+    void layEdits(const std::vector<bool>& seen, const std::vector<bool>& wanted);
 
     // Toolbar button 7 of this document's window.
     void enableSave(bool enabled);

@@ -23,8 +23,7 @@ int QtMessageBox::Show(const QString& text, int style, const QString& title) {
     } else if (style == AddReplaceCancelQuestion) {
         box.setIcon(QMessageBox::Question);
         add = box.addButton(QStringLiteral("Add to the current groups"), QMessageBox::YesRole);
-        replace =
-            box.addButton(QStringLiteral("Replace the current groups"), QMessageBox::NoRole);
+        replace = box.addButton(QStringLiteral("Replace the current groups"), QMessageBox::NoRole);
         box.addButton(QMessageBox::Cancel);
         box.setDefaultButton(add);
         box.setEscapeButton(QMessageBox::Cancel);
