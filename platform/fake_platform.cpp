@@ -1,5 +1,6 @@
 #include "platform/fake_platform.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
 
@@ -20,9 +21,13 @@ int FakeMessageBox::Show(const QString& text, int style, const QString& title) {
 
 int FakeDialogRunner::Run(QDialog& dialog) {
     ++runs_;
+    // As a modal dialog does when it closes, the window it was opened over is active again.
+    QWidget* opener = QApplication::activeWindow();
     dialog.show();
     const int result = onRun ? onRun(dialog) : QDialog::Rejected;
     dialog.hide();
+    if (opener)
+        opener->activateWindow();
     return result;
 }
 

@@ -9,19 +9,27 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QSslSocket>
 #include <QTest>
+#include <QTreeView>
 #include <QtEndian>
 
+#include <functional>
 #include <mutex>
 
 namespace zavek::testing {
 namespace {
 
+using platform::AnswerAdd;
 using platform::AnswerCancel;
 using platform::AnswerNo;
+using platform::AnswerReplace;
 using platform::AnswerYes;
 
 // The first two officers of the demo region, whatever the demo data calls them.
@@ -95,6 +103,66 @@ protected:
             10000))
             << status().toStdString();
     }
+    void hold(const QString& officer, const QStringList& codes) {
+        QSqlQuery q(QSqlDatabase::database(QStringLiteral("zavek-ui")));
+        q.prepare(QStringLiteral("DELETE FROM OFFICER_GROUP WHERE INSP_ID = ?"));
+        q.addBindValue(officer);
+        ASSERT_TRUE(q.exec());
+        for (const QString& code : codes) {
+            q.prepare(QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"));
+            q.addBindValue(officer);
+            q.addBindValue(code);
+            ASSERT_TRUE(q.exec());
+        }
+    }
+    // The codes ticked in both lists, sorted.
+    QStringList ticked() {
+        QStringList out;
+        for (int list : {0, 1}) {
+            QAbstractItemModel* model = listView(list)->model();
+            for (int r = 0; r < model->rowCount(); ++r)
+                if (model->index(r, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked)
+                    out << model->index(r, 1).data().toString();
+        }
+        out.sort();
+        return out;
+    }
+    // The Document menu's action as the menu shows it when it opens.
+    QAction* copyAction() {
+        auto* action = window->findChild<QAction*>(QStringLiteral("CopyGroupsFrom"));
+        auto* menu = action ? qobject_cast<QMenu*>(action->parent()) : nullptr;
+        EXPECT_NE(menu, nullptr);
+        if (menu)
+            emit menu->aboutToShow();
+        return action;
+    }
+    // Runs the action, picking officer in its dialog with the selector, then answering.
+    void copyFrom(const QString& officer, int answer, const std::function<void()>& picked = {}) {
+        dialogs.onRun = [this, officer, picked](QDialog& dialog) {
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("searchEdit"));
+            auto* view = dialog.findChild<QTreeView*>(QStringLiteral("resultView"));
+            auto* select = dialog.findChild<QPushButton*>(QStringLiteral("selectButton"));
+            if (!edit || !view || !select) {
+                ADD_FAILURE() << "no selector in the dialog";
+                return int(QDialog::Rejected);
+            }
+            QTest::keyClicks(edit, officer);
+            QTest::keyClick(edit, Qt::Key_Return);
+            QAbstractItemModel* model = view->model();
+            for (int r = 0; r < model->rowCount(); ++r)
+                if (model->index(r, 0).data().toString() == officer)
+                    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                                      view->visualRect(model->index(r, 0)).center());
+            QTest::mouseClick(select, Qt::LeftButton);
+            if (picked)
+                picked();
+            return dialog.result();
+        };
+        boxes.queueAnswer(answer);
+        QAction* action = copyAction();
+        ASSERT_TRUE(action && action->isEnabled()) << status().toStdString();
+        action->trigger();
+    }
 };
 
 // The scenarios that run once with the back end in process and once through zavek-server.
@@ -142,6 +210,72 @@ TEST_P(EitherTier, PickTickChangeAgencySaveAndComeBack) {
     EXPECT_TRUE(isChecked(0, group));
     EXPECT_TRUE(isChecked(1, newAgency));
     EXPECT_FALSE(isChecked(1, oldAgency));
+}
+
+TEST_P(EitherTier, CopyingAnotherOfficersGroupsAddsOrReplacesThemAndOnlySaveStoresThem) {
+    ASSERT_NO_FATAL_FAILURE(hold(kFirst, {"BIS", "CFR", "CFU"}));
+    ASSERT_NO_FATAL_FAILURE(hold(kSecond, {"CFU", "CUS", "WAP"}));
+    EXPECT_EQ(copyAction()->text(), QStringLiteral("Copy Security Groups From\u2026"));
+    EXPECT_FALSE(copyAction()->isEnabled()) << "no officer shown";
+    show(kFirst);
+    const int auditBefore = auditRows(kFirst);
+
+    // The same officer is refused; a retrieval the region check refuses changes nothing.
+    copyFrom(kFirst, AnswerAdd);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].style, platform::OkInformation);
+    EXPECT_TRUE(boxes.shown()[0].text.endsWith(QStringLiteral(
+        "is the officer shown. Pick another officer to copy security groups from.")));
+    boxes.clear();
+    clickItem(0, QStringLiteral("CFD"));
+    QSqlQuery region(QSqlDatabase::database(QStringLiteral("zavek-ui")));
+    copyFrom(kSecond, AnswerAdd, [&] {
+        region.exec(
+            QStringLiteral("UPDATE OFFICER SET REGION = 'SE' WHERE INSP_ID = '%1'").arg(kSecond));
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().empty(); }, 10000));
+    EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral("was not found in your region")))
+        << boxes.shown()[0].text.toStdString();
+    EXPECT_TRUE(status().endsWith(QStringLiteral("failed; the lists are unchanged")));
+    EXPECT_EQ(ticked(), (QStringList{"BIS", "CFD", "CFR", "CFU"}));
+    EXPECT_TRUE(window->toolbarAction(7)->isEnabled()) << "the tick is still pending";
+    region.exec(
+        QStringLiteral("UPDATE OFFICER SET REGION = 'NW' WHERE INSP_ID = '%1'").arg(kSecond));
+    boxes.clear();
+
+    // Add: the other officer's groups as well as the pending tick, the agency kept; the copy's
+    // answer leaves Reset Password alone.
+    QTest::mouseClick(resetBox(), Qt::LeftButton);
+    copyFrom(kSecond, AnswerAdd);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return status().startsWith(QStringLiteral("Added the security groups of ")); },
+        10000))
+        << status().toStdString();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].style, platform::AddReplaceCancelQuestion);
+    EXPECT_EQ(ticked(), (QStringList{"BIS", "CFD", "CFR", "CFU", "WAP"}));
+    EXPECT_TRUE(resetBox()->isChecked());
+    EXPECT_EQ(storedCodes(kFirst), (QStringList{"BIS", "CFR", "CFU"})) << "nothing written yet";
+    clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return auditRows(kFirst) == auditBefore + 3; }, 10000));
+    EXPECT_EQ(storedCodes(kFirst), (QStringList{"BIS", "CFD", "CFR", "CFU", "WAP"}));
+
+    // Replace: exactly the other officer's groups and agency.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return status().startsWith(QStringLiteral("Displaying")); }, 10000));
+    copyFrom(kSecond, AnswerReplace);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return status().startsWith(QStringLiteral("Replaced the security groups")); }, 10000))
+        << status().toStdString();
+    EXPECT_EQ(ticked(), (QStringList{"CFU", "CUS", "WAP"}));
+    clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return auditRows(kFirst) == auditBefore + 7; }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return status().startsWith(QStringLiteral("Displaying")); }, 10000));
+    show(kSecond);
+    show(kFirst);
+    EXPECT_EQ(ticked(), (QStringList{"CFU", "CUS", "WAP"}));
+    EXPECT_EQ(storedCodes(kFirst), (QStringList{"CFU", "CUS", "WAP"}));
 }
 
 TEST_F(Scenario, ResetPasswordIsStoredAndAudited) {
