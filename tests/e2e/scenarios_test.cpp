@@ -1,18 +1,24 @@
 #include "tests/e2e/shell_fixture.h"
 
+#include "backend/authenticator.h"
+#include "backend/database.h"
 #include "common/codec.h"
 #include "common/error_logger.h"
 #include "common/failure.h"
 #include "common/message_bus.h"
 #include "common/transport.h"
 #include "server/network_transport.h"
+#include "shell/startup.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QSslSocket>
@@ -20,6 +26,7 @@
 #include <QTreeView>
 #include <QtEndian>
 
+#include <cstdio>
 #include <functional>
 #include <mutex>
 
@@ -64,18 +71,68 @@ protected:
     QString kFirst;
     QString kSecond;
     virtual bool throughServer() const { return false; }
+    // Set in a second shell process a scenario starts: the first one's folder, holding its
+    // database and its server's certificate, and its server's port.
+    static QString peerDir() { return qEnvironmentVariable("ZAVEK_E2E_PEER_DIR"); }
+    static bool isPeer() { return !peerDir().isEmpty(); }
     void SetUp() override {
+        if (isPeer()) {
+            backend::closeDatabase(QStringLiteral("zavek-ui"));
+            location = QDir(peerDir()).filePath(QStringLiteral("zavek.sqlite"));
+            shell::prepareDatabase(location, QStringLiteral("zavek-ui"), false);
+        }
         const QStringList officers = demoOfficers();
         ASSERT_EQ(officers.size(), 2);
         kFirst = officers[0];
         kSecond = officers[1];
-        if (throughServer()) {
+        if (throughServer() && isPeer()) {
+            network = std::make_shared<net::NetworkTransport>(net::ServerAddress{
+                QStringLiteral("127.0.0.1"),
+                static_cast<quint16>(qEnvironmentVariableIntValue("ZAVEK_E2E_PEER_PORT")),
+                QDir(peerDir()).filePath(QStringLiteral("cert.pem")), 200});
+            ASSERT_TRUE(network->waitConnected(10000, nullptr));
+            MessageBus::Instance().setTransport(network);
+        } else if (throughServer()) {
             ASSERT_NO_FATAL_FAILURE(useServer());
         }
-        ASSERT_TRUE(signIn(QStringLiteral("admin"), QStringLiteral("zavek-demo")));
+        ASSERT_TRUE(isPeer() ? signIn(QStringLiteral("admin.two"), QStringLiteral("second-demo"))
+                             : signIn(QStringLiteral("admin"), QStringLiteral("zavek-demo")));
         openShell();
         ASSERT_EQ(status(), QStringLiteral("Ready"));
     }
+    // This very scenario again in a second process: another shell, signed in as another
+    // administrator of the region, on this database (and this server).
+    std::unique_ptr<QProcess> startPeer() {
+        QSqlDatabase db = QSqlDatabase::database(QStringLiteral("zavek-ui"));
+        backend::addAdministrator(db, "admin.two", "Second Administrator", "NW", "second-demo");
+        const ::testing::TestInfo* self = ::testing::UnitTest::GetInstance()->current_test_info();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ZAVEK_E2E_PEER_DIR"), dir.path());
+        env.insert(QStringLiteral("ZAVEK_E2E_PEER_PORT"), QString::number(serverPort));
+        auto peer = std::make_unique<QProcess>();
+        peer->setProcessEnvironment(env);
+        peer->setProcessChannelMode(QProcess::MergedChannels);
+        peer->start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=%1.%2")
+                         .arg(QString::fromLatin1(self->test_suite_name()),
+                              QString::fromLatin1(self->name()))});
+        EXPECT_TRUE(peer->waitForStarted(10000));
+        return peer;
+    }
+    // Waits for a line the peer prints; everything it printed so far is kept in peerOutput.
+    bool peerSays(QProcess& peer, const QString& line, int ms = 60000) {
+        return QTest::qWaitFor(
+            [&] {
+                peerOutput += QString::fromLocal8Bit(peer.readAll());
+                return peerOutput.contains(QStringLiteral("PEER ") + line + QLatin1Char('\n'));
+            },
+            ms);
+    }
+    static void tellParent(const char* line) {
+        std::printf("PEER %s\n", line);
+        std::fflush(stdout);
+    }
+    QString peerOutput;
     // A group the officer does not hold, and the officer's agency and another one.
     QString freeGroup(const QString& officer) {
         const QStringList held = storedCodes(officer);
@@ -276,6 +333,63 @@ TEST_P(EitherTier, CopyingAnotherOfficersGroupsAddsOrReplacesThemAndOnlySaveStor
     show(kFirst);
     EXPECT_EQ(ticked(), (QStringList{"CFU", "CUS", "WAP"}));
     EXPECT_EQ(storedCodes(kFirst), (QStringList{"CFU", "CUS", "WAP"}));
+}
+
+TEST_P(EitherTier, TwoShellsOnOneDatabaseTheStaleSaveIsRefusedKeptAndSavedAgain) {
+    const QString go = QDir(isPeer() ? peerDir() : dir.path()).filePath(QStringLiteral("go"));
+    if (isPeer()) {
+        // The second administrator: opens the officer, and once the first has saved, changes
+        // the agency too.
+        show(kFirst);
+        tellParent("shown");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(go); }, 60000));
+        clickItem(1, QStringLiteral("BIS"));
+        clickItem(1, QStringLiteral("MPU"));
+        clickItem(0, QStringLiteral("CFD"));
+        clickSave();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().empty(); }, 10000));
+        EXPECT_TRUE(boxes.shown()[0].text.contains(
+            QStringLiteral("were changed by Demo Administrator (NW) at ")))
+            << boxes.shown()[0].text.toStdString();
+        EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral("since you opened them")));
+        EXPECT_TRUE(status().endsWith(QStringLiteral("with your changes ticked again")))
+            << status().toStdString();
+        EXPECT_EQ(ticked(), (QStringList{"CFD", "CFR", "CFU", "CUS", "MPU"}))
+            << "the other's agency as stored, this one's edits on top";
+        EXPECT_TRUE(window->toolbarAction(7)->isEnabled());
+        clickItem(1, QStringLiteral("CUS"));
+        clickSave();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return status().startsWith(QStringLiteral("Displaying")); }, 10000))
+            << status().toStdString();
+        EXPECT_EQ(boxes.shown().size(), 1u);
+        tellParent("saved");
+        return;
+    }
+    ASSERT_NO_FATAL_FAILURE(hold(kFirst, {"BIS", "CFR", "CFU"}));
+    const std::unique_ptr<QProcess> peer = startPeer();
+    ASSERT_TRUE(peerSays(*peer, QStringLiteral("shown"))) << peerOutput.toStdString();
+    show(kFirst);
+    clickItem(1, QStringLiteral("BIS"));
+    clickItem(1, QStringLiteral("CUS"));
+    clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains("CUS"); }, 10000));
+    QFile(go).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(peerSays(*peer, QStringLiteral("saved"))) << peerOutput.toStdString();
+    ASSERT_TRUE(peer->waitForFinished(30000));
+    EXPECT_EQ(peer->exitCode(), 0) << peerOutput.toStdString();
+    EXPECT_EQ(storedCodes(kFirst), (QStringList{"CFD", "CFR", "CFU", "MPU"}));
+    QSqlQuery q(QSqlDatabase::database(QStringLiteral("zavek-ui")));
+    q.exec(QStringLiteral("SELECT ADMIN_ID, COUNT(*) FROM AUDIT_LOG WHERE INSP_ID = '%1' GROUP BY "
+                          "ADMIN_ID ORDER BY ADMIN_ID")
+               .arg(kFirst));
+    QStringList audited;
+    while (q.next())
+        audited << q.value(0).toString() + QLatin1Char(':') + q.value(1).toString();
+    EXPECT_EQ(audited, (QStringList{"admin:2", "admin.two:3"}));
+    show(kSecond);
+    show(kFirst);
+    EXPECT_EQ(ticked(), (QStringList{"CFD", "CFR", "CFU", "MPU"}));
 }
 
 TEST_F(Scenario, ResetPasswordIsStoredAndAudited) {
