@@ -367,7 +367,7 @@ std::optional<PickedOfficer> ZavekSecurity::pickOfficer(const QString& shownName
         dialog.accept();
     });
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    dialog.resize(twipsToPixels(7200, Axis::Horizontal, form_.data()),
+    dialog.resize(twipsToPixels(8640, Axis::Horizontal, form_.data()),
                   twipsToPixels(5400, Axis::Vertical, form_.data()));
     if (platform_.dialogs->Run(dialog) != QDialog::Accepted)
         return std::nullopt;

@@ -167,13 +167,12 @@ void GroupCopy::finish(const QString& error) {
     const QString to = s.msOfficerName;
     const int answer = services_.platform.messageBox->Show(
         QStringLiteral("Copy the security groups of %1 to %2?\r\n\r\n"
-                       "Add to the current groups: the %3 security groups of %1 are ticked in "
-                       "addition to those of %2; the agency stays as it is.\r\n"
-                       "Replace the current groups: %2 gets exactly the security groups and the "
-                       "agency of %1.\r\n\r\n"
+                       "Add to the current groups: the %3 security groups of %1 are ticked as "
+                       "well; the agency stays.\r\n"
+                       "Replace the current groups: exactly the security groups and the agency "
+                       "of %1.\r\n\r\n"
                        "Nothing is stored until you press Save.")
-            .arg(from, to)
-            .arg(held),
+            .arg(from, to, QString::number(held)),
         platform::AddReplaceCancelQuestion, s.msWindowCaption);
     // While the box was open, only replies could change the screen.
     if (s.msInspId != targetId_ || !exchange_.officerShown())
@@ -232,7 +231,9 @@ void GroupCopy::lay(Mode mode, const std::vector<QString>& codes) {
                                   : QStringLiteral("Replaced the security groups and agency of %2 "
                                                    "with those of %1"))
                    .arg(from, to) +
-               QStringLiteral(": %1 changed, press Save to store them").arg(changed);
+               (changed == 1 ? QStringLiteral(": 1 tick changed")
+                             : QStringLiteral(": %1 ticks changed").arg(changed)) +
+               QStringLiteral("; press Save to store them");
     if (ticked != 1)
         text += QStringLiteral("; tick exactly one agency before saving");
     status(text);
