@@ -352,6 +352,8 @@ std::optional<PickedOfficer> ZavekSecurity::pickOfficer(const QString& shownName
         QStringLiteral("Pick the officer whose security groups are copied to %1.").arg(shownName),
         &dialog);
     label->setTextFormat(Qt::PlainText);
+    // In line with the selector's own controls, which sit inside its margins.
+    label->setContentsMargins(6, 0, 6, 0);
     auto* select = new ZAVEK_OfficerSelect(&dialog);
     select->setObjectName(QStringLiteral("copySource"));
     // The screen's own directory: officers of the session's region only.
@@ -361,6 +363,7 @@ std::optional<PickedOfficer> ZavekSecurity::pickOfficer(const QString& shownName
     layout->addWidget(label);
     layout->addWidget(select, 1);
     layout->addWidget(buttons);
+    buttons->setContentsMargins(6, 0, 6, 0);
     std::optional<PickedOfficer> picked;
     connect(select, &ZAVEK_OfficerSelect::OfficerSelected, &dialog, [&](const QString& id) {
         picked = PickedOfficer{id, select->OfficerName()};
