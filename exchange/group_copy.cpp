@@ -100,13 +100,19 @@ bool GroupCopy::takeReply(const QString& recipient) {
     }
     if (messageId_.isEmpty() || reply->messageId != messageId_)
         return false;
-    trapped(services_.trap, "CopyGroupsFrom", [&] {
+    const bool done = trapped(services_.trap, "CopyGroupsFrom", [&] {
         std::int16_t enabled = -1;
         ShellServices::Instance().SetShellEnabled(enabled);
         finish(ReplyChecker::Instance().GetReplyError(
             s.documentIdentity, QStringLiteral("ZAVEK_Security.CopyGroupsFrom"), messageId_));
     });
     messageId_.clear();
+    // The failure is in the error log; the administrator still has to hear of it.
+    if (!done)
+        trapped(services_.trap, "CopyGroupsFrom", [&] {
+            report(QStringLiteral("Reading the security groups of ") + source_.name +
+                   QStringLiteral(" failed."));
+        });
     services_.platform.pointer->SetShape(platform::PointerDefault);
     return true;
 }
