@@ -210,7 +210,9 @@ void ZavekSecurity::finishClose(CloseAnswer answer, bool& result) {
         result = true;
         return;
     case CloseAnswer::Save: {
-        // Until the back end has stored the changes the document may not close.
+        // Until the back end has stored the changes the document may not close. A copy's
+        // question must not come up while the close waits.
+        copy_->abandon();
         result = false;
         if (!exchange_->SendData()) {
             ShellServices::Instance().SetStatusText(QStringLiteral("Save failed"));

@@ -123,16 +123,22 @@ bool GroupCopy::takeTimeout(const QVariant& messageId) {
         return true;
     if (messageId_.isEmpty() || id != messageId_)
         return false;
-    messageId_.clear();
-    abandoned_.push_back(id);
-    while (abandoned_.size() > kAbandonedKept)
-        abandoned_.pop_front();
+    abandon();
     trapped(services_.trap, "CopyGroupsFrom", [&] {
         report(QStringLiteral("Requesting the security groups of ") + source_.name +
                QStringLiteral(" got no answer. Check the connection and copy again."));
     });
     services_.platform.pointer->SetShape(platform::PointerDefault);
     return true;
+}
+
+void GroupCopy::abandon() {
+    if (messageId_.isEmpty())
+        return;
+    abandoned_.push_back(messageId_);
+    while (abandoned_.size() > kAbandonedKept)
+        abandoned_.pop_front();
+    messageId_.clear();
 }
 
 void GroupCopy::report(const QString& what) {

@@ -39,6 +39,8 @@ public:
     // screen's other reply handling must not see it.
     bool takeReply(const QString& recipient);
     bool takeTimeout(const QVariant& messageId);
+    // The copy waiting for its answer is given up: its answer, when it comes, is dropped.
+    void abandon();
 
 private:
     enum class Mode { Add, Replace };
