@@ -224,7 +224,7 @@ void GroupCopy::lay(Mode mode, const std::vector<QString>& codes) {
         changed += before[i] != wanted[i] ? 1 : 0;
     int ticked = 0;
     for (int row = 0; row < agencies.count(); ++row)
-        ticked += agencies.item(row).checked ? 1 : 0;
+        ticked += agencies.isChecked(row) ? 1 : 0;
     rules_.enableSave(rules_.hasChanges());
 
     const QString from = source_.name;

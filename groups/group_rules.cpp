@@ -46,7 +46,7 @@ std::vector<bool> GroupRules::tags() const {
     std::vector<bool> out;
     for (const GroupListModel* l : lists_)
         for (int row = 0; row < l->count(); ++row)
-            out.push_back(l->item(row).tag);
+            out.push_back(l->tag(row));
     return out;
 }
 
@@ -54,7 +54,7 @@ std::vector<bool> GroupRules::checks() const {
     std::vector<bool> out;
     for (const GroupListModel* l : lists_)
         for (int row = 0; row < l->count(); ++row)
-            out.push_back(l->item(row).checked);
+            out.push_back(l->isChecked(row));
     return out;
 }
 
