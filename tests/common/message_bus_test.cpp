@@ -101,7 +101,7 @@ TEST_F(BusTest, ResendingUnderTheSameIdentifierRestartsItsClock) {
     EXPECT_GE(clock.elapsed(), resent + 900); // timers may fire a little early
 }
 
-TEST_F(BusTest, UnreadableOrUnaskedForRepliesAreDroppedAndLoggedAndTheBusGoesOn) {
+TEST_F(BusTest, UnreadableUnaskedForOrFailingRepliesAreLoggedAndTheBusGoesOn) {
     MessageData stray;
     stray.replyTo = kDoc;
     stray.messageId = u"never-sent"_s;
@@ -118,20 +118,13 @@ TEST_F(BusTest, UnreadableOrUnaskedForRepliesAreDroppedAndLoggedAndTheBusGoesOn)
         EXPECT_TRUE(lastLogged().contains(QLatin1String(says))) << lastLogged().toStdString();
         EXPECT_EQ(ErrorLogger::Instance().recent().back().source, u"ZAVEK_COMMON.MessageBus"_s);
     }
-    EXPECT_TRUE(readies.empty());
-    EXPECT_EQ(ReplyStore::Instance().size(), 0u);
-    request(kDoc).Send();
-    EXPECT_TRUE(waitFor(readies, 1));
-}
-
-TEST_F(BusTest, HandlerFailureIsLoggedAndTheNextReplyStillArrives) {
+    EXPECT_TRUE(readies.empty() && ReplyStore::Instance().size() == 0u);
     onDataReady = [](const QString&) { fail(codes::kUnexpected, u"handler broke"_s); };
     request(kDoc).Send();
     ASSERT_TRUE(waitFor(readies, 1));
     EXPECT_EQ(lastLogged(), u"handler broke"_s);
     EXPECT_EQ(ReplyStore::Instance().announcing(), nullptr);
-    onDataReady = {};
-    request(kDoc).Send();
+    request(kDoc).Send(); // a failing handler stops nothing
     EXPECT_TRUE(waitFor(readies, 2));
 }
 
@@ -139,26 +132,20 @@ TEST_F(BusTest, ASendThatCannotGoOutFailsClearlyAndSendsNothing) {
     KelbMessage noId = request(kDoc);
     noId.MessageId(QString());
     const auto refused = attempt([&] { noId.Send(); });
-    ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->code(), codes::kInvalidArgument);
-    EXPECT_TRUE(transport->sent().empty());
+    EXPECT_TRUE(refused && refused->code() == codes::kInvalidArgument && transport->sent().empty());
     MessageBus::Instance().setTransport(nullptr);
     const auto unconnected = attempt([] { request(kDoc).Send(); });
-    ASSERT_TRUE(unconnected);
-    EXPECT_EQ(unconnected->code(), codes::kNotConnected);
-    EXPECT_TRUE(unconnected->description().contains(u"not connected"_s));
+    EXPECT_TRUE(unconnected && unconnected->code() == codes::kNotConnected &&
+                unconnected->description().contains(u"not connected"_s));
 }
 
 TEST(ReplyStoreTest, KeepsTheMostRecentRepliesByRecipientAndIdentifier) {
     ReplyStore store;
     auto reply = [](int i, const char* to = "DOC-1") {
-        MessageData m;
-        m.replyTo = QString::fromLatin1(to);
-        m.messageId = u"id-%1"_s.arg(i);
-        return m;
+        return MessageData{to, {}, 0, {}, u"id-%1"_s.arg(i), {}, {}, {}};
     };
     auto has = [&](int i, const char* to = "DOC-1") {
-        return store.find(QString::fromLatin1(to), u"id-%1"_s.arg(i)) != nullptr;
+        return store.find(to, u"id-%1"_s.arg(i)) != nullptr;
     };
     const int limit = static_cast<int>(ReplyStore::kLimit);
     for (int i = 0; i < limit + 10; ++i)
