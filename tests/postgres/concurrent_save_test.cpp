@@ -122,6 +122,9 @@ TEST_P(ConcurrentSaves, ASaveFromAStaleViewIsRefusedOnlyWhenItCollides) {
     // clang-format on
     int n = 0;
     backend::RequestProcessor processor(db());
+    auto save = [&](int i, const QString& officer, const Changes& list, const QString& view) {
+        return processor.process(saveRequest(sessions[i], officer, changes(list), view));
+    };
     for (const auto& [name, first, second, collides] : cases)
         for (int firstSaver = 0; firstSaver < 2; ++firstSaver) {
             const QString officer = QStringLiteral("STALE%1").arg(n++);
@@ -132,15 +135,9 @@ TEST_P(ConcurrentSaves, ASaveFromAStaleViewIsRefusedOnlyWhenItCollides) {
                     processor.process(retrievalRequest(sessions[i], officer, views[i])).errorText,
                     "");
             const int other = 1 - firstSaver;
-            ASSERT_EQ(processor
-                          .process(saveRequest(sessions[firstSaver], officer, changes(first),
-                                               views[firstSaver]))
-                          .errorText,
-                      "")
-                << name;
+            ASSERT_EQ(save(firstSaver, officer, first, views[firstSaver]).errorText, "") << name;
             const std::set<QString> afterFirst = storedMemberships(db(), officer);
-            const MessageData stale = processor.process(
-                saveRequest(sessions[other], officer, changes(second), views[other]));
+            const MessageData stale = save(other, officer, second, views[other]);
             const QString& text = stale.errorText;
             EXPECT_EQ(text.isEmpty(), !collides) << name << ": " << text.toStdString();
             EXPECT_EQ(heldInReply(stale), storedMemberships(db(), officer)) << name;
@@ -154,9 +151,9 @@ TEST_P(ConcurrentSaves, ASaveFromAStaleViewIsRefusedOnlyWhenItCollides) {
                 << text.toStdString();
             EXPECT_EQ(storedMemberships(db(), officer), afterFirst) << name;
             EXPECT_EQ(audited(officer, views[other]), 0) << name;
-            const MessageData again = processor.process(
-                saveRequest(sessions[other], officer, changes(second), views[other]));
-            EXPECT_FALSE(again.errorText.contains("since you opened them")) << name;
+            EXPECT_FALSE(
+                save(other, officer, second, views[other]).errorText.contains("since you opened"))
+                << name;
         }
 }
 
