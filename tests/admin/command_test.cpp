@@ -17,23 +17,20 @@ namespace zavek::testing {
 namespace {
 
 // Files a command can name as @NAME; an error about one names its path.
+// clang-format off
 const std::map<QString, QByteArray> kFiles = {
-    {"catalogue", "REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,A,AG1,Agency one\nNW,A,AG2,Agency two\n"
-                  "NW,P,G1,\"Group one, read\"\nNW,P,G2,Group two\n"},
+    {"catalogue", "REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,A,AG1,Agency one\nNW,A,AG2,Agency two\nNW,P,G1,\"Group one, read\"\nNW,P,G2,Group two\n"},
     {"again", "REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,P,G1,Group one renamed\nNW,P,G3,Group three\n"},
-    {"errors", "REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,A,AG1,Agency one\nNW,X,G1,Group one\n"
-               "NW,P,G2,Group two\nNW,P,,Group three\n"},
-    {"officers", "INSP_ID,OFFICER_NAME,REGION,AGENCY_CD,GROUP_CODES\n"
-                 "I1,\"Smith, Ann\",NW,AG1,G1;G2\nI2,Bo Lee,NW,AG2,\n"},
+    {"errors", "REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,A,AG1,Agency one\nNW,X,G1,Group one\nNW,P,G2,Group two\nNW,P,,Group three\n"},
+    {"officers", "INSP_ID,OFFICER_NAME,REGION,AGENCY_CD,GROUP_CODES\nI1,\"Smith, Ann\",NW,AG1,G1;G2\nI2,Bo Lee,NW,AG2,\n"},
     {"agency-only", "INSP_ID,OFFICER_NAME,REGION,AGENCY_CD\nI1,Ann Smith,NW,AG2\n"},
     {"groups", "INSP_ID,OFFICER_NAME,REGION,AGENCY_CD,GROUP_CODES\nI2,Bo,NW,AG1,G2\n"},
-    {"unknown-code", "INSP_ID,OFFICER_NAME,REGION,AGENCY_CD,GROUP_CODES\nI1,Ann,NW,AG1,G1\n"
-                     "I2,Bo,NW,AG1,G9\n"},
+    {"unknown-code", "INSP_ID,OFFICER_NAME,REGION,AGENCY_CD,GROUP_CODES\nI1,Ann,NW,AG1,G1\nI2,Bo,NW,AG1,G9\n"},
     {"two-officers", "INSP_ID,OFFICER_NAME,REGION,AGENCY_CD\nI1,Ann,NW,AG1\nI2,Bo,NW,AG1\n"},
     {"nul", QByteArray("REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,A,A\0B,x\n", 44)},
     {"bad-utf8", "REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,A,AG1,x\nNW,P,\xc3\x28,y\n"},
-    {"utf16", QByteArray("\xff\xfeR\0E\0", 6)},
-};
+    {"utf16", QByteArray("\xff\xfeR\0E\0", 6)}};
+// clang-format on
 
 class AdminCommands;
 using Hook = std::function<void(AdminCommands&, QSqlDatabase&)>;
@@ -133,11 +130,6 @@ void chiefSignsIn(AdminCommands& t, QSqlDatabase& db) {
     EXPECT_EQ(backend::Authenticator(db).signIn("chief", "s3cret-pass").region, u"NW"_s);
 }
 
-void newerSchema(AdminCommands&, QSqlDatabase& db) {
-    backend::execute(
-        db, u"INSERT INTO SCHEMA_VERSION (VERSION) VALUES (%1)"_s.arg(backend::kSchemaVersion + 1));
-}
-
 const QString kVersion = u"schema version %1"_s.arg(backend::kSchemaVersion);
 
 // Every command's exit code, what it says and what it leaves in the store, on both databases.
@@ -211,7 +203,7 @@ const Scenario kScenarios[] = {
       {{"audit", "--since", "2000-01-01", "--csv"}, 0, {}, {}, 7}}},
     {"CommandsOnAnUninitialisedOrNewerDatabaseSayWhatToDo",
      {{{"import-catalogue", "@catalogue"}, 1, {"run \"zavek-admin init\" first"}},
-      kInit, hook(newerSchema),
+      kInit, hook([](AdminCommands&, QSqlDatabase& db) { backend::execute(db, u"INSERT INTO SCHEMA_VERSION VALUES (%1)"_s.arg(backend::kSchemaVersion + 1)); }),
       {{"import-catalogue", "@catalogue"}, 1, {"newer version"}},
       {{"init"}, 1, {"newer version"}}, hook([](AdminCommands& t, QSqlDatabase&) { EXPECT_EQ(t.console.errors.count(u'\n'), 1); })}},
 };
