@@ -4,18 +4,14 @@
 #include <QHash>
 #include <QStringList>
 
-#include <deque>
-
 namespace zavek::testing {
 
-// Collects what a command writes and answers its questions from scripted lines.
+// Collects what a command writes and answers its questions (passwords and standard input
+// alike) from scripted lines.
 class FakeConsole : public admin::IConsole {
 public:
-    QString output;
-    QString errors;
-    std::deque<QString> secrets;    // answers to readSecret, in order
-    std::deque<QString> inputLines; // standard input
-    QStringList prompts;
+    QString output, errors;
+    QStringList typed, prompts;
     QHash<QString, QString> env;
     int progressUpdates = 0;
 
@@ -23,34 +19,20 @@ public:
     void err(const QString& text) override { errors += text; }
     std::optional<QString> readSecret(const QString& prompt) override {
         prompts << prompt;
-        if (secrets.empty())
-            return std::nullopt;
-        QString s = secrets.front();
-        secrets.pop_front();
-        return s;
+        return readLine();
     }
     std::optional<QString> readLine() override {
-        if (inputLines.empty())
-            return std::nullopt;
-        QString s = inputLines.front();
-        inputLines.pop_front();
-        return s;
+        return typed.isEmpty() ? std::nullopt : std::optional(typed.takeFirst());
     }
     std::unique_ptr<admin::IProgress> progress(const QString&) override {
         return std::make_unique<Counting>(progressUpdates);
     }
-    QString environment(const char* name) const override {
-        return env.value(QString::fromLatin1(name));
-    }
+    QString environment(const char* name) const override { return env.value(name); }
 
 private:
-    class Counting : public admin::IProgress {
-    public:
+    struct Counting : admin::SilentProgress {
         explicit Counting(int& count) : count_(count) {}
         void advance(int, int) override { ++count_; }
-        void finish() override {}
-
-    private:
         int& count_;
     };
 };

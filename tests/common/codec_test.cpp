@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <limits>
 
@@ -58,11 +57,6 @@ TEST(CodecTest, RoundTripKeepsEveryFieldValueAndType) {
     EXPECT_FALSE(row[7].isValid()); // null stays apart from the empty text
     EXPECT_EQ(row[8].metaType().id(), QMetaType::QString);
     EXPECT_EQ(decodeMessage(encodeMessage(MessageData{})), MessageData{});
-
-    MessageData huge;
-    huge.tables.push_back({u"T"_s, {{"N"}, {{std::numeric_limits<qulonglong>::max()}}}});
-    EXPECT_EQ(decodeMessage(encodeMessage(huge)).tables[0].table.rows[0][0].toString(),
-              QString::number(std::numeric_limits<qulonglong>::max()));
 }
 
 TEST(CodecTest, EveryTruncationIsMalformed) {
@@ -94,27 +88,21 @@ TEST(CodecTest, MisshapenMessagesAreRefusedSayingWhat) {
     for (int i = 0; i < 9; ++i)
         mapInRow.append(i == 3 ? QCborValue(QCborMap{{1, 2}}) : QCborValue(i));
     const char* t = "table";
+    // clang-format off
     const std::pair<QByteArray, const char*> cases[] = {
-        {QByteArray("hello"), "could not be read"},
-        {QCborValue(u"a text"_s).toCbor(), "it is not a map"},
-        {QCborValue(QCborArray{1, 2}).toCbor(), "it is not a map"},
-        {with("format", 2), "unknown format version"},
-        {with("format", QCborValue::Invalid), "unknown format version"},
-        {with("messageType", u"3"_s), "messageType"},
-        {with("messageId", 17), "messageId"},
-        {with("criteria", QCborMap()), "criteria is not an array"},
-        {with("criteria", QCborArray{u"INSP_ID"_s}), "criteria entry"},
-        {with("tables", QCborValue::Invalid), "tables is missing"},
-        {with("fields", QCborArray{1}, t), "field name"},
-        {with("rows", QCborArray{QCborArray{u"only one"_s}}, t), "row width"},
-        {with("rows", QCborArray{mapInRow}, t), "unsupported type"},
-        {with("rows", QCborValue::Invalid, t), "table layout"},
-    };
+        {QByteArray("hello"), "could not be read"}, {QCborValue(u"a text"_s).toCbor(), "it is not a map"},
+        {QCborValue(QCborArray{1, 2}).toCbor(), "it is not a map"}, {with("format", 2), "unknown format version"},
+        {with("format", QCborValue::Invalid), "unknown format version"}, {with("messageType", u"3"_s), "messageType"},
+        {with("messageId", 17), "messageId"}, {with("criteria", QCborMap()), "criteria is not an array"},
+        {with("criteria", QCborArray{u"INSP_ID"_s}), "criteria entry"}, {with("tables", QCborValue::Invalid), "tables is missing"},
+        {with("fields", QCborArray{1}, t), "field name"}, {with("rows", QCborArray{QCborArray{u"only one"_s}}, t), "row width"},
+        {with("rows", QCborArray{mapInRow}, t), "unsupported type"}, {with("rows", QCborValue::Invalid, t), "table layout"}};
+    // clang-format on
     for (const auto& [bytes, says] : cases) {
         const auto failure = refusal(bytes);
         ASSERT_TRUE(failure) << says;
-        EXPECT_EQ(failure->code(), codes::kMalformedMessage) << says;
-        EXPECT_TRUE(failure->description().contains(QLatin1String(says)))
+        EXPECT_TRUE(failure->code() == codes::kMalformedMessage &&
+                    failure->description().contains(QLatin1String(says)))
             << says << ": " << failure->description().toStdString();
     }
 }
@@ -127,34 +115,23 @@ QVariant when(int ms = 0) {
     return QDateTime(QDate(2013, 3, 21), QTime(20, 4, 0, ms), Qt::UTC);
 }
 
-// RFC 8949, Appendix A, as table cells: what a cell can hold decodes to that value (an invalid
-// one: null), the rest is refused with a clear error rather than misread.
+// Examples of the standard's appendix as table cells, one of each kind and each integer width
+// at its boundary: what a cell can hold decodes to that value (an invalid one: null), the rest
+// (big numbers, undefined tags, nested arrays and maps, break codes) is refused rather than
+// misread.
 // clang-format off
 const std::pair<const char*, QVariant> kDecoded[] = {
-    {"00", qint64(0)}, {"01", qint64(1)}, {"0a", qint64(10)}, {"17", qint64(23)},
-    {"1818", qint64(24)}, {"1819", qint64(25)}, {"1864", qint64(100)}, {"1903e8", qint64(1000)},
+    {"00", qint64(0)}, {"17", qint64(23)}, {"1818", qint64(24)}, {"1903e8", qint64(1000)},
     {"1a000f4240", qint64(1000000)}, {"1b000000e8d4a51000", qint64(1000000000000)},
     {"1bffffffffffffffff", qulonglong(18446744073709551615ULL)}, {"20", qint64(-1)},
-    {"29", qint64(-10)}, {"3863", qint64(-100)}, {"3903e7", qint64(-1000)}, {"f90000", 0.0},
-    {"f98000", -0.0}, {"f93c00", 1.0}, {"fb3ff199999999999a", 1.1}, {"f93e00", 1.5},
-    {"f97bff", 65504.0}, {"fa47c35000", 100000.0}, {"fa7f7fffff", 3.4028234663852886e+38},
-    {"fb7e37e43c8800759c", 1.0e+300}, {"f90001", 5.960464477539063e-8},
-    {"f90400", 0.00006103515625}, {"f9c400", -4.0}, {"fbc010666666666666", -4.1}, {"f97c00", inf},
-    {"f97e00", nan}, {"f9fc00", -inf}, {"fa7f800000", inf}, {"fa7fc00000", nan},
-    {"faff800000", -inf}, {"fb7ff0000000000000", inf}, {"fb7ff8000000000000", nan},
-    {"fbfff0000000000000", -inf}, {"f4", false}, {"f5", true}, {"f6", {}}, {"f7", {}},
-    {"c074323031332d30332d32315432303a30343a30305a", when()}, {"c11a514b67b0", when()},
-    {"c1fb41d452d9ec200000", when(500)}, {"40", QByteArray()},
-    {"4401020304", QByteArray::fromHex("01020304")}, {"60", QString()}, {"6161", QString("a")},
-    {"6449455446", QString("IETF")}, {"62225c", QString("\"\\")}, {"62c3bc", QString(QChar(0xfc))},
-    {"63e6b0b4", QString(QChar(0x6c34))}, {"64f0908591", QString::fromUcs4(U"\U00010151")},
-    {"5f42010243030405ff", QByteArray::fromHex("0102030405")},
-    {"7f657374726561646d696e67ff", QString("streaming")}};
-const char* const kRefused[] = {
-    "c249010000000000000000", "3bffffffffffffffff", "c349010000000000000000", "f0", "f8ff",
-    "d74401020304", "d818456449455446", "d82076687474703a2f2f7777772e6578616d706c652e636f6d", "80",
-    "83010203", "8301820203820405", "a0", "a201020304", "a26161016162820203", "9fff",
-    "9f018202039f0405ffff", "bf61610161629f0203ffff", "bf6346756ef563416d7421ff"};
+    {"3903e7", qint64(-1000)}, {"f98000", -0.0}, {"f93e00", 1.5}, {"fa47c35000", 100000.0},
+    {"fbc010666666666666", -4.1}, {"f97e00", nan}, {"f9fc00", -inf}, {"f4", false}, {"f5", true},
+    {"f6", {}}, {"f7", {}}, {"c074323031332d30332d32315432303a30343a30305a", when()},
+    {"c1fb41d452d9ec200000", when(500)}, {"4401020304", QByteArray::fromHex("01020304")},
+    {"60", QString()}, {"64f0908591", QString::fromUcs4(U"\U00010151")},
+    {"5f42010243030405ff", QByteArray::fromHex("0102030405")}, {"7f657374726561646d696e67ff", QString("streaming")}};
+const char* const kRefused[] = {"c249010000000000000000", "3bffffffffffffffff", "f0", "d74401020304",
+                                "83010203", "a201020304", "9f018202039f0405ffff", "bf6346756ef563416d7421ff"};
 // clang-format on
 
 // A message whose only table has one field and one row holding the given encoded value.
@@ -170,43 +147,33 @@ QByteArray messageWithCell(const char* hex) {
 TEST(CodecTest, TheStandardsExamplesDecodeAsTheirValuesOrAreRefused) {
     for (const char* hex : kRefused) {
         const auto failure = refusal(messageWithCell(hex));
-        ASSERT_TRUE(failure) << hex << " was accepted";
-        EXPECT_EQ(failure->code(), codes::kMalformedMessage) << hex;
+        EXPECT_TRUE(failure && failure->code() == codes::kMalformedMessage)
+            << hex << " was accepted";
     }
     for (const auto& [hex, want] : kDecoded) {
         MessageData decoded;
         const auto failure = attempt([&] { decoded = decodeMessage(messageWithCell(hex)); });
         ASSERT_FALSE(failure) << hex << ": " << failure->description().toStdString();
         const QVariant got = decoded.tables.at(0).table.rows.at(0).at(0);
-        if (want.metaType().id() == QMetaType::Double) {
-            ASSERT_EQ(got.metaType().id(), QMetaType::Double) << hex;
-            const double w = want.toDouble(), h = got.toDouble();
-            EXPECT_TRUE(std::isnan(w) ? std::isnan(h)
-                                      : h == w && std::signbit(h) == std::signbit(w))
-                << hex << ": " << h;
-        } else {
-            EXPECT_EQ(got, want) << hex << ": " << got.toString().toStdString();
-            EXPECT_EQ(got.metaType(), want.metaType()) << hex;
-        }
+        const double w = want.toDouble(), h = got.toDouble();
+        EXPECT_TRUE(got.metaType() == want.metaType() &&
+                    (want.metaType().id() != QMetaType::Double ? got == want
+                     : std::isnan(w)                           ? std::isnan(h)
+                                     : h == w && std::signbit(h) == std::signbit(w)))
+            << hex << ": " << got.toString().toStdString();
     }
 }
 
+// The message, its texts, criteria, tables, fields and rows all of indefinite length.
 TEST(CodecTest, IndefiniteLengthMapsArraysAndStringsReadLikeDefiniteOnes) {
-    QByteArray bytes;
-    for (const char* part :
-         {"bf",         "#format",      "01",        "#messageType", "02",
-          "#messageId", "7f61786179ff", "#criteria", "9fff",         "#tables",
-          "9fbf",       "#name",        "#T",        "#fields",      "9f",
-          "#A",         "#B",           "ff",        "#rows",        "9f8201029f0304ffffffffff"})
-        bytes += part[0] == '#' ? char(0x60 + std::strlen(part) - 1) + QByteArray(part + 1)
-                                : QByteArray::fromHex(part);
-    const MessageData m = decodeMessage(bytes);
-    EXPECT_EQ(m.messageType, 2);
-    EXPECT_EQ(m.messageId, u"xy"_s);
-    ASSERT_EQ(m.tables.size(), 1u);
-    EXPECT_EQ(m.tables[0].table.fields, (QStringList{"A", "B"}));
-    ASSERT_EQ(m.tables[0].table.rows.size(), 2u);
-    EXPECT_EQ(m.tables[0].table.rows[1][1].toLongLong(), 4);
+    // clang-format off
+    const QByteArray bytes = QByteArray::fromHex(
+        "bf66666f726d6174016b6d6573736167655479706502696d65737361676549647f61786179ff686372697465726961"
+        "9fff667461626c65739fbf646e616d656154666669656c64739f61416142ff64726f77739f8201029f0304ffffffffff");
+    const MessageData want{{}, {}, 2, {}, u"xy"_s, {},
+                           {{u"T"_s, {{"A", "B"}, {{qint64(1), qint64(2)}, {qint64(3), qint64(4)}}}}}, {}};
+    // clang-format on
+    EXPECT_EQ(decodeMessage(bytes), want);
 }
 
 namespace {

@@ -8,86 +8,50 @@
 
 #include <gtest/gtest.h>
 
-using namespace Qt::Literals::StringLiterals;
-
 using namespace zavek::platform;
 
-namespace {
-
-Qt::CursorShape overrideShape() {
+static int overrideShape() {
     const QCursor* c = QGuiApplication::overrideCursor();
-    return c ? c->shape() : Qt::BlankCursor; // blank: no override
+    return c ? c->shape() : -1; // -1: no override
 }
 
-// Each box style with the button clicked (none: closed by the window's close button), the
-// answer it gives, and what it showed.
-TEST(QtMessageBoxTest, EachStyleShowsItsButtonsAndIconAndAnswersTheClickedButton) {
-    struct Case {
-        int style;
-        QMessageBox::StandardButton click;
-        int answer;
-        QMessageBox::Icon icon;
-        QMessageBox::StandardButtons buttons;
-    };
-    const auto yesNoCancel = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    const Case cases[] = {
-        {YesNoCancelQuestion, QMessageBox::Yes, 6, QMessageBox::Question, yesNoCancel},
-        {YesNoCancelQuestion, QMessageBox::No, 7, QMessageBox::Question, yesNoCancel},
-        {YesNoCancelQuestion, QMessageBox::Cancel, 2, QMessageBox::Question, yesNoCancel},
-        {YesNoCancelQuestion, QMessageBox::NoButton, 2, QMessageBox::Question, yesNoCancel},
-        {OkCritical, QMessageBox::Ok, 1, QMessageBox::Critical, QMessageBox::Ok},
-    };
-    QtMousePointer pointer;
-    pointer.SetShape(PointerHourglass); // the box shows the arrow over the hourglass
-    for (const Case& c : cases) {
-        QString seen;
+// Each style with the button clicked (none: the window's close button), the answer, and what
+// the box showed: icon, buttons and the arrow over the hourglass, which comes back afterwards.
+TEST(QtPlatformTest, EachBoxStyleAnswersTheClickedButtonAndOneDefaultUndoesTheHourglass) {
+    const auto ync = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    const std::tuple<int, QMessageBox::StandardButton, int, int, QMessageBox::StandardButtons>
+        cases[] = {{YesNoCancelQuestion, QMessageBox::Yes, 6, QMessageBox::Question, ync},
+                   {YesNoCancelQuestion, QMessageBox::No, 7, QMessageBox::Question, ync},
+                   {YesNoCancelQuestion, QMessageBox::NoButton, 2, QMessageBox::Question, ync},
+                   {OkCritical, QMessageBox::Ok, 1, QMessageBox::Critical, QMessageBox::Ok}};
+    auto pointer = std::make_unique<QtMousePointer>();
+    pointer->SetShape(PointerHourglass);
+    pointer->SetShape(PointerHourglass);
+    for (const auto& [style, click, answer, icon, buttons] : cases) {
+        QVariantList seen;
         QTimer poll; // the box is modal: click it from the event loop it runs
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            poll.stop();
-            seen = u"%1|%2|%3|%4|%5"_s.arg(box->windowTitle(), box->text())
-                       .arg(box->icon())
-                       .arg(box->standardButtons().toInt())
-                       .arg(overrideShape());
-            if (QAbstractButton* b = box->button(c.click))
-                b->click();
-            else
-                box->reject();
+        QObject::connect(&poll, &QTimer::timeout, [&, click = click] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                poll.stop();
+                seen = {box->windowTitle(), box->text(), int(box->icon()),
+                        box->standardButtons().toInt(), overrideShape()};
+                box->button(click) ? box->button(click)->click() : box->reject();
+            }
         });
         poll.start(10);
-        QTimer::singleShot(5000, [] { // a test must not hang on a box nobody clicks
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                box->reject();
-        });
-        EXPECT_EQ(QtMessageBox().Show(u"Save changes to Jane Doe?"_s, c.style,
-                                      u"Security Administration"_s),
-                  c.answer);
-        EXPECT_EQ(seen, u"Security Administration|Save changes to Jane Doe?|%1|%2|%3"_s.arg(c.icon)
-                            .arg(c.buttons.toInt())
-                            .arg(Qt::ArrowCursor));
-        EXPECT_EQ(overrideShape(), Qt::WaitCursor) << "the hourglass comes back";
-    }
-}
-
-TEST(QtMousePointerTest, OneDefaultUndoesTheHourglassAndLeavesOthersCursorsAlone) {
-    {
-        QtMousePointer pointer;
-        pointer.SetShape(PointerHourglass);
-        pointer.SetShape(PointerHourglass);
+        EXPECT_EQ(QtMessageBox().Show("Save changes?", style, "Security Administration"), answer);
+        EXPECT_EQ(seen, (QVariantList{"Security Administration", "Save changes?", icon,
+                                      buttons.toInt(), int(Qt::ArrowCursor)}));
         EXPECT_EQ(overrideShape(), Qt::WaitCursor);
-        EXPECT_EQ(pointer.Shape(), 11);
-        pointer.SetShape(PointerDefault);
-        EXPECT_EQ(overrideShape(), Qt::BlankCursor);
-        EXPECT_EQ(pointer.Shape(), 0);
-        pointer.SetShape(PointerHourglass);
-    } // destroying the pointer gives the cursor back
-    EXPECT_EQ(overrideShape(), Qt::BlankCursor);
+    }
+    EXPECT_EQ(pointer->Shape(), 11);
+    pointer->SetShape(PointerDefault);
+    EXPECT_EQ(overrideShape(), -1);
+    EXPECT_EQ(pointer->Shape(), 0);
+    pointer->SetShape(PointerHourglass);
+    pointer.reset(); // destroying the pointer gives the cursor back, and leaves others' alone
+    EXPECT_EQ(overrideShape(), -1);
     QGuiApplication::setOverrideCursor(Qt::CrossCursor);
     QtMousePointer().SetShape(PointerDefault);
     EXPECT_EQ(overrideShape(), Qt::CrossCursor);
-    QGuiApplication::restoreOverrideCursor();
 }
-
-} // namespace

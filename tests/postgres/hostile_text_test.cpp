@@ -15,88 +15,65 @@
 #include "toolbox/officer_directory.h"
 
 #include <QFile>
-#include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace zavek::testing {
 namespace {
 
-const QStringList kHostile = {
-    u"O'Brien"_s,
-    u"x';DROP TABLE OFFICER;--"_s,
-    u"100%_sure"_s,
-    u"\"Quoted\" Name"_s,
-    u"two\nlines"_s,
-    u"Ødegård 山田 Иванов"_s,
-    u"back\\slash\\' OR 1=1 --"_s,
-    u"=1+2"_s,
-    u"@SUM(A1)"_s,
-    u"-3+cmd|' /C calc'!A0"_s,
-};
-
-class HostileTexts : public ::testing::TestWithParam<Engine> {
-protected:
-    TestDatabase database{GetParam()};
-    void TearDown() override { SessionInfo::Instance().clear(); }
-};
+using HostileTexts = ::testing::TestWithParam<Engine>;
 
 TEST_P(HostileTexts, RoundTripThroughImportSearchSaveAndAudit) {
+    TestDatabase database(GetParam());
     ZAVEK_REQUIRE_DATABASE(database);
-    if (GetParam() == Engine::Postgres) {
-        ASSERT_EQ(onPostgresServer(u"ALTER DATABASE %1 SET "
-                                   "standard_conforming_strings = off"_s.arg(
-                                       QUrl(database.location()).path().mid(1))),
-                  QString());
-    }
+    const QString name = QUrl(database.location()).path().mid(1);
+    ASSERT_TRUE(
+        GetParam() == Engine::Sqlite ||
+        onPostgresServer("ALTER DATABASE " + name + " SET standard_conforming_strings = off")
+            .isEmpty());
     Connection c(database.location());
-    if (GetParam() == Engine::Postgres) {
-        QSqlQuery show(c.db());
-        ASSERT_TRUE(show.exec(u"SHOW standard_conforming_strings"_s) && show.next());
-        EXPECT_EQ(show.value(0).toString(), u"on"_s);
-    }
     const QString session = seededSession(c.db());
-    const QStringList agencies = catalogueCodes(c.db(), u"A"_s);
-    const QString group = catalogueCodes(c.db(), u"P"_s)[0];
-    auto idOf = [](int i) { return u"H%1 "_s.arg(i) + kHostile[i]; };
-
-    QString csv = u"INSP_ID,OFFICER_NAME,REGION,AGENCY_CD\r\n"_s;
-    for (int i = 0; i < kHostile.size(); ++i)
-        csv += admin::csvLine({idOf(i), kHostile[i], u"NW"_s, agencies[0]}) + u"\r\n"_s;
-    QTemporaryDir dir;
-    QFile file(dir.filePath(u"officers.csv"_s));
+    const QString agency = catalogueCodes(c.db(), "A")[0], group = catalogueCodes(c.db(), "P")[0];
+    const QStringList hostile = {"O'Brien",
+                                 "x';DROP TABLE OFFICER;--",
+                                 "100%_sure",
+                                 "\"Quoted\" Name",
+                                 "two\nlines",
+                                 "Ødegård 山田 Иванов",
+                                 "back\\slash\\' OR 1=1 --",
+                                 "=1+2",
+                                 "@SUM(A1)",
+                                 "-3+cmd|' /C calc'!A0"};
+    auto idOf = [&](int i) { return QStringLiteral("H%1 ").arg(i) + hostile[i]; };
+    QFile file(database.dir_.filePath("officers.csv"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(csv.toUtf8());
+    file.write("INSP_ID,OFFICER_NAME,REGION,AGENCY_CD\r\n");
+    for (int i = 0; i < hostile.size(); ++i)
+        file.write((admin::csvLine({idOf(i), hostile[i], "NW", agency}) + "\r\n").toUtf8());
     file.close();
     FakeConsole console;
     ASSERT_EQ(admin::AdminCli(console).run(
-                  {u"import-officers"_s, file.fileName(), "--database", database.location()}),
+                  {"import-officers", file.fileName(), "--database", database.location()}),
               0)
         << console.errors.toStdString();
 
     backend::RequestProcessor processor(c.db());
     SqlOfficerDirectory directory(c.name());
-    for (int i = 0; i < kHostile.size(); ++i) {
-        const QString& text = kHostile[i];
-        const std::string where = text.toStdString();
+    for (int i = 0; i < hostile.size(); ++i) {
+        const std::string where = hostile[i].toStdString();
         bool listed = false;
-        for (const auto& row : directory.search(text, u"NW"_s, 500).rows) {
-            listed = listed || (row.id == idOf(i) && row.name == text);
-            EXPECT_TRUE(row.id.contains(text, Qt::CaseInsensitive) ||
-                        row.name.contains(text, Qt::CaseInsensitive))
+        for (const auto& row : directory.search(hostile[i], "NW", 500).rows) {
+            listed = listed || (row.id == idOf(i) && row.name == hostile[i]);
+            EXPECT_TRUE(row.id.contains(hostile[i], Qt::CaseInsensitive) ||
+                        row.name.contains(hostile[i], Qt::CaseInsensitive))
                 << "search for " << where << " found " << row.id.toStdString();
         }
         EXPECT_TRUE(listed) << "search for " << where;
-
-        const MessageData reply = processor.process(
-            saveRequest(session, idOf(i), {{group, u"ADD"_s}}, u"hostile-%1"_s.arg(i)));
-        EXPECT_TRUE(reply.errorText.isEmpty()) << where << ": " << reply.errorText.toStdString();
-        EXPECT_EQ(heldInReply(reply), (std::set<QString>{agencies[0], group})) << where;
-
+        const MessageData reply =
+            processor.process(saveRequest(session, idOf(i), {{group, "ADD"}}));
+        EXPECT_EQ(heldInReply(reply), (std::set<QString>{agency, group}))
+            << where << reply.errorText.toStdString();
         admin::AuditFilter filter;
         filter.officer = idOf(i);
         const admin::AuditReport audit = admin::readAudit(c.db(), filter);
@@ -108,14 +85,18 @@ TEST_P(HostileTexts, RoundTripThroughImportSearchSaveAndAudit) {
     }
 
     // The catalogue query is the one statement with a literal in it: a region holding a
-    // backslash and a quote stays one literal and matches nothing.
-    for (const QString& region : {u"\\' OR 1=1 --"_s, u"NW\\"_s}) {
+    // backslash and a quote stays one literal and matches nothing. The fields are found by
+    // their upper-case names, though PostgreSQL folds them to lower case.
+    for (const auto& [region, rows] : {std::pair{"\\' OR 1=1 --", 0}, {"NW\\", 0}, {"NW", 1}}) {
         SessionInfo::Instance().establish(session, region, c.name());
         RecordTable table;
         table.Source(catalogueQuery(region));
         table.Open();
-        EXPECT_EQ(table.recordCount(), 0) << region.toStdString();
+        EXPECT_EQ(std::min(table.recordCount(), 1), rows) << region;
+        EXPECT_TRUE(!rows || table.field("GRP_TYP_CD").Text() + table.field("GRP_CD").Text() ==
+                                 "A" + agency);
     }
+    SessionInfo::Instance().clear();
 }
 
 ZAVEK_BOTH_DATABASES(HostileTexts);

@@ -6,17 +6,16 @@
 #include "common/message.h"
 
 #include <QSqlDatabase>
-#include <QString>
 #include <QTemporaryDir>
 
 #include <set>
-#include <utility>
-#include <vector>
 
 namespace zavek::testing {
 
 enum class Engine { Sqlite, Postgres };
-const char* engineName(Engine engine);
+inline const char* engineName(Engine engine) {
+    return engine == Engine::Sqlite ? "SQLite" : "PostgreSQL";
+}
 #define ZAVEK_BOTH_DATABASES(suite)                                                                \
     INSTANTIATE_TEST_SUITE_P(BothDatabases, suite,                                                 \
                              ::testing::Values(Engine::Sqlite, Engine::Postgres),                  \
@@ -28,60 +27,44 @@ QString onPostgresServer(const QString& statement);
 
 // A PostgreSQL database is one of its own on that server, dropped with the object, so that test
 // binaries running at once never see each other's rows.
-class TestDatabase {
-public:
+struct TestDatabase {
     explicit TestDatabase(Engine engine);
     ~TestDatabase();
-    TestDatabase(const TestDatabase&) = delete;
-    TestDatabase& operator=(const TestDatabase&) = delete;
     bool skipped() const { return skipped_; } // PostgreSQL without a server
     QString error() const { return error_; }  // empty when the database is there
     QString location() const { return location_; }
-
-private:
     bool skipped_ = false;
     QTemporaryDir dir_;
-    QString name_;
-    QString location_;
-    QString error_;
+    QString name_, location_, error_;
 };
 
 // backend::openDatabase under a fresh connection name; closed and removed with the object.
-class Connection {
-public:
+struct Connection {
     explicit Connection(const QString& location);
     ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
     QSqlDatabase& db() { return db_; }
     QString name() const { return name_; }
-
-private:
     QString name_;
     QSqlDatabase db_;
 };
 
-inline constexpr std::int32_t kRetrievalType = 2;
-inline constexpr std::int32_t kSaveType = 3;
 using Change = std::pair<QString, QString>; // GRP_CD, "ADD" or "DEL"
-
 MessageData retrievalRequest(const QString& session, const QString& officer,
                              const QString& messageId = newMessageId());
 MessageData saveRequest(const QString& session, const QString& officer,
                         const std::vector<Change>& changes,
                         const QString& messageId = newMessageId());
-// Migrates, seeds the demo data and signs the demo administrator in; gives the session token.
-QString seededSession(QSqlDatabase& db, const backend::IClock& clock = backend::systemClock());
-QString demoSession(QSqlDatabase& db, const backend::IClock& clock = backend::systemClock());
+// Migrates and seeds the demo data (seed), and signs the demo administrator in.
+QString seededSession(QSqlDatabase& db, const backend::IClock& clock = backend::systemClock(),
+                      bool seed = true);
 std::set<QString> storedMemberships(QSqlDatabase& db, const QString& officer);
 std::set<QString> heldInReply(const MessageData& reply);
 // The codes of one type ("A" or "P") of region NW, in code order.
 QStringList catalogueCodes(QSqlDatabase& db, const QString& type);
 // Adds an officer of region NW who holds exactly the given codes.
 void addOfficer(QSqlDatabase& db, const QString& officer, const QStringList& codes);
-int auditRows(QSqlDatabase& db, const QString& officer, const QString& messageId);
 // The first value the statement gives, as a number; -1 when it gives none.
-int scalarOf(QSqlDatabase& db, const QString& statement);
+int scalarOf(QSqlDatabase& db, const QString& statement, const QVariantList& values = {});
 
 } // namespace zavek::testing
 
