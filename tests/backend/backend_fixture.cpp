@@ -23,26 +23,22 @@ void BackendFixture::SetUp() {
     static const QString hash = hashPassword(QStringLiteral("secret"));
     session_ = {newSessionToken(), QStringLiteral("admin"), QStringLiteral("Demo Administrator"),
                 QStringLiteral("NW")};
+    const QString sql = QStringLiteral(
+        "INSERT INTO VRD_GROUP VALUES ('NW', 'P', 'CFR', 'Case File Read'), ('NW', 'P', 'CFU', "
+        "'Case File Update'), ('NW', 'P', 'WAP', 'Warrant Approval'), ('NW', 'A', 'BIS', 'Border "
+        "Inspection Service'), ('NW', 'A', 'CUS', 'Customs Enforcement'), ('SE', 'P', 'ELA', "
+        "'Evidence Locker Access'), ('SE', 'A', 'HPS', 'Harbour Police Service');"
+        "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, PWD_HASH) VALUES ('NW00123', 'Marta "
+        "Moreau', 'NW', 'h'), ('SE00200', 'Wei Xu', 'SE', 'h');"
+        "INSERT INTO OFFICER_GROUP VALUES ('NW00123', 'CFR'), ('NW00123', 'BIS'), ('SE00200', "
+        "'HPS');"
+        "INSERT INTO ADMINISTRATOR VALUES ('admin', 'Demo Administrator', 'NW', '%1');"
+        "INSERT INTO ADMIN_SESSION VALUES ('%2', 'admin', 'NW', '%3', '%3', '%4')");
     const QString now = storedTime(clock_.now());
-    for (const QString& sql :
-         {QStringLiteral(
-              "INSERT INTO VRD_GROUP VALUES ('NW', 'P', 'CFR', 'Case File Read'), ('NW', 'P', "
-              "'CFU', 'Case File Update'), ('NW', 'P', 'WAP', 'Warrant Approval'), ('NW', 'A', "
-              "'BIS', 'Border Inspection Service'), ('NW', 'A', 'CUS', 'Customs Enforcement'), "
-              "('SE', 'P', 'ELA', 'Evidence Locker Access'), ('SE', 'A', 'HPS', 'Harbour "
-              "Police Service')"),
-          QStringLiteral("INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, PWD_HASH) VALUES "
-                         "('NW00123', 'Marta Moreau', 'NW', 'h'), ('SE00200', 'Wei Xu', 'SE', "
-                         "'h')"),
-          QStringLiteral("INSERT INTO OFFICER_GROUP VALUES ('NW00123', 'CFR'), ('NW00123', "
-                         "'BIS'), ('SE00200', 'HPS')"),
-          QStringLiteral("INSERT INTO ADMINISTRATOR VALUES ('admin', 'Demo Administrator', "
-                         "'NW', '%1')")
-              .arg(hash),
-          QStringLiteral("INSERT INTO ADMIN_SESSION VALUES ('%1', 'admin', 'NW', '%2', '%2', "
-                         "'%3')")
-              .arg(tokenDigest(session_.token), now, storedTime(clock_.now().addSecs(8 * 3600)))})
-        exec(sql);
+    for (const QString& statement :
+         sql.arg(hash, tokenDigest(session_.token), now, storedTime(clock_.now().addSecs(8 * 3600)))
+             .split(u';'))
+        exec(statement);
 }
 
 void BackendFixture::TearDown() {
