@@ -1,6 +1,7 @@
 #pragma once
 // The real shell, component, bus, worker-thread back end and SQLite file, driven with input
-// events. Message boxes are scripted; the event pump and its sleep are the real ones.
+// events; or the same shell through a real zavek-server process over TLS. Message boxes are
+// scripted; the event pump and its sleep are the real ones.
 
 #include "backend/authenticator.h"
 #include "backend/worker_transport.h"
@@ -11,6 +12,7 @@
 #include "shell/main_window.h"
 #include "tests/support/printers.h"
 
+#include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -19,7 +21,6 @@
 #include <memory>
 
 class QCheckBox;
-class QTreeView;
 
 namespace zavek::net {
 class NetworkTransport;
@@ -28,10 +29,13 @@ class NetworkTransport;
 namespace zavek::testing {
 
 class ShellScenario : public ::testing::Test {
-protected:
+public:
     ShellScenario();
     ~ShellScenario() override;
 
+    // Signs the demo administrator in, opens the shell and lists the region's first officers:
+    // kFirst holds BIS, CFR and CFU, kSecond CFU, CUS and WAP.
+    void start(bool throughServer);
     // From now on sign-in and the shell go through a real zavek-server process on a loopback
     // port, with a certificate made for the test; the database stays the test's file.
     void useServer();
@@ -43,25 +47,29 @@ protected:
     void stopServer();
     bool signIn(const QString& id, const QString& password, QString* message = nullptr);
     void openShell();
-    // Types into the selector's search field, presses Enter, picks the row with that id.
-    void pick(const QString& officerId);
+    // Types into the selector's search field and presses Enter.
     void search(const QString& text);
-    int listedRow(const QString& officerId) const;
-    bool waitForStatus(const QString& text, int ms = 10000);
-    // Clicks the check box of the item with that code.
-    void clickItem(int list, const QString& code);
-    bool isChecked(int list, const QString& code);
+    // Picks the officer, from the list when it is listed, and waits until it is shown.
+    void show(const QString& officerId);
+    // Clicks the check box of each code ("CFD,BIS"), in whichever list holds it.
+    void tick(const QString& codes);
+    // The codes ticked in both lists, sorted: "BIS CFR".
+    QString ticked() const;
     void clickSave();
-    QTreeView* listView(int list) const;
+    bool saveEnabled() const {
+        return window->toolbarAction(shell::MainWindow::kSave)->isEnabled();
+    }
     QCheckBox* resetBox() const;
-    QStringList storedCodes(const QString& officerId);
-    int auditRows(const QString& officerId);
+    // The first column of every row of the query, joined by blanks.
+    static QString query(const QString& sql, const QString& value = {});
+    static QString stored(const QString& officerId);
+    static int auditRows(const QString& officerId);
+    static void hold(const QString& officerId, const QString& codes);
     QString status() const { return window->statusText(); }
 
     QTemporaryDir dir;
     QString location;
     platform::FakeMessageBox boxes;
-    platform::FakeMousePointer pointer;
     std::unique_ptr<FileComponentRegistry> registry;
     std::unique_ptr<shell::ComponentLoader> loader;
     std::shared_ptr<backend::WorkerTransport> transport; // in process only
@@ -69,8 +77,10 @@ protected:
     std::unique_ptr<QProcess> server;
     quint16 serverPort = 0;
     std::unique_ptr<shell::MainWindow> window;
-    shell::DocumentWindow* documentWindow = nullptr;
+    QPointer<shell::DocumentWindow> documentWindow;
     backend::Session session;
+    QString kFirst;
+    QString kSecond;
 };
 
 } // namespace zavek::testing
