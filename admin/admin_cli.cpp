@@ -71,7 +71,9 @@ const QString kAddAdminHelp = QStringLiteral(
 const QString kAuditHelp = QStringLiteral(
     "usage: zavek-admin audit [--database LOCATION] [--officer ID] [--since DATE] [--csv]\n"
     "Lists the audit rows, oldest first, as an aligned table.\n"
-    "  --officer ID         only the rows about this officer\n"
+    "  --officer ID         this officer's history, newest first: one line per save with\n"
+    "                       when, which administrator and what changed (with --csv: the\n"
+    "                       officer's audit rows)\n"
     "  --since DATE         only the rows from DATE (YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]) on\n"
     "  --csv                write CSV (RFC 4180) instead of the table; a cell that starts\n"
     "                       with =, +, -, @, a tab or a carriage return gets a leading '\n"
@@ -225,13 +227,6 @@ std::unique_ptr<QIODevice> openCsv(const QString& path, IConsole& console) {
     return device;
 }
 
-std::optional<QString> readFile(const QString& path, IConsole& console) {
-    const auto device = openCsv(path, console);
-    if (!device)
-        return std::nullopt;
-    return QString::fromUtf8(device->readAll());
-}
-
 // The operator as the audit log names them.
 QString actorOf(const IConsole& console) {
     const QString user = console.environment("USER");
@@ -299,14 +294,14 @@ int AdminCli::importOfficers(const QStringList& args) {
     if (auto code = parse(c, args, kOfficersHelp, console_, 1))
         return *code;
     const QString path = c.parser.positionalArguments().front();
-    const auto text = readFile(path, console_);
-    if (!text)
+    const auto file = openCsv(path, console_);
+    if (!file)
         return exit_code::kError;
     OpenDatabase open(locationOf(c, console_));
     checkSchema(open.db());
     OfficerImport import(open.db(), Operator{actorOf(console_), path});
     const auto progress = console_.progress(QStringLiteral("Importing officers"));
-    return report(import.run(*text, *progress), path, QStringLiteral("officers"), console_);
+    return report(import.run(*file, *progress), path, QStringLiteral("officers"), console_);
 }
 
 int AdminCli::addAdmin(const QStringList& args) {
@@ -382,6 +377,10 @@ int AdminCli::audit(const QStringList& args) {
     }
     OpenDatabase open(locationOf(c, console_));
     checkSchema(open.db());
+    if (!filter.officer.isEmpty() && !c.parser.isSet(csv)) {
+        console_.out(auditAsTable(readOfficerHistory(open.db(), filter)));
+        return exit_code::kOk;
+    }
     const AuditReport audit = readAudit(open.db(), filter);
     console_.out(c.parser.isSet(csv) ? auditAsCsv(audit) : auditAsTable(audit));
     return exit_code::kOk;

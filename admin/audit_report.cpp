@@ -3,6 +3,9 @@
 #include "admin/csv.h"
 #include "admin/sql.h"
 #include "admin/text_table.h"
+#include "backend/audit.h"
+#include "backend/sql.h"
+#include "common/officer_history.h"
 
 namespace zavek::admin {
 
@@ -68,6 +71,19 @@ AuditReport readAudit(QSqlDatabase db, const AuditFilter& filter) {
         for (int c = 0; c < report.header.size(); ++c)
             row << display(query.value(c), c == 1);
         report.rows.push_back(row);
+    }
+    return report;
+}
+
+AuditReport readOfficerHistory(QSqlDatabase db, const AuditFilter& filter) {
+    AuditReport report;
+    report.header = QStringList{QStringLiteral("When"), QStringLiteral("Administrator"),
+                                QStringLiteral("Change")};
+    for (const HistoryEntry& e :
+         historyEntries(backend::officerHistory(backend::Sql(db), filter.officer))) {
+        if (filter.since && e.when.isValid() && e.when < *filter.since)
+            continue;
+        report.rows.push_back({historyTime(e.when), e.administrator, e.changeText()});
     }
     return report;
 }

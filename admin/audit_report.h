@@ -25,6 +25,9 @@ struct AuditReport {
 std::optional<QDateTime> parseSince(const QString& text);
 
 AuditReport readAudit(QSqlDatabase db, const AuditFilter& filter);
+// The officer's saves as the screen's history shows them: When, Administrator, Change, newest
+// first.
+AuditReport readOfficerHistory(QSqlDatabase db, const AuditFilter& filter);
 
 QString auditAsTable(const AuditReport& report);
 QString auditAsCsv(const AuditReport& report);

@@ -3,6 +3,7 @@
 #include "admin/sql.h"
 
 #include <QRegularExpression>
+#include <QSqlQuery>
 
 namespace zavek::admin {
 
@@ -12,22 +13,6 @@ const QString kName = QStringLiteral("OFFICER_NAME");
 const QString kRegion = QStringLiteral("REGION");
 const QString kAgency = QStringLiteral("AGENCY_CD");
 const QString kGroups = QStringLiteral("GROUP_CODES");
-
-OfficerState readState(Sql& sql) {
-    OfficerState state;
-    QSqlQuery groups = sql.run(QStringLiteral("SELECT REGION, GRP_TYP_CD, GRP_CD FROM VRD_GROUP"));
-    while (groups.next())
-        state.catalogue.typeOf.insert(
-            groupKey(groups.value(0).toString(), groups.value(2).toString()),
-            groups.value(1).toString());
-    QSqlQuery officers = sql.run(QStringLiteral("SELECT INSP_ID, REGION FROM OFFICER"));
-    while (officers.next())
-        state.regionOf.insert(officers.value(0).toString(), officers.value(1).toString());
-    QSqlQuery held = sql.run(QStringLiteral("SELECT INSP_ID, GRP_CD FROM OFFICER_GROUP"));
-    while (held.next())
-        state.memberships[held.value(0).toString()] << held.value(1).toString();
-    return state;
-}
 
 QStringList splitCodes(const QString& text) {
     static const QRegularExpression separators(QStringLiteral("[;\\s]+"));
@@ -45,6 +30,107 @@ bool regionKnown(const CatalogueState& catalogue, const QString& region) {
             return true;
     return false;
 }
+
+// Visits the rows of the file from its start.
+void eachRow(QIODevice& file, std::vector<LineError>& errors,
+             const std::function<void(const CsvRow&)>& visit) {
+    if (!file.seek(0)) {
+        errors.push_back({1, QStringLiteral("the file could not be read again from its start (%1)")
+                                 .arg(file.errorString())});
+        return;
+    }
+    CsvReader records(file);
+    CsvTableReader rows(records, OfficerImport::requiredColumns(), OfficerImport::optionalColumns(),
+                        errors);
+    while (const auto row = rows.next())
+        visit(*row);
+}
+
+// The statements of one import, prepared once.
+class OfficerStore {
+public:
+    explicit OfficerStore(Sql& sql)
+        : sql_(sql),
+          regionGroup_(sql.prepare(QStringLiteral("SELECT 1 FROM VRD_GROUP WHERE REGION = ? "
+                                                  "LIMIT 1"))),
+          type_(sql.prepare(
+              QStringLiteral("SELECT GRP_TYP_CD FROM VRD_GROUP WHERE REGION = ? AND GRP_CD = ?"))),
+          officer_(sql.prepare(QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"))),
+          held_(sql.prepare(QStringLiteral("SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ?"))),
+          update_(sql.prepare(
+              QStringLiteral("UPDATE OFFICER SET OFFICER_NAME = ?, REGION = ? WHERE INSP_ID = ?"))),
+          // No one knows a new officer's password until an administrator resets it.
+          insert_(sql.prepare(QStringLiteral("INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, "
+                                             "PWD_HASH, MUST_CHANGE_PWD) VALUES (?, ?, ?, NULL, "
+                                             "1)"))),
+          leave_(sql.prepare(
+              QStringLiteral("DELETE FROM OFFICER_GROUP WHERE INSP_ID = ? AND GRP_CD = ?"))),
+          join_(sql.prepare(
+              QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"))) {}
+
+    OfficerCheck::Lookups lookups() {
+        return {[this](const QString& region) { return !first(regionGroup_, {region}).isNull(); },
+                [this](const QString& region, const QString& code) {
+                    // Officers of a file share a few codes: each is looked up once.
+                    const QString key = groupKey(region, code);
+                    auto known = types_.constFind(key);
+                    if (known == types_.cend())
+                        known = types_.insert(key, first(type_, {region, code}).toString());
+                    return *known;
+                },
+                [this](const QString& inspId) -> std::optional<QString> {
+                    const QVariant region = first(officer_, {inspId});
+                    if (region.isNull())
+                        return std::nullopt;
+                    return region.toString();
+                }};
+    }
+
+    // Returns whether the officer was added (rather than changed).
+    bool write(const OfficerEntry& e,
+               const std::function<QString(const QString&, const QString&)>& typeOf) {
+        QStringList held;
+        if (e.storedRegion) {
+            sql_.exec(update_, {e.name, e.region, e.inspId});
+            sql_.exec(held_, {e.inspId});
+            while (held_.next())
+                held << held_.value(0).toString();
+            held_.finish();
+        } else {
+            sql_.exec(insert_, {e.inspId, e.name, e.region});
+        }
+        QStringList wanted{e.agency};
+        if (e.groups) {
+            wanted += *e.groups;
+        } else {
+            for (const auto& code : held)
+                if (typeOf(*e.storedRegion, code) == u"P")
+                    wanted << code;
+        }
+        for (const auto& code : held)
+            if (!wanted.contains(code))
+                sql_.exec(leave_, {e.inspId, code});
+        for (const auto& code : wanted)
+            if (!held.contains(code))
+                sql_.exec(join_, {e.inspId, code});
+        return !e.storedRegion;
+    }
+
+private:
+    // The first column of the first row, null when there is none.
+    QVariant first(QSqlQuery& query, const QVariantList& values) {
+        sql_.exec(query, values);
+        QVariant value;
+        if (query.next())
+            value = query.value(0);
+        query.finish();
+        return value;
+    }
+
+    Sql& sql_;
+    QSqlQuery regionGroup_, type_, officer_, held_, update_, insert_, leave_, join_;
+    QHash<QString, QString> types_;
+};
 } // namespace
 
 QStringList OfficerImport::requiredColumns() {
@@ -54,128 +140,115 @@ QStringList OfficerImport::optionalColumns() {
     return {kGroups};
 }
 
+std::optional<OfficerEntry> OfficerCheck::check(const CsvRow& row, std::vector<LineError>& errors) {
+    OfficerEntry e{row.line,           row.value(kInspId), row.value(kName), row.value(kRegion),
+                   row.value(kAgency), std::nullopt,       std::nullopt};
+    const std::size_t before = errors.size();
+    auto error = [&](const QString& message) { errors.push_back({row.line, message}); };
+    if (e.inspId.isEmpty())
+        error(QStringLiteral("INSP_ID is empty"));
+    else if (const auto first = firstLine_.constFind(e.inspId); first != firstLine_.cend())
+        error(QStringLiteral("INSP_ID \"%1\" was already given on line %2")
+                  .arg(e.inspId)
+                  .arg(*first));
+    else
+        firstLine_.insert(e.inspId, row.line);
+    if (e.name.isEmpty())
+        error(QStringLiteral("OFFICER_NAME is empty"));
+    if (e.region.isEmpty()) {
+        error(QStringLiteral("REGION is empty"));
+        return std::nullopt;
+    }
+    if (!knownRegions_.contains(e.region)) {
+        if (!lookups_.regionHasGroups(e.region)) {
+            error(QStringLiteral("REGION \"%1\" has no groups in the catalogue; import its "
+                                 "catalogue first")
+                      .arg(e.region));
+            return std::nullopt;
+        }
+        knownRegions_.insert(e.region);
+    }
+    if (e.agency.isEmpty()) {
+        error(QStringLiteral("AGENCY_CD is empty; every officer needs exactly one agency"));
+    } else if (const QString type = lookups_.typeOf(e.region, e.agency); type == u"P") {
+        error(QStringLiteral("AGENCY_CD \"%1\" is a security group of region %2, not an agency")
+                  .arg(e.agency, e.region));
+    } else if (type != u"A") {
+        error(QStringLiteral("AGENCY_CD \"%1\" is not an agency of region %2")
+                  .arg(e.agency, e.region));
+    }
+    if (!e.inspId.isEmpty())
+        e.storedRegion = lookups_.storedRegion(e.inspId);
+    if (row.has(kGroups)) {
+        const QStringList codes = splitCodes(row.value(kGroups));
+        for (const auto& code : codes) {
+            const QString type = lookups_.typeOf(e.region, code);
+            if (type == u"A")
+                error(QStringLiteral("GROUP_CODES: \"%1\" is an agency of region %2; give it as "
+                                     "AGENCY_CD")
+                          .arg(code, e.region));
+            else if (type != u"P")
+                error(QStringLiteral("GROUP_CODES: \"%1\" is not a security group of region %2")
+                          .arg(code, e.region));
+        }
+        e.groups = codes;
+    } else if (e.storedRegion && *e.storedRegion != e.region) {
+        error(QStringLiteral("officer %1 moves from region %2 to %3; add a GROUP_CODES column so "
+                             "that the groups fit the new region")
+                  .arg(e.inspId, *e.storedRegion, e.region));
+    }
+    if (errors.size() != before)
+        return std::nullopt;
+    return e;
+}
+
 std::vector<OfficerEntry> validateOfficers(const CsvTable& table, const OfficerState& state,
                                            std::vector<LineError>& errors) {
+    OfficerCheck check({[&](const QString& region) { return regionKnown(state.catalogue, region); },
+                        [&](const QString& region, const QString& code) {
+                            return state.catalogue.typeOf.value(groupKey(region, code));
+                        },
+                        [&](const QString& inspId) -> std::optional<QString> {
+                            const auto stored = state.regionOf.constFind(inspId);
+                            if (stored == state.regionOf.cend())
+                                return std::nullopt;
+                            return *stored;
+                        }});
     std::vector<OfficerEntry> entries;
-    QHash<QString, int> firstLine;
-    QSet<QString> knownRegions;
-    const bool withGroups = table.hasColumn(kGroups);
-    for (const auto& row : table.rows) {
-        OfficerEntry e{row.line,           row.value(kInspId), row.value(kName),
-                       row.value(kRegion), row.value(kAgency), std::nullopt};
-        const std::size_t before = errors.size();
-        auto error = [&](const QString& message) { errors.push_back({row.line, message}); };
-        if (e.inspId.isEmpty())
-            error(QStringLiteral("INSP_ID is empty"));
-        else if (firstLine.contains(e.inspId))
-            error(QStringLiteral("INSP_ID \"%1\" was already given on line %2")
-                      .arg(e.inspId)
-                      .arg(firstLine.value(e.inspId)));
-        else
-            firstLine.insert(e.inspId, row.line);
-        if (e.name.isEmpty())
-            error(QStringLiteral("OFFICER_NAME is empty"));
-        if (e.region.isEmpty()) {
-            error(QStringLiteral("REGION is empty"));
-        } else if (!knownRegions.contains(e.region)) {
-            if (!regionKnown(state.catalogue, e.region)) {
-                error(QStringLiteral("REGION \"%1\" has no groups in the catalogue; import its "
-                                     "catalogue first")
-                          .arg(e.region));
-                continue;
-            }
-            knownRegions.insert(e.region);
-        }
-        if (e.region.isEmpty())
-            continue;
-        const auto typeOf = [&](const QString& code) {
-            return state.catalogue.typeOf.value(groupKey(e.region, code));
-        };
-        if (e.agency.isEmpty())
-            error(QStringLiteral("AGENCY_CD is empty; every officer needs exactly one agency"));
-        else if (typeOf(e.agency) == u"P")
-            error(QStringLiteral("AGENCY_CD \"%1\" is a security group of region %2, not an "
-                                 "agency")
-                      .arg(e.agency, e.region));
-        else if (typeOf(e.agency) != u"A")
-            error(QStringLiteral("AGENCY_CD \"%1\" is not an agency of region %2")
-                      .arg(e.agency, e.region));
-        if (withGroups) {
-            const QStringList codes = splitCodes(row.value(kGroups));
-            for (const auto& code : codes) {
-                if (typeOf(code) == u"A")
-                    error(QStringLiteral("GROUP_CODES: \"%1\" is an agency of region %2; give "
-                                         "it as AGENCY_CD")
-                              .arg(code, e.region));
-                else if (typeOf(code) != u"P")
-                    error(QStringLiteral("GROUP_CODES: \"%1\" is not a security group of region "
-                                         "%2")
-                              .arg(code, e.region));
-            }
-            e.groups = codes;
-        } else {
-            const auto stored = state.regionOf.constFind(e.inspId);
-            if (stored != state.regionOf.cend() && *stored != e.region)
-                error(QStringLiteral("officer %1 moves from region %2 to %3; add a GROUP_CODES "
-                                     "column so that the groups fit the new region")
-                          .arg(e.inspId, *stored, e.region));
-        }
-        if (errors.size() == before)
-            entries.push_back(std::move(e));
-    }
+    for (const auto& row : table.rows)
+        if (auto entry = check.check(row, errors))
+            entries.push_back(std::move(*entry));
     return entries;
 }
 
-ImportOutcome OfficerImport::run(const QString& csvText, IProgress& progress) {
+ImportOutcome OfficerImport::run(QIODevice& file, IProgress& progress) {
     ImportOutcome outcome;
-    const CsvTable table =
-        readCsvTable(csvText, requiredColumns(), optionalColumns(), outcome.errors);
+    int rows = 0;
+    eachRow(file, outcome.errors, [&](const CsvRow&) { ++rows; });
     if (!outcome.errors.empty())
         return outcome;
     outcome.failure = inTransaction(db_, [&](Sql& sql) {
         outcome.errors.clear();
         outcome.added = outcome.changed = 0;
-        const OfficerState state = readState(sql);
-        const auto entries = validateOfficers(table, state, outcome.errors);
+        OfficerStore store(sql);
+        const OfficerCheck::Lookups lookups = store.lookups();
+        OfficerCheck check(lookups);
+        int done = 0;
+        eachRow(file, outcome.errors, [&](const CsvRow& row) {
+            const auto e = check.check(row, outcome.errors);
+            // After the first wrong line the rest is only checked: all is rolled back anyway.
+            // Writing never changes what a later line is checked against: the catalogue stays
+            // as it is, and an officer given again is refused before its stored region counts.
+            if (!e || !outcome.errors.empty())
+                return;
+            if (store.write(*e, lookups.typeOf))
+                ++outcome.added;
+            else
+                ++outcome.changed;
+            progress.advance(++done, rows);
+        });
         if (!outcome.errors.empty())
             return false;
-        int done = 0;
-        for (const auto& e : entries) {
-            const bool stored = state.regionOf.contains(e.inspId);
-            if (stored) {
-                sql.run(QStringLiteral(
-                            "UPDATE OFFICER SET OFFICER_NAME = ?, REGION = ? WHERE INSP_ID = ?"),
-                        {e.name, e.region, e.inspId});
-                ++outcome.changed;
-            } else {
-                // No one knows a new officer's password until an administrator resets it.
-                sql.run(QStringLiteral("INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, "
-                                       "PWD_HASH, MUST_CHANGE_PWD) VALUES (?, ?, ?, NULL, 1)"),
-                        {e.inspId, e.name, e.region});
-                ++outcome.added;
-            }
-            const QStringList held = state.memberships.value(e.inspId);
-            const QString oldRegion = state.regionOf.value(e.inspId);
-            QStringList wanted{e.agency};
-            if (e.groups) {
-                wanted += *e.groups;
-            } else {
-                for (const auto& code : held)
-                    if (state.catalogue.typeOf.value(groupKey(oldRegion, code)) == u"P")
-                        wanted << code;
-            }
-            for (const auto& code : held)
-                if (!wanted.contains(code))
-                    sql.run(QStringLiteral(
-                                "DELETE FROM OFFICER_GROUP WHERE INSP_ID = ? AND GRP_CD = ?"),
-                            {e.inspId, code});
-            for (const auto& code : wanted)
-                if (!held.contains(code))
-                    sql.run(
-                        QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"),
-                        {e.inspId, code});
-            progress.advance(++done, static_cast<int>(entries.size()));
-        }
         writeImportAudit(sql, who_, ImportKind::Officers, outcome.added, outcome.changed);
         return true;
     });

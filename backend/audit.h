@@ -3,6 +3,7 @@
 // sign-in and lockout, written in the same transaction as what it records.
 
 #include "backend/sql.h"
+#include "common/officer_history.h"
 
 #include <QDateTime>
 #include <QString>
@@ -39,5 +40,9 @@ struct AuditEntry {
 // revision: the officer's revision the change produced; 0 for rows about no officer's save.
 void writeAudit(const Sql& sql, const QDateTime& when, const AuditEntry& entry,
                 qint64 revision = 0);
+
+// The officer's group, agency and password-reset rows, newest first, as a history reply's
+// tables: the rows of one save share their entry.
+HistoryTables officerHistory(const Sql& sql, const QString& officer);
 
 } // namespace zavek::backend

@@ -7,6 +7,7 @@
 #include "backend/sql.h"
 #include "common/codec.h"
 #include "common/failure.h"
+#include "common/officer_history.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -20,6 +21,7 @@ namespace {
 
 constexpr std::int32_t kRetrieval = 2;
 constexpr std::int32_t kSave = 3;
+constexpr std::int32_t kHistory = 4;
 
 // A refusal that still concerns a known officer of the region: the reply carries the table.
 struct Refusal {
@@ -167,19 +169,24 @@ public:
     }
 
     void retrieve() {
-        const Criteria* key = nullptr;
-        for (const auto& c : request_.criteria)
-            if (c.fieldName.trimmed().compare(QLatin1String("key:INSP_ID"), Qt::CaseInsensitive) ==
-                0)
-                key = &c;
-        if (!key || key->op.trimmed() != QLatin1String("=") || key->value.trimmed().isEmpty())
-            refuse(QStringLiteral("The retrieval request does not name an officer. Select an "
-                                  "officer and search again."));
-        const QString id = key->value.trimmed();
+        const QString id = requestedKey(QStringLiteral("retrieval"));
         if (sql_.scalar(QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"), {id})
                 .toString() != session_.region)
             refuse(notFound(id));
         attachTable(id);
+    }
+
+    // Authorised as a retrieval: an officer of another region is not found.
+    void history() {
+        const QString id = requestedKey(QStringLiteral("history"));
+        if (sql_.scalar(QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"), {id})
+                .toString() != session_.region)
+            refuse(notFound(id));
+        HistoryTables history = officerHistory(sql_, id);
+        reply_.tables.clear();
+        reply_.tables.push_back({kHistoryTable, std::move(history.saves)});
+        reply_.tables.push_back({kHistoryGroupsTable, std::move(history.groups)});
+        reply_.tables.push_back({kHistoryAdminsTable, std::move(history.admins)});
     }
 
     void save() {
@@ -257,10 +264,24 @@ public:
     }
 
 private:
+    // The officer the request's key names.
+    QString requestedKey(const QString& requestName) {
+        const Criteria* key = nullptr;
+        for (const auto& c : request_.criteria)
+            if (c.fieldName.trimmed().compare(QLatin1String("key:INSP_ID"), Qt::CaseInsensitive) ==
+                0)
+                key = &c;
+        if (!key || key->op.trimmed() != QLatin1String("=") || key->value.trimmed().isEmpty())
+            refuse(QStringLiteral("The %1 request does not name an officer. Select an officer "
+                                  "and search again.")
+                       .arg(requestName));
+        return key->value.trimmed();
+    }
+
     void rememberView(const QString& officer, qint64 revision) {
         if (session_.adminId.isEmpty())
             return;
-        QSqlQuery upsert = sql_.prepare(QStringLiteral(
+        QSqlQuery& upsert = sql_.statement(QStringLiteral(
             "INSERT INTO VIEW_REVISION (TOKEN_HASH, MESSAGE_ID, INSP_ID, REVISION, SEEN_AT) "
             "VALUES (?, ?, ?, ?, ?) ON CONFLICT (TOKEN_HASH, MESSAGE_ID) DO UPDATE SET INSP_ID = "
             "excluded.INSP_ID, REVISION = excluded.REVISION, SEEN_AT = excluded.SEEN_AT"));
@@ -428,6 +449,8 @@ MessageData RequestProcessor::process(const MessageData& request) {
             processor.retrieve();
         else if (request.messageType == kSave)
             processor.save();
+        else if (request.messageType == kHistory)
+            processor.history();
         else
             refuse(QStringLiteral("The back end does not handle requests of type %1. Nothing was "
                                   "done; update ZAVEK and try again.")

@@ -65,20 +65,7 @@ WorkerTransport::WorkerTransport(QString location) : worker_(new Worker(std::mov
 }
 
 WorkerTransport::~WorkerTransport() {
-    {
-        std::lock_guard lock(sinkMutex_);
-        sink_ = nullptr;
-    }
-    Worker* worker = worker_;
-    QThread* thread = &thread_;
-    QMetaObject::invokeMethod(
-        worker,
-        [worker, thread] {
-            worker->shutdown();
-            thread->quit();
-        },
-        Qt::QueuedConnection);
-    thread_.wait();
+    stopTransportThread(replies_, thread_, worker_, [worker = worker_] { worker->shutdown(); });
     delete worker_;
 }
 
@@ -94,22 +81,15 @@ void WorkerTransport::send(const QByteArray& request) {
                 return;
             const int delay = replyDelayMs_;
             if (delay <= 0)
-                deliver(reply);
+                replies_.deliver(reply);
             else
-                QTimer::singleShot(delay, worker, [this, reply] { deliver(reply); });
+                QTimer::singleShot(delay, worker, [this, reply] { replies_.deliver(reply); });
         },
         Qt::QueuedConnection);
 }
 
 void WorkerTransport::setReplySink(std::function<void(const QByteArray&)> sink) {
-    std::lock_guard lock(sinkMutex_);
-    sink_ = std::move(sink);
-}
-
-void WorkerTransport::deliver(const QByteArray& reply) {
-    std::lock_guard lock(sinkMutex_);
-    if (sink_)
-        sink_(reply);
+    replies_.set(std::move(sink));
 }
 
 } // namespace zavek::backend

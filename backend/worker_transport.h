@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 
 namespace zavek::backend {
 
@@ -19,8 +18,6 @@ class WorkerTransport final : public ITransport {
 public:
     explicit WorkerTransport(QString location);
     ~WorkerTransport() override;
-    WorkerTransport(const WorkerTransport&) = delete;
-    WorkerTransport& operator=(const WorkerTransport&) = delete;
 
     void send(const QByteArray& request) override;
     void setReplySink(std::function<void(const QByteArray&)> sink) override;
@@ -29,12 +26,9 @@ public:
     void setStopped(bool stopped) { stopped_ = stopped; }
 
 private:
-    void deliver(const QByteArray& reply);
-
     QThread thread_;
     Worker* worker_;
-    std::mutex sinkMutex_;
-    std::function<void(const QByteArray&)> sink_;
+    ReplySink replies_;
     std::atomic<int> replyDelayMs_{0};
     std::atomic<bool> stopped_{false};
 };

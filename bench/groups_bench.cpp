@@ -6,10 +6,10 @@
 #include "backend/database.h"
 #include "backend/schema.h"
 #include "bench/bench_support.h"
+#include "common/catalogue_query.h"
 #include "common/message_bus.h"
 #include "common/session_info.h"
 #include "common/shell_services.h"
-#include "groups/catalogue_query.h"
 #include "groups/group_list_model.h"
 #include "groups/group_list_view.h"
 #include "groups/group_rules.h"
@@ -370,7 +370,7 @@ void LoadOfficerGroupsNaiveWalkBaseline(benchmark::State& st) {
         for (table->MoveFirst(); !table->isEof(); table->MoveNext()) {
             const QString code = table->field(QStringLiteral("GRP_CD")).Text();
             for (int r = 0; r < lists->groups.count(); ++r) {
-                if (lists->groups.item(r).code == code) {
+                if (lists->groups.code(r) == code) {
                     lists->groups.setChecked(r, true);
                     lists->groups.setTag(r, true);
                     break;

@@ -2,9 +2,8 @@
 
 #include "common/failure.h"
 
-#include <QCborArray>
-#include <QCborMap>
 #include <QCborStreamReader>
+#include <QCborStreamWriter>
 #include <QCborValue>
 #include <QDateTime>
 #include <QTimeZone>
@@ -18,12 +17,16 @@ namespace zavek {
 namespace {
 constexpr int kFormatVersion = 1;
 
-QCborValue encodeValue(const QVariant& v) {
-    if (!v.isValid() || v.isNull())
-        return QCborValue(QCborValue::Null);
+// Written straight to the stream: a message of many rows is not first built as a value tree.
+void writeValue(QCborStreamWriter& w, const QVariant& v) {
+    if (!v.isValid() || v.isNull()) {
+        w.append(nullptr);
+        return;
+    }
     switch (v.metaType().id()) {
     case QMetaType::Bool:
-        return QCborValue(v.toBool());
+        w.append(v.toBool());
+        return;
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
@@ -34,67 +37,88 @@ QCborValue encodeValue(const QVariant& v) {
     case QMetaType::SChar:
     case QMetaType::UChar:
     case QMetaType::Char:
-        return QCborValue(v.toLongLong());
+        w.append(v.toLongLong());
+        return;
     case QMetaType::ULongLong: {
         const qulonglong u = v.toULongLong();
         // CBOR integers here are signed 64-bit; a larger value keeps its digits as text.
         if (u <= static_cast<qulonglong>(std::numeric_limits<qint64>::max()))
-            return QCborValue(static_cast<qint64>(u));
-        return QCborValue(QString::number(u));
+            w.append(static_cast<qint64>(u));
+        else
+            w.append(QString::number(u));
+        return;
     }
     case QMetaType::QDateTime:
-        return QCborValue(v.toDateTime());
+        QCborValue(v.toDateTime()).toCbor(w);
+        return;
     case QMetaType::Double:
     case QMetaType::Float:
-        return QCborValue(v.toDouble());
+        w.append(v.toDouble());
+        return;
     case QMetaType::QByteArray:
-        return QCborValue(v.toByteArray());
+        w.append(v.toByteArray());
+        return;
     default:
-        return QCborValue(v.toString());
+        w.append(v.toString());
+        return;
     }
+}
+
+void writeText(QCborStreamWriter& w, QLatin1StringView key, const QString& value) {
+    w.append(key);
+    w.append(value);
 }
 
 } // namespace
 
 QByteArray encodeMessage(const MessageData& m) {
-    QCborMap map;
-    map.insert(QLatin1String("format"), kFormatVersion);
-    map.insert(QLatin1String("replyTo"), m.replyTo);
-    map.insert(QLatin1String("clientVersion"), m.clientVersion);
-    map.insert(QLatin1String("messageType"), m.messageType);
-    map.insert(QLatin1String("sessionId"), m.sessionId);
-    map.insert(QLatin1String("messageId"), m.messageId);
-    map.insert(QLatin1String("errorText"), m.errorText);
-    QCborArray criteria;
+    QByteArray bytes;
+    QCborStreamWriter w(&bytes);
+    w.startMap(9);
+    w.append(QLatin1StringView("format"));
+    w.append(qint64(kFormatVersion));
+    writeText(w, QLatin1StringView("replyTo"), m.replyTo);
+    writeText(w, QLatin1StringView("clientVersion"), m.clientVersion);
+    w.append(QLatin1StringView("messageType"));
+    w.append(qint64(m.messageType));
+    writeText(w, QLatin1StringView("sessionId"), m.sessionId);
+    writeText(w, QLatin1StringView("messageId"), m.messageId);
+    writeText(w, QLatin1StringView("errorText"), m.errorText);
+    w.append(QLatin1StringView("criteria"));
+    w.startArray(quint64(m.criteria.size()));
     for (const auto& c : m.criteria) {
-        QCborMap cm;
-        cm.insert(QLatin1String("system"), c.systemName);
-        cm.insert(QLatin1String("field"), c.fieldName);
-        cm.insert(QLatin1String("op"), c.op);
-        cm.insert(QLatin1String("value"), c.value);
-        criteria.append(cm);
+        w.startMap(4);
+        writeText(w, QLatin1StringView("system"), c.systemName);
+        writeText(w, QLatin1StringView("field"), c.fieldName);
+        writeText(w, QLatin1StringView("op"), c.op);
+        writeText(w, QLatin1StringView("value"), c.value);
+        w.endMap();
     }
-    map.insert(QLatin1String("criteria"), criteria);
-    QCborArray tables;
+    w.endArray();
+    w.append(QLatin1StringView("tables"));
+    w.startArray(quint64(m.tables.size()));
     for (const auto& t : m.tables) {
-        QCborMap tm;
-        tm.insert(QLatin1String("name"), t.name);
-        QCborArray fields;
+        w.startMap(3);
+        writeText(w, QLatin1StringView("name"), t.name);
+        w.append(QLatin1StringView("fields"));
+        w.startArray(quint64(t.table.fields.size()));
         for (const auto& f : t.table.fields)
-            fields.append(f);
-        tm.insert(QLatin1String("fields"), fields);
-        QCborArray rows;
+            w.append(f);
+        w.endArray();
+        w.append(QLatin1StringView("rows"));
+        w.startArray(quint64(t.table.rows.size()));
         for (const auto& row : t.table.rows) {
-            QCborArray r;
+            w.startArray(quint64(row.size()));
             for (const auto& v : row)
-                r.append(encodeValue(v));
-            rows.append(r);
+                writeValue(w, v);
+            w.endArray();
         }
-        tm.insert(QLatin1String("rows"), rows);
-        tables.append(tm);
+        w.endArray();
+        w.endMap();
     }
-    map.insert(QLatin1String("tables"), tables);
-    return QCborValue(map).toCbor();
+    w.endArray();
+    w.endMap();
+    return bytes;
 }
 
 namespace {

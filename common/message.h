@@ -17,6 +17,8 @@ namespace zavek {
 namespace message_types {
 inline constexpr std::int32_t kRetrieval = 2;
 inline constexpr std::int32_t kSave = 3;
+// An officer's audit entries, authorised as a retrieval is.
+inline constexpr std::int32_t kHistory = 4;
 inline constexpr std::int32_t kSignIn = 10;
 inline constexpr std::int32_t kSignOut = 11;
 inline constexpr std::int32_t kCatalogueRead = 12;

@@ -116,6 +116,10 @@ void MessageBus::send(const MessageData& request) {
     if (request.messageId.isEmpty())
         fail(codes::kInvalidArgument, QStringLiteral("A request must carry a message identifier."));
     const QByteArray bytes = encodeMessage(request);
+    // Handed over first: a request the transport could not send leaves no count and no clock
+    // behind, so a later reply under the same identifier is not taken for its late answer. A
+    // reply cannot overtake the counting below: the sink always queues it to this thread.
+    transport_->send(bytes);
 
     auto& entry = pending_[request.messageId];
     if (!entry.timer) {
@@ -130,7 +134,6 @@ void MessageBus::send(const MessageData& request) {
     ++entry.unanswered;
     entry.timer->start(timeoutMs_);
     forgetOldest();
-    transport_->send(bytes);
 }
 
 std::size_t MessageBus::outstanding() const {

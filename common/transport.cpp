@@ -5,6 +5,8 @@
 #include "common/message_bus.h"
 #include "common/session_info.h"
 
+#include <QThread>
+
 namespace zavek {
 
 ITransport::~ITransport() = default;
@@ -14,6 +16,30 @@ QByteArray ITransport::call(const QByteArray& request, int timeoutMs) {
     Q_UNUSED(timeoutMs);
     fail(codes::kNotConnected,
          QStringLiteral("This shell's back end answers no direct reads; sign in again."));
+}
+
+void ReplySink::set(std::function<void(const QByteArray&)> sink) {
+    std::lock_guard lock(mutex_);
+    sink_ = std::move(sink);
+}
+
+void ReplySink::deliver(const QByteArray& reply) {
+    std::lock_guard lock(mutex_);
+    if (sink_)
+        sink_(reply);
+}
+
+void stopTransportThread(ReplySink& replies, QThread& thread, QObject* worker,
+                         std::function<void()> last) {
+    replies.set({});
+    QMetaObject::invokeMethod(
+        worker,
+        [&thread, last = std::move(last)] {
+            last();
+            thread.quit();
+        },
+        Qt::QueuedConnection);
+    thread.wait();
 }
 
 MessageData callBackEnd(MessageData request) {

@@ -11,12 +11,16 @@
 #include <mutex>
 #include <optional>
 
+class QThread;
+
 namespace zavek {
 
 class ITransport {
 public:
     virtual ~ITransport();
-    // Takes one serialised request; must return at once.
+    // Takes one serialised request; must return at once. Fails, saying why and what to do,
+    // when the request cannot be sent at all (no connection): nothing is then on its way and
+    // the caller keeps what it meant to send.
     virtual void send(const QByteArray& request) = 0;
     // Where serialised replies go; the sink may be called from any thread.
     virtual void setReplySink(std::function<void(const QByteArray&)> sink) = 0;
@@ -25,6 +29,25 @@ public:
     // offers it; the others, and a call that is not answered, fail with what went wrong.
     virtual QByteArray call(const QByteArray& request, int timeoutMs);
 };
+
+// The reply side of a transport that answers from a thread of its own: the bus sets and clears
+// the sink on its thread while replies are handed on from the transport's.
+class ReplySink {
+public:
+    void set(std::function<void(const QByteArray&)> sink);
+    // Hands the reply to the sink of the moment, if there is one. Clearing the sink waits for a
+    // reply being handed on, so none reaches a sink once it has been cleared.
+    void deliver(const QByteArray& reply);
+
+private:
+    std::mutex mutex_;
+    std::function<void(const QByteArray&)> sink_;
+};
+
+// Ends a transport's thread: takes no more replies, runs last on that thread (where the worker
+// lives, so that it closes what it opened there) and waits for the thread to end.
+void stopTransportThread(ReplySink& replies, QThread& thread, QObject* worker,
+                         std::function<void()> last);
 
 // One request to the back end answered before returning, through the bus's transport; for a
 // session whose database is behind a server. Fills in the session and a fresh identifier;

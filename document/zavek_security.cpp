@@ -1,14 +1,19 @@
 #include "document/zavek_security.h"
 
 #include "common/message_bus.h"
+#include "common/officer_directory.h"
 #include "common/session_info.h"
 #include "common/shell_services.h"
 #include "document/component_ids.h"
+#include "document/history_dialog.h"
+#include "exchange/history_revert.h"
 #include "groups/twips.h"
-#include "toolbox/officer_directory.h"
 #include "toolbox/officer_select.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QUuid>
 
@@ -33,6 +38,8 @@ platform::Platform withDefaults(platform::Platform given, platform::IComponentIn
         given.events = qt.events;
     if (!given.component)
         given.component = component;
+    if (!given.dialogs)
+        given.dialogs = qt.dialogs;
     return given;
 }
 } // namespace
@@ -52,6 +59,12 @@ ZavekSecurity::ZavekSecurity(const DocumentContext& context)
     DocumentServices services{state_, *this, platform_, trap_};
     rules_ = std::make_unique<GroupRules>(services, *form_->model(0), *form_->model(1), *this);
     exchange_ = std::make_unique<OfficerExchange>(services, *rules_);
+    history_ = std::make_unique<HistoryRequest>(services, historyModel_);
+    history_->setChanged([this] {
+        if (historyDialog_)
+            historyDialog_->setMessage(history_->message());
+    });
+    copy_ = std::make_unique<GroupCopy>(services, *rules_, *exchange_, *this);
     directory_ = sessionOfficerDirectory();
     form_->officerSelect()->setDirectory(directory_.get());
     connectControls();
@@ -74,12 +87,18 @@ void ZavekSecurity::connectControls() {
         connect(form_->list(i), &GroupListView::listClicked, this,
                 [this](std::int16_t index) { rules_->lvOfficerGroups_Click(index); });
     ZAVEK_OfficerSelect* select = form_->officerSelect();
-    connect(select, &ZAVEK_OfficerSelect::Searching, this,
-            [this] { exchange_->ZAVEK_OfficerSelect1_Searching(); });
-    connect(select, &ZAVEK_OfficerSelect::ClearForm, this,
-            [this] { exchange_->ZAVEK_OfficerSelect1_ClearForm(); });
-    connect(select, &ZAVEK_OfficerSelect::OfficerSelected, this,
-            [this](const QString& id) { exchange_->ZAVEK_OfficerSelect1_OfficerSelected(id); });
+    connect(select, &ZAVEK_OfficerSelect::Searching, this, [this] {
+        exchange_->ZAVEK_OfficerSelect1_Searching();
+        followOfficerInHistory();
+    });
+    connect(select, &ZAVEK_OfficerSelect::ClearForm, this, [this] {
+        exchange_->ZAVEK_OfficerSelect1_ClearForm();
+        followOfficerInHistory();
+    });
+    connect(select, &ZAVEK_OfficerSelect::OfficerSelected, this, [this](const QString& id) {
+        exchange_->ZAVEK_OfficerSelect1_OfficerSelected(id);
+        followOfficerInHistory();
+    });
 }
 
 int ZavekSecurity::ScrollStepPixels(Qt::Orientation orientation) const {
@@ -111,10 +130,67 @@ void ZavekSecurity::attachListener() {
     if (moKelbMessage)
         return;
     KelbListener::Instance(moKelbMessage);
-    connect(moKelbMessage, &KelbListener::DataReady, this,
-            [this](const QString& recipient) { exchange_->moKelbMessage_DataReady(recipient); });
-    connect(moKelbMessage, &KelbListener::MsgTimeout, this,
-            [this](const QVariant& argument) { exchange_->moKelbMessage_MsgTimeout(argument); });
+    // A copy's answer is not the shown officer's: it must not clear the box or load the lists.
+    connect(moKelbMessage, &KelbListener::DataReady, this, [this](const QString& recipient) {
+        if (copy_->takeReply(recipient))
+            return;
+        exchange_->moKelbMessage_DataReady(recipient);
+        history_->moKelbMessage_DataReady(recipient);
+        // A stored save of the officer whose history is open is a new entry of it.
+        const MessageData* reply = ReplyStore::Instance().announcing();
+        if (historyDialog_ && historyDialog_->isVisible() && reply &&
+            reply->replyTo == state_.documentIdentity &&
+            reply->messageType == message_types::kSave && reply->errorText.isEmpty() &&
+            history_->officerId() == state_.msInspId.trimmed())
+            history_->load();
+    });
+    connect(moKelbMessage, &KelbListener::MsgTimeout, this, [this](const QVariant& argument) {
+        if (copy_->takeTimeout(argument))
+            return;
+        exchange_->moKelbMessage_MsgTimeout(argument);
+        history_->moKelbMessage_MsgTimeout(argument);
+    });
+}
+
+// ---- the officer's history -----------------------------------------------------------------
+
+void ZavekSecurity::ShowHistory() {
+    trapped(trap_, "ShowHistory", [&] {
+        attachListener();
+        if (!historyDialog_) {
+            historyDialog_ = new HistoryDialog(historyModel_, form_.data());
+            historyDialog_->setWindowFlag(Qt::Window);
+            historyDialog_->setRevert([this](int row) { revertFromHistory(row); });
+        }
+        history_->load();
+        historyDialog_->setMessage(history_->message());
+        historyDialog_->show();
+        historyDialog_->raise();
+    });
+}
+
+void ZavekSecurity::followOfficerInHistory() {
+    if (!historyDialog_ || !historyDialog_->isVisible())
+        return;
+    if (state_.msInspId.trimmed().isEmpty())
+        history_->clear();
+    else if (history_->officerId() != state_.msInspId.trimmed())
+        history_->load();
+}
+
+void ZavekSecurity::revertFromHistory(int row) {
+    trapped(trap_, "revertFromHistory", [&] {
+        if (row < 0 || row >= historyModel_.count())
+            return;
+        if (history_->state() != HistoryRequest::State::Shown ||
+            history_->officerId() != state_.msInspId.trimmed()) {
+            ShellServices::Instance().SetStatusText(
+                QStringLiteral("The history shown is not of the officer on screen; open the "
+                               "history again and revert from there."));
+            return;
+        }
+        revertOnLists(*rules_, historyModel_.entry(row), state_.msOfficerName);
+    });
 }
 
 // ---- start-up ----------------------------------------------------------------------------
@@ -199,7 +275,9 @@ void ZavekSecurity::finishClose(CloseAnswer answer, bool& result) {
         result = true;
         return;
     case CloseAnswer::Save: {
-        // Until the back end has stored the changes the document may not close.
+        // Until the back end has stored the changes the document may not close. A copy's
+        // question must not come up while the close waits.
+        copy_->abandon();
         result = false;
         if (!exchange_->SendData()) {
             ShellServices::Instance().SetStatusText(QStringLiteral("Save failed"));
@@ -331,6 +409,39 @@ void ZavekSecurity::setCaption(const QString& text) {
 
 QString ZavekSecurity::selectedOfficerName() const {
     return form_->officerSelect()->property("OfficerName").toString();
+}
+
+std::optional<PickedOfficer> ZavekSecurity::pickOfficer(const QString& shownName) {
+    QDialog dialog(form_.data());
+    dialog.setObjectName(QStringLiteral("CopyGroupsFromDialog"));
+    dialog.setWindowTitle(QStringLiteral("Copy Security Groups From"));
+    auto* label = new QLabel(
+        QStringLiteral("Pick the officer whose security groups are copied to %1.").arg(shownName),
+        &dialog);
+    label->setTextFormat(Qt::PlainText);
+    // In line with the selector's own controls, which sit inside its margins.
+    label->setContentsMargins(6, 0, 6, 0);
+    auto* select = new ZAVEK_OfficerSelect(&dialog);
+    select->setObjectName(QStringLiteral("copySource"));
+    // The screen's own directory: officers of the session's region only.
+    select->setDirectory(directory_.get());
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, &dialog);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(label);
+    layout->addWidget(select, 1);
+    layout->addWidget(buttons);
+    buttons->setContentsMargins(6, 0, 6, 0);
+    std::optional<PickedOfficer> picked;
+    connect(select, &ZAVEK_OfficerSelect::OfficerSelected, &dialog, [&](const QString& id) {
+        picked = PickedOfficer{id, select->OfficerName()};
+        dialog.accept();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    dialog.resize(twipsToPixels(8640, Axis::Horizontal, form_.data()),
+                  twipsToPixels(5400, Axis::Vertical, form_.data()));
+    if (platform_.dialogs->Run(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return picked;
 }
 
 int ZavekSecurity::listWidthTwips(int list) {

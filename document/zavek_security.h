@@ -3,7 +3,11 @@
 // unload and save prompts the host drives.
 
 #include "document/component_api.h"
+#include "document/history_dialog.h"
 #include "document/security_form.h"
+#include "exchange/history_model.h"
+#include "exchange/history_request.h"
+#include "exchange/group_copy.h"
 #include "exchange/officer_exchange.h"
 #include "groups/document_state.h"
 #include "groups/group_rules.h"
@@ -23,7 +27,8 @@ class ZavekSecurity final : public QObject,
                             public _ZAVEK_Security,
                             public IUserDocument,
                             public IFormControls,
-                            public IListGeometry {
+                            public IListGeometry,
+                            public IOfficerPicker {
     Q_OBJECT
 public:
     explicit ZavekSecurity(const DocumentContext& context);
@@ -46,14 +51,20 @@ public:
     int ScrollStepPixels(Qt::Orientation orientation) const override;
     CloseAnswer AskToClose() override;
     std::int16_t FinishClose(CloseAnswer answer) override;
+    void ShowHistory() override;
     void Release() override { delete this; }
+    bool CanCopyGroupsFrom() const override { return copy_->available(); }
+    void CopyGroupsFrom() override { copy_->CopyGroupsFrom(); }
 
     // For tests and the module: the live parts.
     SecurityForm& form() { return *form_; }
     DocumentState& state() { return state_; }
     GroupRules& rules() { return *rules_; }
     OfficerExchange& exchange() { return *exchange_; }
+    GroupCopy& copy() { return *copy_; }
     KelbListener* listener() const { return moKelbMessage; }
+    HistoryRequest& history() { return *history_; }
+    HistoryDialog* historyDialog() const { return historyDialog_.data(); }
     // How many passes the close wait may make before it gives up on the reply.
     int closeWaitPassLimit() const;
 
@@ -69,6 +80,8 @@ private:
     // IListGeometry
     int listWidthTwips(int list) override;
     void setColumnWidthTwips(int list, int column, int twips) override;
+    // IOfficerPicker: the form's selector control again, in a dialog of its own.
+    std::optional<PickedOfficer> pickOfficer(const QString& shownName) override;
 
     void ConfigureToolbar(std::int32_t enabled);
     QString hostWindowText(const char* property) const;
@@ -77,6 +90,9 @@ private:
     void finishClose(CloseAnswer answer, bool& result);
     void waitForSave(OfficerExchange::SaveTicket ticket);
     void connectControls();
+    void revertFromHistory(int row);
+    // The open history follows the officer on screen.
+    void followOfficerInHistory();
 
     platform::StaticComponentInfo componentInfo_;
     platform::Platform platform_;
@@ -86,6 +102,10 @@ private:
     std::unique_ptr<IOfficerDirectory> directory_;
     std::unique_ptr<GroupRules> rules_;
     std::unique_ptr<OfficerExchange> exchange_;
+    HistoryModel historyModel_;
+    std::unique_ptr<HistoryRequest> history_;
+    QPointer<HistoryDialog> historyDialog_;
+    std::unique_ptr<GroupCopy> copy_;
     QPointer<QObject> container_;
     KelbListener* moKelbMessage = nullptr;
     TrapContext trap_;

@@ -190,7 +190,7 @@ void OfficerExchange::SaveData() {
             int agencies = 0;
             const GroupListModel& agencyList = rules_.list(1);
             for (int row = 0; row < agencyList.count(); ++row)
-                agencies += agencyList.item(row).checked ? 1 : 0;
+                agencies += agencyList.isChecked(row) ? 1 : 0;
             if (agencies > 1) {
                 showBox(QStringLiteral("Can not select more than one Agency."),
                         platform::OkCritical);
@@ -287,19 +287,19 @@ void OfficerExchange::SetRecordSet(RecordTable& table, std::int32_t listIndex) {
     trapped(services_.trap, "SetRecordSet", [&] {
         GroupListModel& list = rules_.list(listIndex);
         for (int row = 0; row < list.count(); ++row) {
-            const GroupListModel::Item& item = list.item(row);
-            if (item.tag == item.checked)
+            if (list.tag(row) == list.isChecked(row))
                 continue;
-            const bool add = item.checked;
+            const bool add = list.isChecked(row);
+            const QString code = list.code(row);
             table.AddNew();
-            table.field(QStringLiteral("GRP_CD")).SetValue(item.code);
+            table.field(QStringLiteral("GRP_CD")).SetValue(code);
             table.field(QStringLiteral("INSP_ID")).SetValue(services_.state.msInspId);
             table.field(QStringLiteral("ACTION"))
                 .SetValue(add ? QStringLiteral("ADD") : QStringLiteral("DEL"));
             table.Update();
             // Advanced only once its row is written, so that a row that failed stays pending.
             list.setTag(row, add);
-            building_.push_back(SentRow{static_cast<int>(listIndex), row, item.code, add});
+            building_.push_back(SentRow{static_cast<int>(listIndex), row, code, add});
         }
     });
 }
@@ -351,7 +351,7 @@ void OfficerExchange::putBack(SentSave& save) {
         return;
     for (auto it = save.rows.rbegin(); it != save.rows.rend(); ++it) {
         GroupListModel& list = rules_.list(it->list);
-        if (it->row < list.count() && list.item(it->row).code == it->code)
+        if (it->row < list.count() && list.code(it->row) == it->code)
             list.setTag(it->row, !it->add);
     }
     save.pendingAgain = true;
@@ -368,7 +368,7 @@ void OfficerExchange::settleSave(SentSave& save, const QString& error) {
             if (wasPending)
                 for (const SentRow& r : save.rows) {
                     GroupListModel& list = rules_.list(r.list);
-                    if (r.row < list.count() && list.item(r.row).code == r.code)
+                    if (r.row < list.count() && list.code(r.row) == r.code)
                         list.setTag(r.row, r.add);
                 }
             if (s.mbRetrievalRequest)
@@ -416,25 +416,11 @@ bool OfficerExchange::showStoredWithEdits() {
         return false;
     // The refusal carries what is stored now, which another administrator may have changed
     // since the lists were filled: shown as the stored state, with this save's rows on top.
-    std::vector<bool> before;
-    for (int l = 0; l < 2; ++l)
-        for (int row = 0; row < rules_.list(l).count(); ++row)
-            before.push_back(rules_.list(l).item(row).tag);
-    std::vector<bool> wanted;
-    for (int l = 0; l < 2; ++l)
-        for (int row = 0; row < rules_.list(l).count(); ++row)
-            wanted.push_back(rules_.list(l).item(row).checked);
+    const std::vector<bool> before = rules_.tags();
+    const std::vector<bool> wanted = rules_.checks();
     rules_.LoadOfficerGroups();
-    bool moved = false;
-    std::size_t i = 0;
-    for (int l = 0; l < 2; ++l)
-        for (int row = 0; row < rules_.list(l).count(); ++row, ++i) {
-            GroupListModel& list = rules_.list(l);
-            moved = moved || list.item(row).tag != before[i];
-            // What the administrator asked for where it differs from what they were shown.
-            if (wanted[i] != before[i])
-                list.setChecked(row, wanted[i]);
-        }
+    const bool moved = rules_.tags() != before;
+    rules_.layEdits(before, wanted);
     return moved;
 }
 
@@ -487,12 +473,10 @@ void OfficerExchange::reshowUnsaved() {
             continue;
         }
         // On the stored state just loaded: the rows that failed count as changes again.
-        for (const SentRow& r : it->rows) {
-            GroupListModel& list = rules_.list(r.list);
-            const int row = list.firstIndexOf(r.code);
-            if (row >= 0)
-                list.setChecked(row, r.add);
-        }
+        std::vector<PendingEdit> edits;
+        for (const SentRow& r : it->rows)
+            edits.push_back({r.list, r.code, r.add});
+        rules_.layEdits(edits);
         if (it->reset)
             services_.form.setResetPasswordValue(1);
         settled_.emplace_back(it->ticket, it->outcome);

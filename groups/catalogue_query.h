@@ -1,9 +1,4 @@
 #pragma once
-#include <QString>
-
-namespace zavek {
-
-// The text of the catalogue query for a region (trimmed and upper-cased by the caller).
-QString catalogueQuery(const QString& region);
-
-} // namespace zavek
+// The catalogue query lives in the common library, so that the server builds the same text
+// without linking the screen's widgets.
+#include "common/catalogue_query.h"

@@ -1,23 +1,25 @@
 #include "groups/group_rules.h"
 
 #include "common/bulk_read.h"
+#include "common/catalogue_query.h"
 #include "common/message_bus.h"
 #include "common/record_table.h"
 #include "common/session_info.h"
 #include "common/shell_services.h"
-#include "groups/catalogue_query.h"
 
 namespace zavek {
 
 namespace {
 constexpr std::int32_t kSaveButton = 7;
 
-// A catalogue field read as text; a null one ends the load as reading it as text would.
-QString required(const TextCell& cell, const char* field) {
+// A null catalogue field ends the load as reading it as text would.
+void required(const TextCell& cell, const char* field) {
     if (cell.null)
         fail(codes::kNullValue, QStringLiteral("Invalid use of Null: field \"%1\" holds no value.")
                                     .arg(QLatin1String(field)));
-    return cell.text();
+}
+std::string_view bytesOf(const TextCell& cell) {
+    return cell.null ? std::string_view() : cell.bytes();
 }
 const QString kCaptionPrefix = QStringLiteral("Current Officer : ");
 } // namespace
@@ -40,6 +42,30 @@ void GroupRules::enableSave(bool enabled) {
     ShellServices::Instance().EnableToolbarButton(button, flag, services_.state.msWindowTag);
 }
 
+std::vector<bool> GroupRules::tags() const {
+    std::vector<bool> out;
+    for (const GroupListModel* l : lists_)
+        for (int row = 0; row < l->count(); ++row)
+            out.push_back(l->tag(row));
+    return out;
+}
+
+std::vector<bool> GroupRules::checks() const {
+    std::vector<bool> out;
+    for (const GroupListModel* l : lists_)
+        for (int row = 0; row < l->count(); ++row)
+            out.push_back(l->isChecked(row));
+    return out;
+}
+
+void GroupRules::layEdits(const std::vector<bool>& seen, const std::vector<bool>& wanted) {
+    std::size_t i = 0;
+    for (GroupListModel* l : lists_)
+        for (int row = 0; row < l->count() && i < seen.size() && i < wanted.size(); ++row, ++i)
+            if (wanted[i] != seen[i])
+                l->setChecked(row, wanted[i]);
+}
+
 void GroupRules::InitializeListView() {
     const auto failure = attempt([&] {
         for (int i = 0; i < 2; ++i) {
@@ -53,7 +79,7 @@ void GroupRules::InitializeListView() {
         // The rows go into fresh lists, shown only once the whole catalogue is read, so that
         // a show that fails midway keeps the catalogue already on screen. On the first show
         // there is none, and the items read before the failure are shown.
-        std::vector<GroupListModel::Item> read[2];
+        GroupListModel::Items read[2];
         const auto show = [&] {
             for (int i = 0; i < 2; ++i)
                 lists_[i]->replaceItems(std::move(read[i]));
@@ -65,14 +91,18 @@ void GroupRules::InitializeListView() {
                 [&](const TextCell* cell) {
                     const std::string_view type =
                         cell[0].null ? std::string_view() : cell[0].bytes();
-                    std::vector<GroupListModel::Item>* target = type == "A"   ? &read[1]
-                                                                : type == "P" ? &read[0]
-                                                                              : nullptr;
+                    GroupListModel::Items* target = type == "A"   ? &read[1]
+                                                    : type == "P" ? &read[0]
+                                                                  : nullptr;
                     if (!target)
                         return;
-                    GroupListModel::Item& item = target->emplace_back();
-                    item.text = required(cell[1], "GRP_DES");
-                    item.code = required(cell[2], "GRP_CD");
+                    // The item is there before its fields are: after a null one, it keeps
+                    // those read before it.
+                    const TextCell& text = cell[1];
+                    const TextCell& code = cell[2];
+                    target->append(bytesOf(text), text.null ? std::string_view() : bytesOf(code));
+                    required(text, "GRP_DES");
+                    required(code, "GRP_CD");
                 });
         });
         if (stopped) {
@@ -103,7 +133,7 @@ bool GroupRules::hasChanges() const {
     for (int index : {1, 0}) {
         const GroupListModel& l = *lists_[index];
         for (int row = 0; row < l.count(); ++row)
-            if (l.item(row).tag != l.item(row).checked)
+            if (l.tag(row) != l.isChecked(row))
                 return true;
     }
     return false;
@@ -113,18 +143,19 @@ void GroupRules::CheckGroups(std::int32_t mode) {
     trapped(services_.trap, "CheckGroups", [&] {
         if (mode != Store && mode != Clear && mode != Restore)
             return;
+        const GroupListModel::CheckChanges groups(*lists_[0]), agencies(*lists_[1]);
         for (GroupListModel* l : lists_) {
             for (int row = 0; row < l->count(); ++row) {
                 switch (mode) {
                 case Store:
-                    l->setTag(row, l->item(row).checked);
+                    l->setTag(row, l->isChecked(row));
                     break;
                 case Clear:
                     l->setChecked(row, false);
                     l->setTag(row, false);
                     break;
                 case Restore:
-                    l->setChecked(row, l->item(row).tag);
+                    l->setChecked(row, l->tag(row));
                     break;
                 }
             }
@@ -161,6 +192,7 @@ void GroupRules::LoadOfficerGroups() {
     trapped(
         services_.trap, "LoadOfficerGroups",
         [&] {
+            const GroupListModel::CheckChanges groups(*lists_[0]), agencies(*lists_[1]);
             std::unique_ptr<RecordTable> table = ReplyStore::Instance().GetTable(
                 QStringLiteral("OFFICERGROUP"), s.documentIdentity, s.msMessageId);
             CheckGroups(Clear);
@@ -194,6 +226,19 @@ bool GroupRules::SetChecked(const QString& code, std::int32_t listIndex) {
         result = true;
     });
     return result;
+}
+
+int GroupRules::layEdits(const std::vector<PendingEdit>& edits) {
+    int laid = 0;
+    for (const PendingEdit& edit : edits) {
+        GroupListModel& l = list(edit.list);
+        const int row = l.firstIndexOf(edit.code);
+        if (row < 0)
+            continue;
+        l.setChecked(row, edit.checked);
+        ++laid;
+    }
+    return laid;
 }
 
 } // namespace zavek

@@ -6,6 +6,7 @@
 #include "groups/group_list_model.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace zavek {
 
@@ -16,6 +17,13 @@ public:
     virtual ~IListGeometry();
     virtual int listWidthTwips(int list) = 0;
     virtual void setColumnWidthTwips(int list, int column, int twips) = 0; // column 1 or 2
+};
+
+// An item of a list to be shown ticked or not, on top of what the list stores.
+struct PendingEdit {
+    int list;
+    QString code;
+    bool checked;
 };
 
 class GroupRules {
@@ -34,6 +42,18 @@ public:
     void lvOfficerGroups_Click(std::int16_t index);
     void LoadOfficerGroups();
     bool SetChecked(const QString& code, std::int32_t listIndex);
+
+    // Lays edits on the lists as pending changes over the stored state: the first item with the
+    // code is shown ticked or not, and counts as a change where that differs from what is
+    // stored. Returns how many were laid on; a code the list does not hold is passed over.
+    int layEdits(const std::vector<PendingEdit>& edits);
+    // One flag per item, the group list's then the agency list's: their tags, or their checks.
+    std::vector<bool> tags() const;
+    std::vector<bool> checks() const;
+    // The administrator's edits laid on lists that show a stored state: each item whose wanted
+    // check differs from what the administrator was shown as stored (seen) takes the wanted
+    // check; the others keep the stored state. Both vectors are in the order tags() gives.
+    void layEdits(const std::vector<bool>& seen, const std::vector<bool>& wanted);
 
     // Toolbar button 7 of this document's window.
     void enableSave(bool enabled);

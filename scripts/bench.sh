@@ -22,23 +22,34 @@ if [ -x "$build/bin/zavek_load" ]; then
     echo "== zavek_load, PostgreSQL with fsync and synchronous commit on (durable)"
     ZAVEK_PG_DURABLE=1 bash "$here/with-postgres.sh" "$build/bin/zavek_load" || status=$?
 fi
-# The catalogue import's peak memory for a generated 100,000-row file, beside the same program's
-# "init" on that database (what any run of it costs).
+# The imports' peak memory for generated 100,000-row files, beside the same program's "init" on
+# that database (what any run of it costs): the catalogue, then 100,000 officers with an agency
+# and three security groups each.
 admin="$build/bin/zavek-admin"
 if [ -x "$admin" ] && [ -x /usr/bin/time ]; then
     found=1
-    echo "== zavek-admin import-catalogue, 100000 rows, SQLite"
+    echo "== zavek-admin import-catalogue and import-officers, 100000 rows each, SQLite"
     work=$(mktemp -d)
     awk 'BEGIN { print "REGION,GRP_TYP_CD,GRP_CD,GRP_DES"; split("NW SE NE SW", r, " ");
         for (i = 0; i < 100000; i++)
             printf "%s,%s,G%06d,\"Security group number %d, read\"\n", r[i % 4 + 1],
                 i % 10 ? "P" : "A", i, i }' >"$work/catalogue.csv"
-    peak() { /usr/bin/time -f %M -o "$work/kb" "$admin" "$@" --database "$work/bench.db" \
-        >/dev/null && echo $(($(cat "$work/kb") / 1024)); }
+    # NW holds the codes G{i} with i % 4 == 0, NE those with i % 4 == 2; agencies end in 0.
+    awk 'BEGIN { print "INSP_ID,OFFICER_NAME,REGION,AGENCY_CD,GROUP_CODES";
+        for (i = 0; i < 100000; i++) { b = (i % 1000) * 40; a = (i % 1000) * 20;
+            if (i % 2) printf "O%06d,\"Officer, number %d\",NE,G%06d,G%06d;G%06d;G%06d\n", i, i,
+                a + 10, b + 2, b + 6, b + 14;
+            else printf "O%06d,\"Officer, number %d\",NW,G%06d,G%06d;G%06d;G%06d\n", i, i,
+                a, b + 4, b + 8, b + 12 } }' >"$work/officers.csv"
+    peak() { /usr/bin/time -f "%M %e" -o "$work/kb" "$admin" "$@" --database "$work/bench.db" \
+        >/dev/null && awk '{ printf "%d MiB in %.1f s", $1 / 1024, $2 }' "$work/kb"; }
     if init=$(peak init) && first=$(peak import-catalogue "$work/catalogue.csv") &&
-        again=$(peak import-catalogue "$work/catalogue.csv"); then
-        echo "peak RSS: import ${first} MiB, re-import (all updated) ${again} MiB;" \
-            "init alone ${init} MiB; goal < 64 MiB"
+        again=$(peak import-catalogue "$work/catalogue.csv") &&
+        officers=$(peak import-officers "$work/officers.csv") &&
+        officersAgain=$(peak import-officers "$work/officers.csv"); then
+        echo "peak RSS: import-catalogue ${first}, re-import (all updated) ${again};" \
+            "import-officers ${officers}, re-import (all updated) ${officersAgain};" \
+            "init alone ${init}; goal < 64 MiB"
     else
         status=1
     fi

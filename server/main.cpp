@@ -128,6 +128,8 @@ int main(int argc, char** argv) {
                            : QHostAddress(options.host);
     settings.port = options.port;
     settings.frameTimeoutMs = options.frameTimeoutMs;
+    if (qEnvironmentVariableIsSet("ZAVEK_SERVER_HOLD_MS"))
+        settings.holdMs = qEnvironmentVariableIntValue("ZAVEK_SERVER_HOLD_MS");
     const QString connection = QStringLiteral("zavek-server");
     if (const auto failure = attempt([&] {
             if (settings.address.isNull())

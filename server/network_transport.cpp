@@ -148,20 +148,12 @@ NetworkTransport::NetworkTransport(ServerAddress address) : address_(std::move(a
 NetworkTransport::~NetworkTransport() {
     {
         std::lock_guard lock(mutex_);
-        sink_ = nullptr;
         stateSink_ = nullptr;
     }
-    Link* link = link_;
-    QThread* thread = &thread_;
-    QMetaObject::invokeMethod(
-        link,
-        [link, thread] {
-            link->stop();
-            delete link;
-            thread->quit();
-        },
-        Qt::QueuedConnection);
-    thread_.wait();
+    stopTransportThread(replies_, thread_, link_, [link = link_] {
+        link->stop();
+        delete link;
+    });
 }
 
 QString NetworkTransport::describe() const {
@@ -169,13 +161,26 @@ QString NetworkTransport::describe() const {
 }
 
 void NetworkTransport::send(const QByteArray& request) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!connected_)
+            fail(
+                codes::kNotConnected,
+                QStringLiteral("There is no connection to the server %1 (%2), so nothing was "
+                               "sent. Wait until the status line says the server is connected "
+                               "again, then try again.")
+                    .arg(describe(), problem_.isEmpty() ? QStringLiteral("connecting") : problem_));
+    }
+    post(request);
+}
+
+void NetworkTransport::post(const QByteArray& request) {
     QMetaObject::invokeMethod(
         link_, [link = link_, request] { link->write(request); }, Qt::QueuedConnection);
 }
 
 void NetworkTransport::setReplySink(std::function<void(const QByteArray&)> sink) {
-    std::lock_guard lock(mutex_);
-    sink_ = std::move(sink);
+    replies_.set(std::move(sink));
 }
 
 void NetworkTransport::setStateSink(std::function<void(bool, const QString&)> sink) {
@@ -192,7 +197,7 @@ QByteArray NetworkTransport::call(const QByteArray& request, int timeoutMs) {
                             "reconnect and try again.")
                  .arg(describe(), problem_.isEmpty() ? QStringLiteral("connecting") : problem_));
     waiter_ = Waiter{decoded.messageId, std::nullopt, false};
-    send(request);
+    post(request);
     const bool answered = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
         return waiter_->reply.has_value() || waiter_->lost;
     });
@@ -258,13 +263,12 @@ void NetworkTransport::linkDown(const QString& why) {
     }
     changed_.notify_all();
     if (sink)
-        sink(false, QStringLiteral("No connection to the server %1 (%2); reconnecting. Requests "
-                                   "sent meanwhile time out and can be sent again.")
+        sink(false, QStringLiteral("No connection to the server %1 (%2); reconnecting. Nothing is "
+                                   "sent meanwhile; save again once it is back.")
                         .arg(describe(), why));
 }
 
 void NetworkTransport::received(const QByteArray& reply) {
-    std::function<void(const QByteArray&)> sink;
     {
         std::lock_guard lock(mutex_);
         if (waiter_ && !waiter_->reply) {
@@ -276,10 +280,8 @@ void NetworkTransport::received(const QByteArray& reply) {
                 return;
             }
         }
-        sink = sink_;
     }
-    if (sink)
-        sink(reply);
+    replies_.deliver(reply);
 }
 
 } // namespace zavek::net

@@ -31,10 +31,8 @@ public:
     // Fails when the certificate authority file cannot be read.
     explicit NetworkTransport(ServerAddress address);
     ~NetworkTransport() override;
-    NetworkTransport(const NetworkTransport&) = delete;
-    NetworkTransport& operator=(const NetworkTransport&) = delete;
 
-    // While the connection is down, a request is not sent and takes the bus's time-out path.
+    // While the connection is down, a request is not sent: the send fails and says so.
     void send(const QByteArray& request) override;
     void setReplySink(std::function<void(const QByteArray&)> sink) override;
     QByteArray call(const QByteArray& request, int timeoutMs) override;
@@ -48,6 +46,8 @@ public:
 
 private:
     friend class Link;
+    // Hands the request to the link's thread, connected or not.
+    void post(const QByteArray& request);
     void linkUp();
     void linkDown(const QString& why);
     void received(const QByteArray& reply);
@@ -55,10 +55,10 @@ private:
     ServerAddress address_;
     QThread thread_;
     Link* link_ = nullptr;
+    ReplySink replies_;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::function<void(const QByteArray&)> sink_;
     std::function<void(bool, const QString&)> stateSink_;
     bool connected_ = false;
     bool everConnected_ = false;

@@ -3,11 +3,11 @@
 #include "backend/authenticator.h"
 #include "backend/session_check.h"
 #include "backend/sql.h"
+#include "common/catalogue_query.h"
 #include "common/codec.h"
 #include "common/failure.h"
+#include "common/officer_directory.h"
 #include "common/transport.h"
-#include "groups/catalogue_query.h"
-#include "toolbox/officer_directory.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -50,6 +50,7 @@ MessageData ServerRequests::answer(const MessageData& request, const QString& pe
     switch (request.messageType) {
     case kRetrieval:
     case kSave:
+    case kHistory:
         return processor_.process(request);
     default:
         break;

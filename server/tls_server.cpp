@@ -2,8 +2,14 @@
 
 #include "server/server_requests.h"
 
+#include <QDeadlineTimer>
 #include <QSslSocket>
+#include <QThread>
 #include <QTimer>
+
+#include <vector>
+
+#include <cstdio>
 
 namespace zavek::server {
 
@@ -76,6 +82,11 @@ void TlsServer::readFrom(QSslSocket* socket) {
         }
         if (next == net::FrameReader::Next::NeedMore)
             break;
+        if (settings_.holdMs > 0) {
+            std::printf("holding a request for %d ms\n", settings_.holdMs);
+            std::fflush(stdout);
+            QThread::msleep(static_cast<unsigned long>(settings_.holdMs));
+        }
         const QByteArray reply = requests_.handle(message, client.peer);
         if (reply.isEmpty()) {
             drop(socket, QStringLiteral("dropped after an unreadable message"));
@@ -100,14 +111,36 @@ void TlsServer::drop(QSslSocket* socket, const QString& why) {
     socket->abort();
 }
 
-void TlsServer::finish() {
+void TlsServer::finish(int waitMs) {
     server_.close();
+    const QDeadlineTimer deadline(waitMs);
+    // A socket's disconnected signal erases it from the map, so the map is not walked itself.
+    std::vector<QSslSocket*> sockets;
     for (auto& [socket, client] : clients_) {
+        client.stall->stop();
+        sockets.push_back(socket);
+    }
+    // A reply is written in two stages, plain text into the TLS layer and then its records to
+    // the network; both must have left before the close, or the client never sees its answer.
+    const auto unsent = [](QSslSocket* socket) {
+        return socket->bytesToWrite() > 0 || socket->encryptedBytesToWrite() > 0;
+    };
+    for (QSslSocket* socket : sockets) {
         socket->flush();
-        if (socket->bytesToWrite() > 0)
-            socket->waitForBytesWritten(2000);
+        while (unsent(socket) && !deadline.hasExpired() &&
+               socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
+        }
+    }
+    for (QSslSocket* socket : sockets) {
+        if (const auto it = clients_.find(socket); it != clients_.end() && unsent(socket))
+            log_(QStringLiteral("%1: closed with a reply not taken within %2 ms")
+                     .arg(it->second.peer)
+                     .arg(waitMs));
         socket->disconnectFromHost();
     }
+    for (QSslSocket* socket : sockets)
+        if (socket->state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired())
+            socket->waitForDisconnected(static_cast<int>(deadline.remainingTime()));
 }
 
 } // namespace zavek::server

@@ -25,6 +25,9 @@ struct ListenSettings {
     QSslConfiguration tls;
     // A message begun must be complete within this time, or the client is dropped.
     int frameTimeoutMs = 10000;
+    // For tests only: each request is announced on standard output and held this long before
+    // it is answered, so that a stop can be asked for while one is in hand.
+    int holdMs = 0;
 };
 
 class TlsServer final : public QObject {
@@ -38,8 +41,9 @@ public:
     bool listen(QString* why);
     quint16 port() const { return server_.serverPort(); }
     std::size_t connections() const { return clients_.size(); }
-    // Stops taking connections and sends what is still waiting to be sent.
-    void finish();
+    // Stops taking connections, delivers every reply already written and closes each
+    // connection, waiting up to waitMs in all for clients to take what is theirs.
+    void finish(int waitMs = 5000);
 
 private:
     struct Client {

@@ -1,7 +1,7 @@
 #pragma once
 // The officers a search found, as rows of identifier and name.
 
-#include "toolbox/officer_directory.h"
+#include "common/officer_directory.h"
 
 #include <QAbstractTableModel>
 

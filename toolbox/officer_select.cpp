@@ -1,8 +1,8 @@
 #include "toolbox/officer_select.h"
 
 #include "common/failure.h"
+#include "common/officer_directory.h"
 #include "common/session_info.h"
-#include "toolbox/officer_directory.h"
 #include "toolbox/officer_result_model.h"
 
 #include <QBoxLayout>

@@ -242,6 +242,7 @@ const Scenario kScenarios[] = {
       hook(auditorSaves),
       {{"audit"}, 0, {"AUDIT_ID", "\n--------", "CATALOGUE_IMPORTED", "OFFICERS_IMPORTED", "ADMIN_ADDED", "auditor"}, {}, 8},
       {{"audit", "--officer", "I2", "--csv"}, 0, {",I2,G2,ADD,"}, {}, 3},
+      {{"audit", "--officer", "I2"}, 0, {"When ", " auditor (NW) ", " Group two added; Group one, read added"}, {}, 3},
       {{"audit", "--since", "2999-01-01", "--csv"}, 0, {"AUDIT_ID"}, {}, 1},
       {{"audit", "--since", "2000-01-01", "--csv"}, 0, {}, {}, 7}}},
     {"CommandsOnAnUninitialisedOrNewerDatabaseSayWhatToDo",

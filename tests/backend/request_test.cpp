@@ -2,6 +2,7 @@
 
 #include "backend/sql.h"
 #include "common/codec.h"
+#include "common/officer_history.h"
 
 #include <QCborMap>
 #include <QCborValue>
@@ -87,16 +88,23 @@ TEST_P(BadRequestTest, IsRefusedAndChangesNothing) {
     EXPECT_TRUE(reply.errorText.contains(QString::fromUtf8(c.says)))
         << reply.errorText.toStdString();
     EXPECT_EQ(dump(), before);
+    EXPECT_EQ(reply.messageId + QString::number(reply.messageType),
+              request.messageId + QString::number(request.messageType));
     if (c.showsStored)
         EXPECT_EQ(codes(reply), QStringLiteral("BIS CFR"));
     else
-        EXPECT_EQ(reply.table(QStringLiteral("OFFICERGROUP")), nullptr);
+        EXPECT_TRUE(reply.tables.empty());
 }
 
 Edit row(int field, const char* value) {
     return [=](Fixture&, MessageData& m) {
         m.tables[0].table.rows[0][field] = value ? QVariant(value) : QVariant();
     };
+}
+
+void history(Fixture&, MessageData& m) {
+    m.messageType = message_types::kHistory;
+    m.messageId = QStringLiteral("msg-history");
 }
 
 // clang-format off
@@ -111,6 +119,10 @@ INSTANTIATE_TEST_SUITE_P(Refused, BadRequestTest, ::testing::Values(
     Bad{"SaveOfAnotherRegionsOfficer", "SE00200", "+ELA", {}, false, "Officer SE00200 was not found in your region"},
     Bad{"RetrievalOfAnotherRegionsOfficer", "SE00200", nullptr, {}, false, "Officer SE00200 was not found in your region"},
     Bad{"RetrievalOfAnUnknownOfficer", "SE00200X", nullptr, {}, false, "Officer SE00200X was not found in your region"},
+    Bad{"HistoryOfAnotherRegionsOfficer", "SE00200", nullptr, history, false, "Officer SE00200 was not found in your region"},
+    Bad{"HistoryOfAnUnknownOfficer", "NW99999", nullptr, history, false, "Officer NW99999 was not found in your region"},
+    Bad{"HistoryWithoutASession", "NW00123", nullptr, [](auto& f, auto& m) { history(f, m); m.sessionId = "no-such-session"; },
+        false, "Your session has expired"},
     Bad{"UnknownMessageType", "NW00123", "+CFU", [](auto&, auto& m) { m.messageType = 9; }, false, "requests of type 9"},
     Bad{"FormulaAsMessageId", "NW00123", "+CFU", [](auto&, auto& m) { m.messageId = "=HYPERLINK(\"x\")"; }, false,
         "message identifier is missing or malformed"},
@@ -124,6 +136,32 @@ INSTANTIATE_TEST_SUITE_P(Refused, BadRequestTest, ::testing::Values(
         true, "Another administrator was saving this officer at the same moment, so nothing was saved; save again."}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
+
+using HistoryTest = BackendFixture;
+
+TEST_F(HistoryTest, ListsEachSaveOfTheOfficerNewestFirst) {
+    ASSERT_TRUE(send(save("NW00123", "+CFU")).errorText.isEmpty());
+    clock_.advance(60);
+    ASSERT_TRUE(send(save("NW00123", "-BIS,+CUS,-CFR", true)).errorText.isEmpty());
+    MessageData request = retrieval("NW00123");
+    history(*this, request);
+    const MessageData reply = send(request);
+    EXPECT_EQ(reply.messageId + QString::number(reply.messageType),
+              request.messageId + QString::number(message_types::kHistory));
+    ASSERT_TRUE(reply.errorText.isEmpty()) << reply.errorText.toStdString();
+    const std::vector<HistoryEntry> entries = historyEntries(reply);
+    QStringList shown;
+    for (const HistoryEntry& e : entries)
+        shown << e.administrator + QStringLiteral(": ") + e.changeText();
+    EXPECT_EQ(shown,
+              (QStringList{QStringLiteral("Demo Administrator (NW): Agency changed from "
+                                          "Border Inspection Service to Customs "
+                                          "Enforcement; Case File Read removed; Password "
+                                          "reset requested"),
+                           QStringLiteral("Demo Administrator (NW): Case File Update added")}));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].when.secsTo(entries[0].when), 60);
+}
 
 using BytesTest = BackendFixture;
 

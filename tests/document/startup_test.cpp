@@ -1,115 +1,88 @@
-#include "tests/document/document_fixture.h"
-
 #include "groups/document_state.h"
-
-#include <QCheckBox>
-#include <QLabel>
+#include "tests/support/screen.h"
 
 namespace zavek::testing {
 namespace {
 
-class StartUp : public DocumentTest {};
+// Start-up passes over a failing step silently; only the stop code ends it, unlogged.
+// pointer: the shapes set; window: the tag and caption kept; lists: items in each list.
+struct StartCase {
+    const char* name;
+    void (*setup)(Screen&);
+    const char *shell, *pointer, *caption, *window, *lists, *logged;
+};
+const char* const kReady = "[Loading information] 7- 8- 9- 14- 12- S+ [Ready]";
+const StartCase kStarts[] = {
+    {"LoadingToReady", [](Screen&) {}, kReady, "11 0",
+     "Current Officer : ", "SEC1/Security Administration", "3/2", ""},
+    {"WindowWithoutTagOrCaptionKeepsTheTexts",
+     [](Screen& s) {
+         s.doc->state().msWindowTag = QStringLiteral("OLDTAG");
+         s.doc->state().msWindowCaption = QStringLiteral("Old caption");
+         s.hostWindow.setProperty("Tag", QVariant());
+         s.hostWindow.setProperty("Caption", QVariant());
+     },
+     "[Loading information] 7-@OLDTAG 8-@OLDTAG 9-@OLDTAG 14-@OLDTAG 12-@OLDTAG S+ [Ready]", "11 0",
+     "Current Officer : ", "OLDTAG/Old caption", "3/2", ""},
+    {"OrdinaryFailingStepIsPassedOver",
+     [](Screen& s) { s.host.shellEnabledFailure = codes::kUnexpected; },
+     "[Loading information] 7- 8- 9- 14- 12- [Ready]", "11 0",
+     "Current Officer : ", "SEC1/Security Administration", "3/2", ""},
+    {"FailingCatalogueStillReachesReady",
+     [](Screen& s) { s.db.exec({QStringLiteral("DROP TABLE VRD_GROUP")}); }, kReady, "11 0",
+     "Current Officer : ", "SEC1/Security Administration", "0/0",
+     "ZAVEK_Security.InitializeListView"},
+    {"StopCodeEndsStartUpAtOnce", [](Screen& s) { s.host.shellEnabledFailure = codes::kStop; },
+     "[Loading information] 7- 8- 9- 14- 12-", "11",
+     "Current Officer :", "SEC1/Security Administration", "3/2", ""},
+    {"StopCodeOnTheFirstStatusStopsBeforeTheToolbar",
+     [](Screen& s) { s.host.statusFailures[QStringLiteral("Loading information")] = codes::kStop; },
+     "", "", "Current Officer :", "SEC1/Security Administration", "0/0", ""},
+    {"FailingButtonEndsTheToolbarRuleLoggedOnce", [](Screen& s) { s.host.failingButtons = {9}; },
+     "[Loading information] 7- 8- S+ [Ready]", "11 0", "Current Officer : ",
+     "SEC1/Security Administration", "3/2", "ZAVEK_Security.ConfigureToolbar"},
+};
+class StartUp : public Screen, public ::testing::WithParamInterface<StartCase> {};
 
-QStringList disabledButtons(const QString& tag) {
-    QStringList out;
-    for (int id : {7, 8, 9, 14, 12})
-        out << QStringLiteral("button:%1:0:%2").arg(id).arg(tag);
-    return out;
-}
-
-TEST_F(StartUp, TakesTheShellFromLoadingToReady) {
+TEST_P(StartUp, TakesTheShellFromLoadingToReady) {
+    const StartCase& c = GetParam();
+    c.setup(*this);
     doc->UserDocument_Show();
-
-    QStringList expected{QStringLiteral("status:Loading information")};
-    expected << disabledButtons(QStringLiteral("SEC1"));
-    expected << QStringLiteral("shell:1") << QStringLiteral("status:Ready");
-    EXPECT_EQ(QStringList(host.log.begin(), host.log.end()), expected);
-    EXPECT_EQ(fake.pointer.history(), (std::vector<int>{11, 0}));
-    EXPECT_EQ(doc->state().msWindowTag, QStringLiteral("SEC1"));
-    EXPECT_EQ(doc->state().msWindowCaption, QStringLiteral("Security Administration"));
-    EXPECT_EQ(doc->rules().list(0).count(), 2);
-    EXPECT_EQ(doc->rules().list(1).count(), 2);
-    EXPECT_EQ(doc->form().caption()->text(), QStringLiteral("Current Officer : "));
-    EXPECT_TRUE(ErrorLogger::Instance().recent().empty());
+    EXPECT_EQ(shellLog(), QLatin1String(c.shell));
+    QStringList pointer;
+    for (int shape : fake.pointer.history())
+        pointer << QString::number(shape);
+    EXPECT_EQ(pointer.join(QLatin1Char(' ')), QLatin1String(c.pointer));
+    EXPECT_EQ(doc->form().caption()->text(), QLatin1String(c.caption));
+    EXPECT_EQ(doc->state().msWindowTag + QLatin1Char('/') + doc->state().msWindowCaption,
+              QLatin1String(c.window));
+    EXPECT_EQ(QStringLiteral("%1/%2").arg(items(0).count()).arg(items(1).count()),
+              QLatin1String(c.lists));
+    EXPECT_EQ(logSources().join(QLatin1Char(';')), QLatin1String(c.logged));
+    for (const LogEntry& entry : ErrorLogger::Instance().recent())
+        EXPECT_EQ(entry.exeName + QString::number(entry.eventType),
+                  QStringLiteral("SCR.ZAVEK_SecurityAdmin1"));
 }
+INSTANTIATE_TEST_SUITE_P(Show, StartUp, ::testing::ValuesIn(kStarts), kByName);
 
-TEST_F(StartUp, HostWindowWithoutTagOrCaptionKeepsTheTexts) {
-    doc->state().msWindowTag = QStringLiteral("OLDTAG");
-    doc->state().msWindowCaption = QStringLiteral("Old caption");
-    QObject bareWindow;
-    container.setProperty("Parent", QVariant::fromValue<QObject*>(&bareWindow));
-
-    doc->UserDocument_Show();
-
-    EXPECT_EQ(doc->state().msWindowTag, QStringLiteral("OLDTAG"));
-    EXPECT_EQ(doc->state().msWindowCaption, QStringLiteral("Old caption"));
-    EXPECT_EQ(host.toolbar.front(), (ToolbarCall{7, false, QStringLiteral("OLDTAG")}));
-    EXPECT_EQ(host.status(), QStringLiteral("Ready"));
-    EXPECT_EQ(doc->rules().list(0).count(), 2);
-    EXPECT_TRUE(ErrorLogger::Instance().recent().empty()) << "start-up logs nothing";
-}
-
-TEST_F(StartUp, AnOrdinaryFailingStepIsPassedOver) {
-    host.shellEnabledFailure = codes::kUnexpected;
-    doc->UserDocument_Show();
-    EXPECT_EQ(host.status(), QStringLiteral("Ready"));
-    EXPECT_EQ(fake.pointer.Shape(), platform::PointerDefault);
-    EXPECT_EQ(doc->form().caption()->text(), QStringLiteral("Current Officer : "));
-    EXPECT_TRUE(ErrorLogger::Instance().recent().empty());
-}
-
-TEST_F(StartUp, TheStopCodeEndsStartUpAtOnceUnlogged) {
-    host.shellEnabledFailure = codes::kStop;
-    doc->UserDocument_Show();
-    EXPECT_EQ(host.status(), QStringLiteral("Loading information"));
-    EXPECT_EQ(fake.pointer.Shape(), platform::PointerHourglass) << "the hourglass stays";
-    EXPECT_EQ(doc->form().caption()->text(), QStringLiteral("Current Officer :")) << "not cleared";
-    EXPECT_EQ(doc->rules().list(0).count(), 2) << "steps before the stop ran";
-    EXPECT_TRUE(ErrorLogger::Instance().recent().empty());
-}
-
-TEST_F(StartUp, TheStopCodeOnTheFirstStatusStopsBeforeTheToolbar) {
-    host.statusFailures[QStringLiteral("Loading information")] = codes::kStop;
-    doc->UserDocument_Show();
-    EXPECT_TRUE(host.toolbar.empty());
-    EXPECT_TRUE(fake.pointer.history().empty());
-    EXPECT_EQ(doc->rules().list(0).count(), 0);
-}
-
-TEST_F(StartUp, ASecondShowKeepsTheListenerAndHoldsTheCatalogueOnce) {
+// Showing again keeps the one listener and refills the lists, ticks cleared; a show whose
+// catalogue fails midway keeps the lists on screen.
+TEST_F(Screen, ASecondShowRefillsTheListsAndKeepsTheListener) {
     doc->UserDocument_Show();
     KelbListener* first = doc->listener();
+    tick(0, "CFR", true);
     doc->UserDocument_Show();
     EXPECT_EQ(doc->listener(), first);
-    EXPECT_EQ(doc->rules().list(0).count(), 2);
-    EXPECT_EQ(doc->rules().list(1).count(), 2);
-
+    EXPECT_EQ(items(0).count() * 10 + items(1).count(), 32);
+    EXPECT_FALSE(checked(0, "CFR"));
+    catalogue("NW,P,CFR,Case File Read;NW,P,G2,NULL");
+    doc->UserDocument_Show();
+    EXPECT_EQ(items(0).count() * 10 + items(1).count(), 32);
     // One handler per document: a reply is handled once.
-    doc->exchange().ZAVEK_OfficerSelect1_OfficerSelected(QStringLiteral("NW001"));
+    pick(QStringLiteral("NW001"));
     host.shellEnabled.clear();
     deliver();
     EXPECT_EQ(host.shellEnabled.size(), 1u);
-}
-
-TEST_F(StartUp, AFailingButtonEndsTheToolbarRuleWithOneLogEntry) {
-    host.failingButtons = {9};
-    doc->UserDocument_Show();
-
-    std::vector<int> set;
-    for (const auto& call : host.toolbar)
-        set.push_back(call.button);
-    EXPECT_EQ(set, (std::vector<int>{7, 8}));
-    ASSERT_EQ(ErrorLogger::Instance().recent().size(), 1u);
-    const LogEntry& entry = ErrorLogger::Instance().recent().front();
-    EXPECT_EQ(entry.source, QStringLiteral("ZAVEK_Security.ConfigureToolbar"));
-    EXPECT_EQ(entry.exeName, QStringLiteral("SCR.ZAVEK_SecurityAdmin"));
-    EXPECT_EQ(entry.eventType, 1);
-    EXPECT_EQ(host.status(), QStringLiteral("Ready"));
-
-    host.failingButtons.clear();
-    host.toolbar.clear();
-    doc->BeforeUnload();
-    EXPECT_EQ(host.toolbar.size(), 5u);
 }
 
 } // namespace

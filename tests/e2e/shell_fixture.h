@@ -70,6 +70,7 @@ public:
     QTemporaryDir dir;
     QString location;
     platform::FakeMessageBox boxes;
+    platform::FakeDialogRunner dialogs;
     std::unique_ptr<FileComponentRegistry> registry;
     std::unique_ptr<shell::ComponentLoader> loader;
     std::shared_ptr<backend::WorkerTransport> transport; // in process only

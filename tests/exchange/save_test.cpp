@@ -1,200 +1,176 @@
-#include "tests/exchange/exchange_fixture.h"
+#include "groups/document_state.h"
+#include "tests/support/screen.h"
 
 namespace zavek::testing {
 namespace {
 
-class SaveRequest : public ExchangeTest {
-protected:
-    void SetUp() override {
-        stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
-        pick(QStringLiteral("NW001"), QStringLiteral("Ann Smith"));
-        deliver();
-        transport->clearSent();
-        fake.pointer.SetShape(platform::PointerHourglass);
-    }
-};
-
-TEST_F(SaveRequest, NothingChangedCancelsTheSave) {
-    const auto toolbarCalls = host.toolbar.size();
-    exchange->SaveData();
-    EXPECT_EQ(host.status(), QStringLiteral("Data did not change.  Save request cancelled. "));
-    EXPECT_TRUE(transport->sent().empty());
-    EXPECT_TRUE(fake.messageBox.shown().empty());
-    EXPECT_EQ(host.toolbar.size(), toolbarCalls);
-    EXPECT_EQ(fake.pointer.Shape(), platform::PointerDefault);
-    EXPECT_EQ(host.shellEnabled.back(), true);
-}
-
-TEST_F(SaveRequest, NoAgencyIsRefused) {
-    tick(1, QStringLiteral("BIS"), false);
-    exchange->SaveData();
-    ASSERT_EQ(fake.messageBox.shown().size(), 1u);
-    EXPECT_EQ(fake.messageBox.shown()[0].text, QStringLiteral("Please select an Agency."));
-    EXPECT_EQ(fake.messageBox.shown()[0].style, 16);
-    EXPECT_TRUE(transport->sent().empty());
-    EXPECT_TRUE(tag(1, QStringLiteral("BIS")));
-    EXPECT_EQ(host.status(), QStringLiteral("Checking for data changes"));
-}
-
-TEST_F(SaveRequest, TwoAgenciesAreRefused) {
-    tick(1, QStringLiteral("CUS"), true);
-    exchange->SaveData();
-    ASSERT_EQ(fake.messageBox.shown().size(), 1u);
-    EXPECT_EQ(fake.messageBox.shown()[0].text,
-              QStringLiteral("Can not select more than one Agency."));
-    EXPECT_TRUE(transport->sent().empty());
-}
-
-TEST_F(SaveRequest, ChangeRowsListGroupsThenAgenciesInItemOrder) {
-    tick(0, QStringLiteral("WAP"), true);
-    tick(0, QStringLiteral("CFR"), false);
-    tick(1, QStringLiteral("BIS"), false);
-    tick(1, QStringLiteral("CUS"), true);
-    exchange->SaveData();
-
-    ASSERT_EQ(transport->sent().size(), 1u);
-    const MessageData& m = lastSent();
-    EXPECT_EQ(m.messageType, 3);
-    EXPECT_EQ(m.messageId, state.msMessageId);
-    EXPECT_EQ(m.replyTo, state.documentIdentity);
-    EXPECT_TRUE(m.criteria.empty());
-    EXPECT_EQ(m.table(QStringLiteral("OFFICERGROUP"))->fields,
-              (QStringList{QStringLiteral("GRP_CD"), QStringLiteral("INSP_ID"),
-                           QStringLiteral("ACTION")}));
-    // Catalogue order is type then description: CFR, CFU, WAP; BIS, CUS.
-    EXPECT_EQ(rows(m, QStringLiteral("OFFICERGROUP")),
-              (QStringList{QStringLiteral("CFR|NW001|DEL"), QStringLiteral("WAP|NW001|ADD"),
-                           QStringLiteral("BIS|NW001|DEL"), QStringLiteral("CUS|NW001|ADD")}));
-    EXPECT_EQ(m.table(QStringLiteral("SETUP")), nullptr);
-}
-
-TEST_F(SaveRequest, AfterSendingTheStateIsStoredAndSaveIsOff) {
-    tick(0, QStringLiteral("WAP"), true);
-    exchange->SaveData();
-    EXPECT_FALSE(state.mbRetrievalRequest);
-    EXPECT_FALSE(state.mbTimedOut);
-    EXPECT_EQ(host.toolbar.back(), (ToolbarCall{7, false, QStringLiteral("SEC1")}));
-    EXPECT_EQ(host.status(), QStringLiteral("Saving Security Group for Ann Smith"));
-    EXPECT_TRUE(tag(0, QStringLiteral("WAP")));
-
-    exchange->SaveData();
-    EXPECT_EQ(host.status(), QStringLiteral("Data did not change.  Save request cancelled. "));
-    EXPECT_EQ(transport->sent().size(), 1u);
-}
-
-TEST_F(SaveRequest, ResetAloneSendsAnEmptyChangeTableAndOneSetupRow) {
-    tick(0, QStringLiteral("WAP"), true); // ticked and cleared again: no row
-    tick(0, QStringLiteral("WAP"), false);
-    form.setResetPasswordValue(1);
-    exchange->SaveData();
-    const MessageData& m = lastSent();
-    ASSERT_NE(m.table(QStringLiteral("OFFICERGROUP")), nullptr);
-    EXPECT_TRUE(m.table(QStringLiteral("OFFICERGROUP"))->rows.empty());
-    EXPECT_EQ(m.table(QStringLiteral("SETUP"))->fields,
-              (QStringList{QStringLiteral("INSP_ID"), QStringLiteral("INITIAL"),
-                           QStringLiteral("ACTION")}));
-    EXPECT_EQ(rows(m, QStringLiteral("SETUP")), QStringList{QStringLiteral("NW001|Y|RESET")});
-    EXPECT_EQ(form.reset, 1) << "the reply clears the box, not the send";
-}
-
-TEST_F(SaveRequest, SendDataSendsWithoutTheAgencyCheck) {
-    tick(1, QStringLiteral("CUS"), true);
-    EXPECT_TRUE(exchange->SendData());
-    EXPECT_EQ(rows(lastSent(), QStringLiteral("OFFICERGROUP")),
-              QStringList{QStringLiteral("CUS|NW001|ADD")});
-    EXPECT_TRUE(state.mbRetrievalRequest) << "only SaveData marks the coming reply as a save reply";
-}
-
-// Whatever becomes of a save short of being stored, its edits stay pending, Save can be
-// pressed again and sends them, and the screen says what failed.
-enum class Fault { Refused, RefusedAfterAnotherSave, Unanswered, NotSent, AnsweredLate };
+// Whatever becomes of a save short of being stored, from the Save button, from Yes on closing
+// or from Yes on switching to another officer: the edits stay pending (on a switch, they come
+// back with the officer), Save can be pressed again and sends them, the screen says what failed,
+// and a close waits for the save's own reply and keeps the window open.
+enum class Via { Save, Close, Switch };
+class SaveFailures;
 struct SaveCase {
     const char* name;
-    Fault fault;
-    bool reset;
-    const char* status;
-    const char* box; // the start of the one box shown; null: none
+    Via via;
+    void (*fault)(SaveFailures&); // before the save starts
+    const char* script; // one step each 500 ms of the close wait, or in turn: T time-out of the
+                        // save, 0 or 1 release that held reply, A release all, - nothing
+    bool reset, stored;
+    const char *status, *box; // status null: not checked; box: the start of the one box after
+                              // the prompt, null: none
+    int passes;               // of the close wait; -1: not checked
 };
-const QString kPending =
-    QStringLiteral("Saving Security Group for Ann Smith failed; your changes are still pending");
-const SaveCase kSaveCases[] = {
-    {"Refused", Fault::Refused, false, nullptr, "The database is locked."},
-    {"RefusedWithAReset", Fault::Refused, true, nullptr, "The database is locked."},
+class SaveFailures : public Screen, public ::testing::WithParamInterface<SaveCase> {
+public:
+    QString saveId;
+};
+void refuse(SaveFailures& s) {
+    s.saveError = QStringLiteral("The save was refused.");
+}
+void hold(SaveFailures& s) {
+    s.transport->setHolding(true);
+}
+void refuseHeld(SaveFailures& s) {
+    refuse(s), hold(s);
+}
+void unplug(SaveFailures&) {
+    MessageBus::Instance().setTransport(nullptr);
+}
+const char* const kPending =
+    "Saving Security Group for Ann Smith failed; your changes are still pending";
+const char* const kNoAnswer = "Saving Security Group for Ann Smith got no answer; your changes "
+                              "are still pending. Check the connection and save again.";
+const SaveCase kSaves[] = {
+    {"SaveRefused", Via::Save, refuse, "", false, false, kPending, "The save was refused.", -1},
+    {"SaveRefusedWithAReset", Via::Save, refuse, "", true, false, kPending, "The save was refused.",
+     -1},
     // Another administrator gave the officer CFU meanwhile: shown, with WAP still pending.
-    {"RefusedAfterAnotherAdministratorsSave", Fault::RefusedAfterAnotherSave, false,
+    {"SaveRefusedAfterAnotherAdministratorsSave", Via::Save,
+     [](SaveFailures& s) {
+         s.saveError = QStringLiteral("Security groups of Ann Smith were changed by someone.");
+         s.stored[QStringLiteral("NW001")].append(QStringLiteral("CFU"));
+     },
+     "", false, false,
      "Saving Security Group for Ann Smith failed; your changes are still pending; the lists show "
      "what is stored now with your changes ticked again",
-     "Security groups of Ann Smith were changed"},
-    {"NeverAnswered", Fault::Unanswered, true,
-     "Saving Security Group for Ann Smith got no answer; your changes are still pending. Check "
-     "the connection and save again.",
-     nullptr},
-    {"NeverSent", Fault::NotSent, false, nullptr,
-     "Saving Security Group for Ann Smith failed: The back end is not connected"},
-    // Stored after all: nothing is left pending.
-    {"AnsweredAfterItsTimeOut", Fault::AnsweredLate, false,
-     "Displaying Security Group for Ann Smith", nullptr},
+     "Security groups of Ann Smith were changed", -1},
+    {"SaveNeverAnswered", Via::Save, hold, "T", true, false, kNoAnswer, nullptr, -1},
+    {"SaveNeverSent", Via::Save, unplug, "", false, false, kPending,
+     "Saving Security Group for Ann Smith failed: The back end is not connected", -1},
+    {"SaveAnsweredAfterItsTimeOut", Via::Save, hold, "TA", false, true,
+     "Displaying Security Group for Ann Smith", nullptr, -1},
+    {"CloseStoredAtOnce", Via::Close, [](SaveFailures&) {}, "", false, true, nullptr, nullptr, 1},
+    {"CloseRefused", Via::Close, refuse, "", false, false, kPending, "The save was refused.", -1},
+    {"CloseTimedOutThenRefused", Via::Close, refuseHeld, "TA", false, false, kPending,
+     "The save was refused.", -1},
+    {"CloseNeverAnswered", Via::Close, hold, "", false, false, kNoAnswer, nullptr, 5},
+    {"CloseNeverSent", Via::Close, unplug, "", false, false, "Save failed", nullptr, 0},
+    // Stored, but known only from the save's reply, which comes after a late retrieval reply.
+    {"CloseAfterALateRetrievalReply", Via::Close,
+     [](SaveFailures& s) { hold(s), s.pick(QStringLiteral("NW002"), QStringLiteral("Bo Lee")); },
+     "0-A", false, true, nullptr, nullptr, 3},
+    {"SwitchRefusedBeforeTheNewOfficerArrives", Via::Switch, refuseHeld, "0A", false, false,
+     nullptr, "The save was refused.", -1},
+    {"SwitchRefusedAfterTheNewOfficerArrives", Via::Switch, refuseHeld, "1A", false, false, nullptr,
+     "The save was refused.", -1},
+    {"SwitchNeverAnswered", Via::Switch, refuseHeld, "T1", false, false, nullptr,
+     "Saving Security Group for Ann Smith got no answer", -1},
+    {"SwitchNeverSent", Via::Switch, unplug, "", false, false, nullptr,
+     "Saving Security Group for Ann Smith failed: ", -1},
 };
-
-class SaveFailures : public SaveRequest, public ::testing::WithParamInterface<SaveCase> {};
 
 TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
     const SaveCase& c = GetParam();
-    tick(0, QStringLiteral("WAP"), true);
-    form.setResetPasswordValue(c.reset ? 1 : 0);
-    if (c.fault == Fault::Refused)
-        saveError = QStringLiteral("The database is locked.");
-    if (c.fault == Fault::RefusedAfterAnotherSave) {
-        saveError = QStringLiteral("Security groups of Ann Smith were changed by someone.");
-        stored[QStringLiteral("NW001")].append(QStringLiteral("CFU"));
+    MessageBus::Instance().setTimeoutMs(2000);
+    stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
+    stored[QStringLiteral("NW002")] = {QStringLiteral("CUS")};
+    doc->UserDocument_Show();
+    pick(QStringLiteral("NW001"));
+    deliver();
+    c.fault(*this);
+    tick(0, "WAP", true);
+    doc->form().resetPassword()->setChecked(c.reset);
+    saveId = doc->state().msMessageId;
+    const auto step = [this](char s) {
+        if (s == 'T')
+            emit KelbListener::Instance()->MsgTimeout(QVariant(saveId));
+        if (s == 'A')
+            transport->releaseAll();
+        if (s == '0' || s == '1')
+            transport->releaseHeld(static_cast<std::size_t>(s - '0'));
+        deliver();
+    };
+    transport->clearSent();
+    if (c.via != Via::Save)
+        fake.messageBox.queueAnswer(AnswerYes);
+    if (c.via == Via::Close) {
+        for (int i = 0; c.script[i]; ++i)
+            fake.events.at(500 * (i + 1), [&step, s = c.script[i]] { step(s); });
+        EXPECT_EQ(doc->CloseDocument(), c.stored ? -1 : 0);
+    } else {
+        c.via == Via::Save ? doc->SaveData() : pick(QStringLiteral("NW002"), QStringLiteral("Bo"));
+        for (int i = 0; c.script[i]; ++i)
+            step(c.script[i]);
     }
-    if (c.fault == Fault::Unanswered || c.fault == Fault::AnsweredLate)
-        transport->setHolding(true);
-    if (c.fault == Fault::NotSent)
-        MessageBus::Instance().setTransport(nullptr);
-
-    exchange->SaveData();
-    if (c.fault == Fault::Unanswered || c.fault == Fault::AnsweredLate)
-        exchange->moKelbMessage_MsgTimeout(QVariant(state.msMessageId));
-    if (c.fault == Fault::AnsweredLate)
-        transport->releaseAll();
     transport->dropHeld();
     deliver();
 
-    const bool pending = c.fault != Fault::AnsweredLate;
-    EXPECT_EQ(host.status(), c.status ? QString::fromLatin1(c.status) : kPending) << c.name;
-    ASSERT_EQ(fake.messageBox.shown().size(), c.box ? 1u : 0u) << c.name;
-    if (c.box) {
-        EXPECT_TRUE(fake.messageBox.shown()[0].text.startsWith(QString::fromLatin1(c.box)))
-            << c.name << ": " << fake.messageBox.shown()[0].text.toStdString();
+    if (c.status) {
+        EXPECT_EQ(host.status(), QString::fromLatin1(c.status));
     }
-    EXPECT_EQ(rules->hasChanges(), pending) << c.name;
-    EXPECT_EQ(tag(0, QStringLiteral("WAP")), !pending) << c.name;
-    const bool otherSave = c.fault == Fault::RefusedAfterAnotherSave;
-    EXPECT_EQ(checked(0, QStringLiteral("CFU")) && tag(0, QStringLiteral("CFU")), otherSave)
-        << c.name;
-    EXPECT_TRUE(checked(0, QStringLiteral("CFR")) && tag(0, QStringLiteral("CFR"))) << c.name;
-    EXPECT_EQ(form.reset, c.reset ? 1 : 0) << c.name << ": the reset is still asked for";
-    EXPECT_EQ(host.buttonState(7, QStringLiteral("SEC1")), std::optional<bool>(pending)) << c.name;
-    if (!pending)
+    const auto& boxes = fake.messageBox.shown();
+    const std::size_t prompts = c.via == Via::Save ? 0 : 1;
+    ASSERT_EQ(boxes.size(), prompts + (c.box ? 1 : 0));
+    if (c.box) {
+        EXPECT_TRUE(boxes.back().text.startsWith(QString::fromLatin1(c.box)))
+            << boxes.back().text.toStdString();
+        EXPECT_EQ(boxes.back().style, 16);
+    }
+    if (c.passes >= 0) {
+        EXPECT_EQ(fake.events.sleepCount(), c.passes);
+    }
+    for (int id : {7, 8, 9, 14, 12})
+        EXPECT_TRUE(c.via != Via::Close || host.buttonState(id, QStringLiteral("SEC1")) == true)
+            << "button " << id << " handed back";
+    const bool switched = c.via == Via::Switch && c.fault != unplug;
+    EXPECT_EQ(doc->rules().hasChanges(), !c.stored && !switched);
+    if (c.stored) {
+        EXPECT_TRUE(tag(0, "WAP"));
         return;
+    }
+    if (switched) {
+        // The new officer is shown untouched; the old one's changes come back with them.
+        EXPECT_TRUE(boxes.back().text.contains(QStringLiteral("Select Ann Smith again")));
+        EXPECT_TRUE(checked(1, "CUS") && !checked(0, "WAP"));
+        EXPECT_FALSE(stored[QStringLiteral("NW001")].contains(QStringLiteral("WAP")));
+        transport->setHolding(false);
+        pick(QStringLiteral("NW001"));
+        deliver();
+        EXPECT_TRUE(host.status().startsWith(QStringLiteral(
+            "Displaying Security Group for Ann Smith; the changes that were not saved")));
+    }
+    EXPECT_TRUE(checked(0, "WAP") && !tag(0, "WAP"));
+    EXPECT_TRUE(checked(0, "CFR") && tag(0, "CFR"));
+    // Only another administrator's save gives CFU.
+    EXPECT_EQ(checked(0, "CFU") && tag(0, "CFU"),
+              c.fault != refuse && c.fault != hold && c.fault != refuseHeld && c.fault != unplug);
+    EXPECT_EQ(doc->form().resetPassword()->isChecked(), c.reset) << "the reset is still asked for";
+    EXPECT_EQ(saveButton(), std::optional<bool>(true));
 
     saveError.clear();
     transport->setHolding(false);
     MessageBus::Instance().setTransport(transport);
     transport->clearSent();
-    exchange->SaveData();
+    doc->SaveData();
     deliver();
-    ASSERT_EQ(transport->sent().size(), 1u) << c.name;
+    ASSERT_EQ(transport->sent().size(), 1u);
     EXPECT_EQ(rows(transport->sent()[0], QStringLiteral("OFFICERGROUP")),
-              QStringList{QStringLiteral("WAP|NW001|ADD")})
-        << c.name;
-    EXPECT_TRUE(stored[QStringLiteral("NW001")].contains(QStringLiteral("WAP"))) << c.name;
-    EXPECT_FALSE(rules->hasChanges()) << c.name;
+              QStringList{QStringLiteral("WAP|NW001|ADD")});
+    EXPECT_TRUE(stored[QStringLiteral("NW001")].contains(QStringLiteral("WAP")));
+    EXPECT_FALSE(doc->rules().hasChanges());
 }
-
-INSTANTIATE_TEST_SUITE_P(Save, SaveFailures, ::testing::ValuesIn(kSaveCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Save, SaveFailures, ::testing::ValuesIn(kSaves), kByName);
 
 } // namespace
 } // namespace zavek::testing

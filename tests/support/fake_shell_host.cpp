@@ -14,12 +14,10 @@ FakeShellHost::~FakeShellHost() {
 }
 
 void FakeShellHost::setStatusText(const QString& text) {
-    if (failStatus)
-        fail(codes::kUnexpected, QStringLiteral("status line unavailable"));
     if (const auto it = statusFailures.find(text); it != statusFailures.end())
         fail(it->second, QStringLiteral("status line refused \"%1\"").arg(text));
     statuses.push_back(text);
-    log.push_back(QStringLiteral("status:") + text);
+    log.push_back(QLatin1Char('[') + text + QLatin1Char(']'));
 }
 
 void FakeShellHost::enableToolbarButton(std::int32_t button, bool enabled,
@@ -27,8 +25,7 @@ void FakeShellHost::enableToolbarButton(std::int32_t button, bool enabled,
     if (failingButtons.count(button))
         fail(codes::kUnexpected, QStringLiteral("button %1 cannot be set").arg(button));
     toolbar.push_back(ToolbarCall{button, enabled, windowTag});
-    log.push_back(
-        QStringLiteral("button:%1:%2:%3").arg(button).arg(enabled ? 1 : 0).arg(windowTag));
+    log.push_back(QStringLiteral("%1%2@%3").arg(button).arg(enabled ? '+' : '-').arg(windowTag));
     state_[{button, windowTag}] = enabled;
 }
 
@@ -36,7 +33,7 @@ void FakeShellHost::setShellEnabled(bool enabled) {
     if (shellEnabledFailure)
         fail(*shellEnabledFailure, QStringLiteral("shell cannot be enabled"));
     shellEnabled.push_back(enabled);
-    log.push_back(QStringLiteral("shell:%1").arg(enabled ? 1 : 0));
+    log.push_back(QLatin1String(enabled ? "S+" : "S-"));
 }
 
 std::optional<bool> FakeShellHost::buttonState(int button, const QString& tag) const {

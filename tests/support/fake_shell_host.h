@@ -35,11 +35,10 @@ public:
     std::vector<ToolbarCall> toolbar;
     std::vector<bool> shellEnabled;
     std::set<int> failingButtons;
-    bool failStatus = false;
     // A failure code for SetShellEnabled / SetStatusText(text) to raise, when set.
     std::optional<std::uint32_t> shellEnabledFailure;
     std::map<QString, std::uint32_t> statusFailures;
-    // Every call in order: "status:<text>", "button:<id>:<0|1>:<tag>", "shell:<0|1>".
+    // Every call in order: "[<status>]", "<button>+@<tag>" or "-@<tag>", "S+" or "S-".
     std::vector<QString> log;
 
 private:

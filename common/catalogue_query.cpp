@@ -1,4 +1,4 @@
-#include "groups/catalogue_query.h"
+#include "common/catalogue_query.h"
 
 namespace zavek {
 

@@ -1,4 +1,4 @@
-#include "toolbox/officer_directory.h"
+#include "common/officer_directory.h"
 
 #include "common/failure.h"
 #include "common/session_info.h"

@@ -1,0 +1,104 @@
+#include "exchange/history_request.h"
+
+#include "common/message.h"
+#include "common/message_bus.h"
+#include "common/session_info.h"
+
+namespace zavek {
+
+HistoryRequest::HistoryRequest(DocumentServices services, HistoryModel& model)
+    : services_(std::move(services)), model_(model) {
+    message_ = QStringLiteral("Select an officer to see the history of their security groups.");
+}
+
+QString HistoryRequest::recipient() const {
+    return services_.state.documentIdentity + QStringLiteral("/history");
+}
+
+void HistoryRequest::settle(State state, QString message) {
+    state_ = state;
+    message_ = std::move(message);
+    if (changed_)
+        changed_();
+}
+
+void HistoryRequest::clear() {
+    messageId_.clear();
+    officerId_.clear();
+    model_.clear();
+    settle(State::NoOfficer,
+           QStringLiteral("Select an officer to see the history of their security groups."));
+}
+
+void HistoryRequest::load() {
+    const DocumentState& s = services_.state;
+    if (s.msInspId.trimmed().isEmpty()) {
+        clear();
+        return;
+    }
+    officerId_ = s.msInspId.trimmed();
+    officerName_ = s.msOfficerName;
+    model_.clear();
+    KelbMessage message;
+    message.ReplyTo(recipient());
+    message.ClientVersion(platform::versionText(*services_.platform.component));
+    message.MessageType(message_types::kHistory);
+    QString sessionId;
+    SessionInfo::Instance().SessionId(sessionId);
+    message.SessionId(sessionId);
+    messageId_ = message.MessageId();
+    KelbCriteria criteria;
+    criteria.SystemName(QStringLiteral("QUILLMOR"));
+    criteria.FieldName(QStringLiteral("key:INSP_ID"));
+    criteria.Operator(QStringLiteral("="));
+    criteria.Value(officerId_);
+    message.AddCriteria(criteria);
+    settle(State::Loading, QStringLiteral("Loading the history of %1…").arg(officerName_));
+    if (const auto failure = attempt([&] { message.Send(); })) {
+        messageId_.clear();
+        settle(State::Failed, QStringLiteral("The history of %1 could not be requested: %2 "
+                                             "Open the history again once the problem is solved.")
+                                  .arg(officerName_, failure->description()));
+    }
+}
+
+void HistoryRequest::moKelbMessage_DataReady(const QString& recipient) {
+    if (recipient.trimmed() != this->recipient() || messageId_.isEmpty())
+        return;
+    const MessageData* reply = ReplyStore::Instance().find(recipient, messageId_);
+    // An answer to an earlier request of this view.
+    if (!reply)
+        return;
+    messageId_.clear();
+    if (!reply->errorText.isEmpty()) {
+        settle(State::Failed, QStringLiteral("The history of %1 could not be loaded: %2")
+                                  .arg(officerName_, reply->errorText));
+        return;
+    }
+    std::vector<HistoryEntry> entries;
+    const auto failure = attempt([&] { entries = historyEntries(*reply); });
+    if (failure) {
+        settle(State::Failed, QStringLiteral("The history of %1 could not be read: %2")
+                                  .arg(officerName_, failure->description()));
+        return;
+    }
+    const std::size_t count = entries.size();
+    model_.setEntries(std::move(entries));
+    settle(State::Shown, count == 0
+                             ? QStringLiteral("No saves of %1 are recorded.").arg(officerName_)
+                         : count == 1 ? QStringLiteral("History of %1: 1 save.").arg(officerName_)
+                                      : QStringLiteral("History of %1: %2 saves, newest first.")
+                                            .arg(officerName_)
+                                            .arg(count));
+}
+
+void HistoryRequest::moKelbMessage_MsgTimeout(const QVariant& argument) {
+    if (messageId_.isEmpty() || argument.toString() != messageId_)
+        return;
+    messageId_.clear();
+    settle(State::Failed, QStringLiteral("The history of %1 got no answer in time. Check the "
+                                         "connection and open the history again.")
+                              .arg(officerName_));
+}
+
+} // namespace zavek

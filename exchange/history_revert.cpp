@@ -1,0 +1,95 @@
+#include "exchange/history_revert.h"
+
+#include "common/shell_services.h"
+
+#include <optional>
+#include <set>
+
+namespace zavek {
+
+namespace {
+constexpr int kGroups = 0;
+constexpr int kAgencies = 1;
+
+// The stored tag of the code's row, or nothing when the catalogue no longer has it.
+std::optional<bool> stored(GroupRules& rules, int list, const QString& code) {
+    const int row = rules.list(list).firstIndexOf(code);
+    if (row < 0)
+        return std::nullopt;
+    return rules.list(list).tag(row);
+}
+} // namespace
+
+RevertPlan revertPlan(GroupRules& rules, const HistoryEntry& entry) {
+    RevertPlan plan;
+    std::vector<const HistoryChange*> agencyChanges;
+    for (const HistoryChange& c : entry.changes) {
+        if (c.agency) {
+            agencyChanges.push_back(&c);
+            continue;
+        }
+        const std::optional<bool> tag = stored(rules, kGroups, c.code);
+        if (!tag)
+            plan.leftOut << QStringLiteral("%1 (no longer in the catalogue)").arg(c.description);
+        else if (*tag != c.added)
+            plan.leftOut << QStringLiteral("%1 (%2 since)")
+                                .arg(c.description, c.added ? QStringLiteral("removed")
+                                                            : QStringLiteral("added again"));
+        else
+            plan.edits.push_back({kGroups, c.code, !c.added});
+    }
+    if (!agencyChanges.empty()) {
+        // The agencies the officer would hold after the inverse, from what is stored now.
+        GroupListModel& agencies = rules.list(kAgencies);
+        std::set<QString> held;
+        bool editedOnScreen = false;
+        for (int row = 0; row < agencies.count(); ++row) {
+            if (agencies.tag(row))
+                held.insert(agencies.code(row));
+            editedOnScreen = editedOnScreen || agencies.tag(row) != agencies.isChecked(row);
+        }
+        bool stillApplies = true;
+        bool known = true;
+        std::vector<PendingEdit> edits;
+        for (const HistoryChange* c : agencyChanges) {
+            known = known && stored(rules, kAgencies, c->code).has_value();
+            stillApplies = stillApplies && (held.count(c->code) > 0) == c->added;
+            if (c->added)
+                held.erase(c->code);
+            else
+                held.insert(c->code);
+            edits.push_back({kAgencies, c->code, !c->added});
+        }
+        if (!known)
+            plan.leftOut << QStringLiteral("the agency (no longer in the catalogue)");
+        else if (!stillApplies)
+            plan.leftOut << QStringLiteral("the agency (changed since)");
+        else if (editedOnScreen)
+            plan.leftOut << QStringLiteral("the agency (you changed it on the screen)");
+        else if (held.size() != 1)
+            plan.leftOut << QStringLiteral("the agency (an officer keeps exactly one)");
+        else
+            plan.edits.insert(plan.edits.end(), edits.begin(), edits.end());
+    }
+    if (entry.reset)
+        plan.leftOut << QStringLiteral("the password reset (it cannot be undone)");
+    return plan;
+}
+
+void revertOnLists(GroupRules& rules, const HistoryEntry& entry, const QString& officerName) {
+    const RevertPlan plan = revertPlan(rules, entry);
+    const int laid = rules.layEdits(plan.edits);
+    rules.enableSave(rules.hasChanges());
+    const QString save =
+        QStringLiteral("the save of %1 by %2").arg(historyTime(entry.when), entry.administrator);
+    QString text =
+        laid > 0
+            ? QStringLiteral("Reverting %1 for %2: press Save to store it").arg(save, officerName)
+            : QStringLiteral("Nothing of %1 can be reverted for %2").arg(save, officerName);
+    if (!plan.leftOut.isEmpty())
+        text += (laid > 0 ? QStringLiteral("; left out: ") : QStringLiteral(": ")) +
+                plan.leftOut.join(QStringLiteral(", "));
+    ShellServices::Instance().SetStatusText(text);
+}
+
+} // namespace zavek

@@ -1,0 +1,235 @@
+#include "groups/catalogue_query.h"
+#include "groups/document_state.h"
+#include "tests/support/screen.h"
+
+namespace zavek::testing {
+namespace {
+
+TEST(CatalogueQuery, TheRegionIsAQuotedLiteralInTheExactText) {
+    const QString tail = QStringLiteral("'  order by GRP_TYP_CD, GRP_DES");
+    const QString head = QStringLiteral("Select * from VRD_GROUP Where REGION='");
+    EXPECT_EQ(catalogueQuery(QStringLiteral("NW")), head + QStringLiteral("NW") + tail);
+    EXPECT_EQ(catalogueQuery(QStringLiteral("O'BRIEN")), head + QStringLiteral("O''BRIEN") + tail);
+}
+
+// Records the column widths the load sets; can fail them.
+struct Geometry final : IListGeometry {
+    int listWidthTwips(int) override { return 3870; }
+    void setColumnWidthTwips(int list, int column, int twips) override {
+        if (failWith)
+            fail(failWith, QStringLiteral("The list cannot be laid out."));
+        widths << QStringLiteral("%1.%2=%3").arg(list).arg(column).arg(twips);
+    }
+    std::uint32_t failWith = 0;
+    QStringList widths;
+};
+
+// The catalogue load: rows (null: no table) -> "description/code;..." of each list, and a word
+// of the one failure logged (null: none).
+struct CatalogueCase {
+    const char *name, *region, *rows;
+    std::uint32_t layoutFailure;
+    const char *groups, *agencies, *logged;
+};
+const CatalogueCase kCatalogue[] = {
+    {"RegionTrimmedAndUpperCased", " nw ", "NW,P,G1,Alpha;nw,P,G2,Lower;SE,P,G3,Other", 0,
+     "Alpha/G1", "", nullptr},
+    {"OnlyTypesPAndAInTypeThenDescriptionOrder", "NW",
+     "NW,P,G2,Beta;NW,A,A1,Agency One;NW,P,G1,Alpha;NW,a,X1,lower a;NW,p,X2,lower p;"
+     "NW,A ,X3,A and blank;NW,Q,X4,other;NW,NULL,X5,no type",
+     0, "Alpha/G1;Beta/G2", "Agency One/A1", nullptr},
+    {"EveryItemOfARepeatedCode", "NW", "NW,P,X,Group X;NW,A,X,Agency X;NW,P,X,Group X again", 0,
+     "Group X/X;Group X again/X", "Agency X/X", nullptr},
+    {"QuotedRegionStaysALiteral", "o'brien", "O'BRIEN,P,G1,Quoted;NW,P,G2,Other", 0, "Quoted/G1",
+     "", nullptr},
+    {"EmptyCatalogue", "NW", "", 0, "", "", nullptr},
+    // Ordered by description, the null comes first in SQLite: the load ends at once.
+    {"NullDescriptionEndsTheLoad", "NW", "NW,P,G1,Alpha;NW,P,G2,NULL;NW,P,G3,Gamma", 0, "/", "",
+     "GRP_DES"},
+    {"NullCodeEndsTheLoad", "NW", "NW,A,A1,Agency;NW,P,NULL,Beta;NW,P,G3,Gamma", 0, "Beta/",
+     "Agency/A1", "GRP_CD"},
+    {"FailingQuery", "NW", nullptr, 0, "", "", "VRD_GROUP"},
+    {"StopCodeWhileLayingOutIsNotLogged", "NW", "NW,P,G1,Alpha", codes::kStop, "", "", nullptr},
+    {"OtherFailureWhileLayingOut", "NW", "NW,P,G1,Alpha", codes::kInvalidArgument, "", "",
+     "laid out"},
+};
+class Catalogue : public Screen, public ::testing::WithParamInterface<CatalogueCase> {};
+
+TEST_P(Catalogue, FillsBothListsOrEndsAtTheFirstFailureLoggedOnce) {
+    const CatalogueCase& c = GetParam();
+    catalogue(c.rows ? c.rows : "");
+    if (!c.rows)
+        db.exec({QStringLiteral("DROP TABLE VRD_GROUP")});
+    SessionInfo::Instance().establish(QStringLiteral("s"), QString::fromUtf8(c.region),
+                                      db.connectionName());
+    Geometry geometry;
+    geometry.failWith = c.layoutFailure;
+    GroupListModel lists[2];
+    GroupRules rules(
+        {doc->state(),
+         *doc,
+         fake.platform(),
+         {QStringLiteral("SCR.ZAVEK_SecurityAdmin"), QStringLiteral("ZAVEK_Security.")}},
+        lists[0], lists[1], geometry);
+    rules.InitializeListView();
+    for (int i = 0; i < 2; ++i) {
+        QStringList texts;
+        for (int r = 0; r < lists[i].count(); ++r)
+            texts << lists[i].item(r).text + QLatin1Char('/') + lists[i].item(r).code;
+        EXPECT_EQ(texts.join(QLatin1Char(';')), QString::fromUtf8(i ? c.agencies : c.groups));
+    }
+    if (!c.layoutFailure) {
+        EXPECT_EQ(geometry.widths.join(QLatin1Char(' ')),
+                  QStringLiteral("0.1=3870 0.2=0 1.1=3870 1.2=0"));
+    }
+    const auto& logged = ErrorLogger::Instance().recent();
+    ASSERT_EQ(logged.size(), c.logged ? 1u : 0u);
+    if (c.logged) {
+        EXPECT_EQ(logged[0].source, QStringLiteral("ZAVEK_Security.InitializeListView"));
+        EXPECT_TRUE(logged[0].description.contains(QLatin1String(c.logged)));
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Load, Catalogue, ::testing::ValuesIn(kCatalogue), kByName);
+
+// A click or the reset box: without an officer it is undone and Save stays off; with one, Save
+// follows the change test. A failing step is logged under its handler. saveCalls: button 7's
+// calls in order, 1 on and 0 off.
+struct ClickCase {
+    const char* name;
+    bool officer;
+    void (*act)(Screen&);
+    const char *saveCalls, *status, *logged;
+    bool pending;
+};
+void reset(Screen& s, bool on) {
+    s.doc->form().resetPassword()->setChecked(on);
+}
+const char* const kChecking = "Checking for data changes";
+const ClickCase kClicks[] = {
+    {"TickWithoutAnOfficerIsUndone", false, [](Screen& s) { s.tick(0, "CFU", true); }, "0", "Ready",
+     "", false},
+    // Clearing the box runs its handler once more.
+    {"ResetWithoutAnOfficerIsCleared", false, [](Screen& s) { reset(s, true); }, "00", "Ready", "",
+     false},
+    {"TickTurnsSaveOn", true, [](Screen& s) { s.tick(0, "CFU", true); }, "1", kChecking, "", true},
+    {"TickingBackTurnsItOff", true,
+     [](Screen& s) { s.tick(0, "CFU", true), s.tick(0, "CFU", false); }, "10", kChecking, "",
+     false},
+    {"ResetAloneIsAChange", true, [](Screen& s) { reset(s, true); }, "1", kChecking, "", true},
+    {"ResetClearedAgain", true, [](Screen& s) { reset(s, true), reset(s, false); }, "10", kChecking,
+     "", false},
+    {"TwoAgenciesRaiseNothingWhileEditing", true, [](Screen& s) { s.tick(1, "CUS", true); }, "1",
+     kChecking, "", true},
+    {"FailingChangeTestCountsAsNoChange", true,
+     [](Screen& s) {
+         s.host.statusFailures[QString::fromLatin1(kChecking)] = codes::kUnexpected;
+         s.tick(0, "CFU", true);
+     },
+     "0", "Displaying Security Group for Ann Smith", "ZAVEK_Security.DataChanged", true},
+    {"FailingButtonIsLeftAsItWas", true,
+     [](Screen& s) { s.host.failingButtons = {7}, s.tick(0, "CFU", true); }, "", kChecking,
+     "ZAVEK_Security.lvOfficerGroups_Click", true},
+};
+class Clicks : public Screen, public ::testing::WithParamInterface<ClickCase> {};
+
+TEST_P(Clicks, SaveFollowsTheChangesOfAShownOfficer) {
+    const ClickCase& c = GetParam();
+    stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
+    doc->UserDocument_Show();
+    if (c.officer)
+        pick(QStringLiteral("NW001"));
+    deliver();
+    host.toolbar.clear();
+    ErrorLogger::Instance().clearRecent();
+    c.act(*this);
+    QString calls;
+    for (const ToolbarCall& call : host.toolbar)
+        calls += QLatin1String(call.button != 7 || call.tag != QLatin1String("SEC1") ? "?"
+                               : call.enabled                                        ? "1"
+                                                                                     : "0");
+    EXPECT_EQ(calls, QLatin1String(c.saveCalls));
+    EXPECT_EQ(doc->rules().hasChanges(), c.pending);
+    EXPECT_EQ(host.status(), QString::fromLatin1(c.status));
+    EXPECT_EQ(logSources().join(QLatin1Char(';')), QLatin1String(c.logged));
+    EXPECT_TRUE(fake.messageBox.shown().empty());
+}
+INSTANTIATE_TEST_SUITE_P(Edit, Clicks, ::testing::ValuesIn(kClicks), kByName);
+
+using Rules = Screen;
+
+TEST_F(Rules, CheckGroupsStoresClearsOrRestoresEveryItem) {
+    doc->UserDocument_Show();
+    const struct {
+        std::int32_t mode;
+        const char* after; // ticked and stored of groups 0 and 1, then agency 0
+    } cases[] = {
+        {Store, "110011"}, {Clear, "000000"}, {Restore, "001100"}, {3, "100110"}, {-1, "100110"}};
+    for (const auto& c : cases) {
+        for (auto [list, r, on] : {std::tuple{0, 0, true}, {0, 1, false}, {1, 0, true}})
+            items(list).setChecked(r, on), items(list).setTag(r, !on);
+        doc->rules().CheckGroups(c.mode);
+        QString got;
+        for (const auto& i : {items(0).item(0), items(0).item(1), items(1).item(0)})
+            got += QLatin1String(i.checked ? "1" : "0") + QLatin1String(i.tag ? "1" : "0");
+        EXPECT_EQ(got, QLatin1String(c.after)) << "mode " << c.mode;
+    }
+}
+
+// A reply's rows (null: no table) of the shown officer tick and store the first item of each
+// code, groups before agencies; everything else is cleared, the caption names the officer.
+struct LoadCase {
+    const char *name, *shownId, *rows, *ticked, *logged;
+};
+const LoadCase kLoads[] = {
+    {"HeldCodesAreTicked", "NW1", "NW1,G1;NW1,A1", "Alpha;Agency One", ""},
+    {"NoTableClearsEverything", "NW1", nullptr, "", ""},
+    {"OtherOfficersSkippedIdsTrimmed", "NW1", "NW2,G1;  NW1 ,A1;NULL,G1", "Agency One", ""},
+    {"CodesMatchWithTheirCase", "NW1", "NW1,g1", "", ""},
+    {"ACodeInBothListsTicksTheGroup", "NW1", "NW1,X", "Both", ""},
+    {"ADuplicateCodeTicksTheFirstItem", "NW1", "NW1,D;NW1,D", "Dup first", ""},
+    {"ANullCodeEndsTheWalk", "NW1", "NW1,G1;NW1,NULL;NW1,A1", "Alpha",
+     "ZAVEK_Security.LoadOfficerGroups"},
+    {"TheShownIdIsComparedAsStored", " NW1", "NW1,G1", "", ""},
+};
+class Loading : public Screen, public ::testing::WithParamInterface<LoadCase> {};
+
+TEST_P(Loading, TicksAndStoresTheShownOfficersCodes) {
+    const LoadCase& c = GetParam();
+    catalogue("NW,P,G1,Alpha;NW,P,X,Both;NW,P,D,Dup first;NW,P,D,Dup second;NW,A,A1,Agency One;"
+              "NW,A,X,Both agency");
+    doc->UserDocument_Show();
+    DocumentState& s = doc->state();
+    s.msInspId = QString::fromLatin1(c.shownId);
+    s.msOfficerName = QStringLiteral("Ann Smith");
+    items(0).setChecked(row(0, QStringLiteral("X")), true); // a previous officer's tick
+    MessageData m;
+    m.replyTo = doc->DocumentIdentity();
+    m.messageId = s.msMessageId = QStringLiteral("M1");
+    TableData t;
+    t.fields = QStringList{QStringLiteral("INSP_ID"), QStringLiteral("GRP_CD")};
+    for (const QString& r :
+         QString::fromLatin1(c.rows).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        t.rows.emplace_back();
+        for (const QString& v : r.split(QLatin1Char(',')))
+            t.rows.back().push_back(v == QLatin1String("NULL") ? QVariant() : QVariant(v));
+    }
+    if (c.rows)
+        m.tables.push_back(NamedTable{QStringLiteral("OFFICERGROUP"), t});
+    ReplyStore::Instance().put(m);
+    ErrorLogger::Instance().clearRecent();
+    doc->rules().LoadOfficerGroups();
+    QStringList ticked;
+    for (int list : {0, 1})
+        for (int r = 0; r < items(list).count(); ++r) {
+            if (items(list).item(r).checked)
+                ticked << items(list).item(r).text;
+            EXPECT_EQ(items(list).item(r).tag, items(list).item(r).checked) << r;
+        }
+    EXPECT_EQ(ticked.join(QLatin1Char(';')), QLatin1String(c.ticked));
+    EXPECT_EQ(logSources().join(QLatin1Char(';')), QLatin1String(c.logged));
+    EXPECT_EQ(doc->form().caption()->text(), QStringLiteral("Current Officer : Ann Smith"));
+}
+INSTANTIATE_TEST_SUITE_P(Reply, Loading, ::testing::ValuesIn(kLoads), kByName);
+
+} // namespace
+} // namespace zavek::testing

@@ -1,0 +1,143 @@
+#include "tests/support/screen.h"
+
+#include "groups/document_state.h"
+#include "toolbox/officer_result_model.h"
+#include "toolbox/officer_select.h"
+
+#include <QCoreApplication>
+#include <QTreeView>
+
+namespace zavek::testing {
+namespace {
+
+QString cell(const TableData* table, std::size_t row, const char* field) {
+    if (!table || table->rows.size() <= row)
+        return {};
+    return table->rows[row][static_cast<std::size_t>(table->fieldIndex(QLatin1String(field)))]
+        .toString();
+}
+
+} // namespace
+
+Screen::Screen() {
+    db.exec({QStringLiteral(
+        "CREATE TABLE VRD_GROUP (REGION TEXT, GRP_TYP_CD TEXT, GRP_CD TEXT, GRP_DES TEXT)")});
+    catalogue("NW,P,CFR,Case File Read;NW,P,CFU,Case File Update;NW,P,WAP,Warrant Approval;"
+              "NW,A,BIS,Border Inspection Service;NW,A,CUS,Customs Investigation");
+    SessionInfo::Instance().establish(QStringLiteral("session-1"), QStringLiteral("NW"),
+                                      db.connectionName());
+    transport->setResponder([this](const MessageData& request) -> std::optional<MessageData> {
+        const TableData* changes = request.table(QStringLiteral("OFFICERGROUP"));
+        QString officer =
+            request.messageType == 2 ? request.criteria.at(0).value : cell(changes, 0, "INSP_ID");
+        if (officer.isEmpty())
+            officer = cell(request.table(QStringLiteral("SETUP")), 0, "INSP_ID");
+        MessageData reply = LoopbackTransport::replyTo(request);
+        if (request.messageType == 3)
+            reply.errorText = saveError;
+        for (std::size_t r = 0; reply.errorText.isEmpty() && changes && r < changes->rows.size();
+             ++r) {
+            stored[officer].removeAll(cell(changes, r, "GRP_CD"));
+            if (cell(changes, r, "ACTION") == QLatin1String("ADD"))
+                stored[officer].append(cell(changes, r, "GRP_CD"));
+        }
+        TableData table;
+        table.fields = QStringList{QStringLiteral("INSP_ID"), QStringLiteral("GRP_CD")};
+        for (const auto& code : stored[officer])
+            table.rows.push_back({QVariant(officer), QVariant(code)});
+        reply.tables.push_back(NamedTable{QStringLiteral("OFFICERGROUP"), table});
+        return reply;
+    });
+    MessageBus::Instance().setTransport(transport);
+    hostWindow.setProperty("Tag", QStringLiteral("SEC1"));
+    hostWindow.setProperty("Caption", QStringLiteral("Security Administration"));
+    container.setProperty("Parent", QVariant::fromValue<QObject*>(&hostWindow));
+    doc = new ZavekSecurity(DocumentContext{fake.platform()});
+    doc->SetContainer(&container);
+    for (int i = 0; i < 2; ++i)
+        testers[i] = std::make_unique<QAbstractItemModelTester>(
+            doc->form().model(i), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ErrorLogger::Instance().clearRecent();
+}
+
+Screen::~Screen() {
+    for (auto& t : testers)
+        t.reset();
+    doc->Release();
+    MessageBus::Instance().setTransport(nullptr);
+    MessageBus::Instance().setTimeoutMs(30000);
+    ReplyStore::Instance().clear();
+    SessionInfo::Instance().clear();
+}
+
+void Screen::catalogue(const char* rows) {
+    QStringList statements{QStringLiteral("DELETE FROM VRD_GROUP")};
+    for (const QString& row : QString::fromUtf8(rows).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        QStringList values;
+        for (QString v : row.split(QLatin1Char(',')))
+            values << (v == QLatin1String("NULL")
+                           ? v
+                           : QLatin1Char('\'') +
+                                 v.replace(QLatin1Char('\''), QStringLiteral("''")) +
+                                 QLatin1Char('\''));
+        statements << QStringLiteral("INSERT INTO VRD_GROUP VALUES (%1)")
+                          .arg(values.join(QLatin1Char(',')));
+    }
+    db.exec(statements);
+}
+
+void Screen::deliver() {
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+void Screen::pick(const QString& id, const QString& name) {
+    auto* view = doc->form().officerSelect()->findChild<QTreeView*>();
+    auto* results = static_cast<OfficerResultModel*>(view->model());
+    results->setRows({OfficerRow{id, name}});
+    emit view->doubleClicked(results->index(0, 0));
+}
+
+void Screen::tick(int list, const QString& code, bool value) {
+    items(list).setChecked(row(list, code), value);
+    emit doc->form().list(list)->listClicked(static_cast<std::int16_t>(list));
+}
+
+int Screen::row(int list, const QString& code) {
+    for (int r = 0; r < items(list).count(); ++r)
+        if (items(list).item(r).code == code)
+            return r;
+    ADD_FAILURE() << "no item " << code.toStdString() << " in list " << list;
+    return 0;
+}
+
+QStringList Screen::rows(const MessageData& message, const QString& name) {
+    QStringList out;
+    const TableData* table = message.table(name);
+    for (std::size_t r = 0; table && r < table->rows.size(); ++r) {
+        QStringList cells;
+        for (const auto& v : table->rows[r])
+            cells << (v.isValid() ? v.toString() : QStringLiteral("<null>"));
+        out << cells.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
+QString Screen::shellLog(bool statuses) const {
+    QStringList out;
+    for (const QString& entry : host.log)
+        if (statuses || !entry.startsWith(QLatin1Char('[')))
+            out << QString(entry).remove(QStringLiteral("@SEC1"));
+    return out.join(QLatin1Char(' '));
+}
+
+QStringList Screen::logSources() {
+    QStringList out;
+    for (const auto& e : ErrorLogger::Instance().recent())
+        out << e.source;
+    return out;
+}
+
+} // namespace zavek::testing
