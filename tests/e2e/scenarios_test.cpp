@@ -6,20 +6,32 @@
 #include "common/transport.h"
 #include "server/network_transport.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSslSocket>
+#include <QTableView>
 #include <QTest>
+#include <QTreeView>
 
+#include <cstdio>
 #include <functional>
 #include <mutex>
 
 namespace zavek::testing {
 namespace {
 
+using namespace Qt::StringLiterals;
 using platform::AnswerCancel;
 using platform::AnswerNo;
 using platform::AnswerYes;
@@ -28,6 +40,8 @@ using Step = std::function<void(Scenario&)>;
 const char* const kPending =
     "^Saving Security Group for .* failed; your changes are still pending$";
 const char* const kShown = "^Displaying Security Group for ";
+const char* const kOwn =
+    " is the officer shown. Pick another officer to copy security groups from.";
 
 // One administrator's edit of kFirst, from pick to stored: the edit is ticked, a failure is
 // injected, the edit saved; then the status line, the boxes, the store and the screen must
@@ -35,18 +49,21 @@ const char* const kShown = "^Displaying Security Group for ";
 // a stored one is shown again when the officer is picked again.
 struct Scene {
     std::string name;
-    bool server;
-    const char* ticks;  // codes clicked, in this order
-    bool reset;         // Reset Password ticked too
-    Step inject;        // the failure, before the save
-    Step act;           // how the edit is saved; none: the Save button
-    const char* status; // what the status line comes to match; none: not looked at
-    std::size_t boxes;  // boxes shown
-    const char* box;    // text in the last one
-    const char* stored; // kFirst's memberships afterwards
-    int audited;        // audit rows of kFirst the scene added
-    bool pending;       // the edit is still on screen and Save offered
-    Step heal;          // ends the failure; none: it lasts
+    bool server = false;
+    const char* ticks = "";             // codes clicked, in this order
+    bool reset = false;                 // Reset Password ticked too
+    Step inject = {};                   // the failure, before the save
+    Step act = {};                      // how the edit is saved; none: the Save button
+    const char* status = kShown;        // what the status line comes to match; none: not looked at
+    std::size_t boxes = 0;              // boxes shown
+    const char* box = nullptr;          // text in the last one
+    int style = 0;                      // the last one's style; 0: not looked at
+    const char* stored = "BIS CFR CFU"; // kFirst's memberships afterwards
+    int audited = 0;                    // audit rows of kFirst the scene added
+    bool pending = false;               // the edit is still on screen and Save offered
+    Step heal = {};                     // ends the failure; none: it lasts
+    Step then = {}; // what the scene goes on to do once the officer is shown again
+    Step peer = {}; // the scene's second shell, in its own process
 };
 
 class Scenario : public ShellScenario, public ::testing::WithParamInterface<Scene> {};
@@ -54,6 +71,10 @@ class Scenario : public ShellScenario, public ::testing::WithParamInterface<Scen
 TEST_P(Scenario, TheEditIsStoredOrStaysPendingAndTheScreenSaysWhich) {
     const Scene& c = GetParam();
     ASSERT_NO_FATAL_FAILURE(start(c.server));
+    if (!peerDir().isEmpty()) {
+        ASSERT_TRUE(c.peer);
+        return c.peer(*this);
+    }
     ASSERT_NO_FATAL_FAILURE(show(kFirst));
     const int audit = auditRows(kFirst);
     tick(QString::fromLatin1(c.ticks));
@@ -72,6 +93,9 @@ TEST_P(Scenario, TheEditIsStoredOrStaysPendingAndTheScreenSaysWhich) {
     if (c.box && !boxes.shown().empty()) {
         EXPECT_TRUE(boxes.shown().back().text.contains(QString::fromUtf8(c.box)))
             << boxes.shown().back().text.toStdString();
+    }
+    if (c.style && !boxes.shown().empty()) {
+        EXPECT_EQ(boxes.shown().back().style, c.style);
     }
     EXPECT_EQ(auditRows(kFirst) - audit, c.audited);
     if (!documentWindow)
@@ -101,6 +125,8 @@ TEST_P(Scenario, TheEditIsStoredOrStaysPendingAndTheScreenSaysWhich) {
     ASSERT_NO_FATAL_FAILURE(show(kSecond));
     ASSERT_NO_FATAL_FAILURE(show(kFirst));
     EXPECT_EQ(ticked(), stored(kFirst));
+    if (c.then)
+        c.then(*this);
 }
 
 void closeWithYes(Scenario& s) {
@@ -136,6 +162,8 @@ void stopTheServer(Scenario& s) {
 }
 
 void restartTheServer(Scenario& s) {
+    // Not sent at all, so said at once, with nothing left waiting for an answer.
+    EXPECT_EQ(MessageBus::Instance().outstanding(), 0u);
     ASSERT_NO_FATAL_FAILURE(s.startServer());
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return s.status().startsWith(QStringLiteral("Connected to the server")); }, 10000))
@@ -286,38 +314,277 @@ void signInWrongly(Scenario& s) {
     EXPECT_EQ(wrongPassword, unknown);
 }
 
+// The history names the scene's save; Revert lays its inverse on the lists, which Save stores.
+void revertFromTheHistory(Scenario& s) {
+    s.window->findChild<QAction*>(u"HistoryAction"_s)->trigger();
+    auto* dialog = s.documentWindow->document()->Form()->findChild<QDialog*>(u"HistoryDialog"_s);
+    ASSERT_NE(dialog, nullptr);
+    auto* table = dialog->findChild<QTableView*>(u"HistoryTable"_s);
+    QAbstractItemModel* history = table->model();
+    QAbstractItemModelTester tester(history, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const auto label = [&] { return dialog->findChild<QLabel*>(u"HistoryMessage"_s)->text(); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return label().startsWith(u"History of "); }, 10000))
+        << label().toStdString();
+    const auto name = [&](const char* code) {
+        return s.query(u"SELECT GRP_DES FROM VRD_GROUP WHERE REGION = 'NW' AND GRP_CD = ?"_s,
+                       QString::fromLatin1(code));
+    };
+    EXPECT_EQ(history->headerData(2, Qt::Horizontal).toString(), u"Change"_s);
+    EXPECT_EQ(history->index(0, 1).data().toString(), u"Demo Administrator (NW)"_s);
+    EXPECT_EQ(
+        history->index(0, 2).data().toString(),
+        u"Agency changed from %1 to %2; %3 added"_s.arg(name("BIS"), name("CUS"), name("CFD")));
+    const int entries = history->rowCount();
+    auto* revert = dialog->findChild<QPushButton*>(u"RevertButton"_s);
+    table->selectRow(0);
+    QTest::mouseClick(revert, Qt::LeftButton);
+    EXPECT_TRUE(s.status().startsWith(u"Reverting the save of ")) << s.status().toStdString();
+    EXPECT_EQ(s.ticked(), u"BIS CFR CFU"_s);
+    EXPECT_EQ(s.stored(s.kFirst), u"CFD CFR CFU CUS"_s) << "nothing written before Save";
+    const int audit = s.auditRows(s.kFirst);
+    s.clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return history->rowCount() == entries + 1; }, 10000))
+        << label().toStdString();
+    EXPECT_EQ(s.stored(s.kFirst), u"BIS CFR CFU"_s);
+    EXPECT_EQ(s.auditRows(s.kFirst), audit + 3);
+    // The scene's save again: the officer has changed since, so nothing of it applies any more.
+    table->selectRow(1);
+    QTest::mouseClick(revert, Qt::LeftButton);
+    EXPECT_EQ(s.status(),
+              u"Nothing of the save of %1 by Demo Administrator (NW) can be reverted "
+              "for %2: %3 (removed since), the agency (changed since)"_s.arg(
+                  history->index(1, 0).data().toString(),
+                  s.query(u"SELECT OFFICER_NAME FROM OFFICER WHERE INSP_ID = ?"_s, s.kFirst),
+                  name("CFD")));
+    EXPECT_FALSE(s.saveEnabled());
+    EXPECT_TRUE(s.boxes.shown().empty());
+    // A new search leaves no officer on screen: the history shows nothing.
+    s.search(s.kSecond);
+    EXPECT_EQ(history->rowCount(), 0);
+    EXPECT_TRUE(label().startsWith(u"Select an officer")) << label().toStdString();
+}
+
+// The Document menu's action as the menu shows it when it opens.
+QAction* copyAction(ShellScenario& s) {
+    auto* action = s.window->findChild<QAction*>(u"CopyGroupsFrom"_s);
+    auto* menu = action ? qobject_cast<QMenu*>(action->parent()) : nullptr;
+    EXPECT_NE(menu, nullptr);
+    if (menu)
+        emit menu->aboutToShow();
+    return action;
+}
+
+// Copy Security Groups From: picks officer in the action's dialog with its selector, runs picked
+// (the failure), answers the question (0: none comes), and waits for the status line to match.
+Step copyFrom(bool second, int answer, const char* status, Step picked = {}) {
+    return [=](Scenario& s) {
+        const QString officer = second ? s.kSecond : s.kFirst;
+        s.dialogs.onRun = [&s, officer, picked](QDialog& dialog) {
+            auto* edit = dialog.findChild<QLineEdit*>(u"searchEdit"_s);
+            auto* view = dialog.findChild<QTreeView*>(u"resultView"_s);
+            auto* select = dialog.findChild<QPushButton*>(u"selectButton"_s);
+            if (!edit || !view || !select) {
+                ADD_FAILURE() << "no selector in the dialog";
+                return int(QDialog::Rejected);
+            }
+            QTest::keyClicks(edit, officer);
+            QTest::keyClick(edit, Qt::Key_Return);
+            for (int r = 0; r < view->model()->rowCount(); ++r)
+                if (view->model()->index(r, 0).data().toString() == officer)
+                    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                                      view->visualRect(view->model()->index(r, 0)).center());
+            QTest::mouseClick(select, Qt::LeftButton);
+            if (picked)
+                picked(s);
+            return dialog.result();
+        };
+        if (answer)
+            s.boxes.queueAnswer(answer);
+        QAction* action = copyAction(s);
+        ASSERT_TRUE(action && action->isEnabled()) << s.status().toStdString();
+        const QString before = s.stored(s.kFirst);
+        action->trigger();
+        const QRegularExpression says(QString::fromLatin1(status));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return says.match(s.status()).hasMatch(); }, 10000))
+            << s.status().toStdString();
+        EXPECT_EQ(s.stored(s.kFirst), before) << "nothing written before Save";
+    };
+}
+
+// Then Save.
+Step andSave(Step copy, const char* shows, bool reset) {
+    return [=](Scenario& s) {
+        ASSERT_NO_FATAL_FAILURE(copy(s));
+        EXPECT_EQ(s.ticked(), QString::fromLatin1(shows));
+        EXPECT_EQ(s.resetBox()->isChecked(), reset);
+        s.clickSave();
+    };
+}
+
+void moveSecondTo(const char* region, Scenario& s) {
+    s.query(u"UPDATE OFFICER SET REGION = '%1' WHERE INSP_ID = ?"_s.arg(QLatin1String(region)),
+            s.kSecond);
+}
+
+// Answers to the copy's request, late or not, leave the lists and Reset Password alone.
+void copyGetsNoAnswerInTime(Scenario& s) {
+    MessageBus::Instance().setTimeoutMs(1000);
+    s.transport->setReplyDelayMs(1300);
+    ASSERT_NO_FATAL_FAILURE(copyFrom(true, 0, "")(s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !s.boxes.shown().empty(); }, 10000));
+    QTest::qWait(600);
+    s.transport->setReplyDelayMs(0);
+    MessageBus::Instance().setTimeoutMs(30000);
+}
+
+// Tells the first process a step is done, through its standard output.
+void tellParent(const char* line) {
+    std::printf("PEER %s\n", line);
+    std::fflush(stdout);
+}
+
+// The second administrator, in the peer process: opens the officer, and once the first has
+// saved, changes the agency too; refused as stale, kept on the stored state, saved again.
+void peerChangesTheAgencyToo(Scenario& s) {
+    s.show(s.kFirst);
+    tellParent("shown");
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return QFile::exists(QDir(s.peerDir()).filePath("go")); }, 60000));
+    s.tick(u"BIS,MPU,CFD"_s);
+    s.clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !s.boxes.shown().empty(); }, 10000));
+    EXPECT_TRUE(s.boxes.shown()[0].text.contains(u"were changed by Demo Administrator (NW) at "))
+        << s.boxes.shown()[0].text.toStdString();
+    EXPECT_TRUE(s.boxes.shown()[0].text.contains(u"since you opened them"));
+    EXPECT_TRUE(s.status().endsWith(u"with your changes ticked again")) << s.status().toStdString();
+    EXPECT_EQ(s.ticked(), u"CFD CFR CFU CUS MPU"_s)
+        << "the other's agency as stored, this one's edits on top";
+    EXPECT_TRUE(s.saveEnabled());
+    s.tick(u"CUS"_s);
+    s.clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.status().startsWith(u"Displaying"); }, 10000))
+        << s.status().toStdString();
+    EXPECT_EQ(s.boxes.shown().size(), 1u);
+    tellParent("saved");
+}
+
+// This very scene again in a second process, signed in as another administrator of the
+// region, on this database (and this server); this shell saves between its two steps.
+void saveWhileAPeerShellWaits(Scenario& s) {
+    QSqlDatabase db = QSqlDatabase::database(u"zavek-ui"_s);
+    backend::addAdministrator(db, "admin.two", "Second Administrator", "NW", "second-demo");
+    const ::testing::TestInfo* self = ::testing::UnitTest::GetInstance()->current_test_info();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"ZAVEK_E2E_PEER_DIR"_s, s.dir.path());
+    env.insert(u"ZAVEK_E2E_PEER_PORT"_s, QString::number(s.serverPort));
+    QProcess peer;
+    peer.setProcessEnvironment(env);
+    peer.setProcessChannelMode(QProcess::MergedChannels);
+    peer.start(QCoreApplication::applicationFilePath(),
+               {u"--gtest_filter=%1.%2"_s.arg(QLatin1String(self->test_suite_name()),
+                                              QLatin1String(self->name()))});
+    ASSERT_TRUE(peer.waitForStarted(10000));
+    QString output;
+    const auto says = [&](const char* line) {
+        return QTest::qWaitFor(
+            [&] {
+                output += QString::fromLocal8Bit(peer.readAll());
+                return output.contains(u"PEER %1\n"_s.arg(QLatin1String(line)));
+            },
+            60000);
+    };
+    ASSERT_TRUE(says("shown")) << output.toStdString();
+    s.clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.stored(s.kFirst).contains(u"CUS"); }, 10000));
+    QFile(s.dir.filePath(u"go"_s)).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(says("saved")) << output.toStdString();
+    // It may have ended already, while its last line was read.
+    ASSERT_TRUE(peer.state() == QProcess::NotRunning || peer.waitForFinished(30000));
+    output += QString::fromLocal8Bit(peer.readAll());
+    EXPECT_EQ(peer.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(peer.exitCode(), 0) << output.toStdString();
+    EXPECT_EQ(s.query(u"SELECT ADMIN_ID || ':' || COUNT(*) FROM AUDIT_LOG WHERE INSP_ID = ? GROUP "
+                      "BY ADMIN_ID ORDER BY ADMIN_ID"_s,
+                      s.kFirst),
+              u"admin:2 admin.two:3"_s);
+}
+
+// Stopped while the save is in hand, the server answers it before it exits.
+void stopWhileTheSaveIsInHand(Scenario& s) {
+    s.stopServer();
+    qputenv("ZAVEK_SERVER_HOLD_MS", "1500");
+    ASSERT_NO_FATAL_FAILURE(restartTheServer(s));
+    qunsetenv("ZAVEK_SERVER_HOLD_MS");
+    MessageBus::Instance().setTimeoutMs(3000);
+    s.clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.server->canReadLine(); }, 10000));
+    s.server->terminate();
+    EXPECT_TRUE(s.server->waitForFinished(10000));
+    EXPECT_EQ(s.server->exitCode(), 0);
+    // The answer reached the shell: nothing waits for it, and the save is shown as done.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return MessageBus::Instance().outstanding() == 0; }, 1000));
+    // Unanswered, the save would be given up at the time-out and Save offered again.
+    EXPECT_FALSE(QTest::qWaitFor(
+        [&] { return s.status().contains(u"your changes are still pending") || s.saveEnabled(); },
+        3000))
+        << s.status().toStdString();
+    ASSERT_NO_FATAL_FAILURE(restartTheServer(s));
+}
+
 std::vector<Scene> scenes() {
+    using platform::AnswerAdd;
+    using platform::AnswerReplace;
     // clang-format off
-    // Opening a second window asks about the first one's edit (answered Cancel): one box more.
     std::vector<Scene> out = {
-        {"SwitchingOfficerWithYesSavesFirst", false, "CFD", false, {},
-         [](Scenario& s) { s.boxes.queueAnswer(AnswerYes); s.show(s.kSecond); },
-         kShown, 1, "Security groups have been changed for ", "BIS CFD CFR CFU", 1, false, {}},
-        {"ResetPasswordIsStoredAndAudited", false, "", true, {}, {}, kShown, 0, nullptr, "BIS CFR CFU", 1, false, {}},
-        {"ClosingWithYesWaitsForASlowBackEnd", false, "CFD", false, [](Scenario& s) { s.transport->setReplyDelayMs(1200); },
-         [](Scenario& s) {
+        {.name = "SwitchingOfficerWithYesSavesFirst", .ticks = "CFD",
+         .act = [](Scenario& s) { s.boxes.queueAnswer(AnswerYes); s.show(s.kSecond); },
+         .boxes = 1, .box = "Security groups have been changed for ", .stored = "BIS CFD CFR CFU", .audited = 1},
+        {.name = "ResetPasswordIsStoredAndAudited", .reset = true, .audited = 1},
+        {.name = "ClosingWithYesWaitsForASlowBackEnd", .ticks = "CFD", .inject = [](Scenario& s) { s.transport->setReplyDelayMs(1200); },
+         .act = [](Scenario& s) {
              closeWithYes(s);
-             EXPECT_TRUE(s.status().startsWith(QStringLiteral("Displaying"))) << "the close returned only after the reply";
+             EXPECT_TRUE(s.status().startsWith(u"Displaying")) << "the close returned only after the reply";
              EXPECT_TRUE(QTest::qWaitFor([&] { return s.documentWindow.isNull(); }, 2000));
-         }, kShown, 1, "Security groups have been changed for ", "BIS CFD CFR CFU", 1, false, {}},
-        {"ASaveRefusedWhileAnotherProgramLocksTheDatabase", false, "CFD", false, lockTheDatabase, {},
-         kPending, 1, "database is locked", "BIS CFR CFU", 0, true, unlockTheDatabase},
-        {"ClosingWithYesAfterATimeOutAndARefusal", false, "CFD", false, expireLate, closeWithYes,
-         kPending, 2, "session has expired", "BIS CFR CFU", 0, true, {}},
-        {"AStaleSaveIsRefusedAndKeptOnWhatIsStored", false, "CFD", true, saveInASecondWindow, {},
-         "with your changes ticked again$", 2, "since you opened them", "BIS CFD CFR CFU", 1, true, [](Scenario&) {}},
-        {"QuittingAsksEveryWindowBeforeActingOnAny", false, "CFD", false, quitWithTwoWindows, [](Scenario&) {},
-         nullptr, 5, nullptr, "BIS CFD CFR CFU", 1, false, {}},
-        {"AStoppedServerKeepsTheEditPending", true, "CFD", false, stopTheServer, {},
-         "your changes are still pending", 0, nullptr, "BIS CFR CFU", 0, true, restartTheServer},
-        {"TheServerServesItsOwnClientsOnly", true, "CFD", false, talkToTheServerAsOthers, [](Scenario&) {},
-         kShown, 0, nullptr, "BIS CFD CFR CFU", 1, false, {}},
+         }, .boxes = 1, .box = "Security groups have been changed for ", .stored = "BIS CFD CFR CFU", .audited = 1},
+        {.name = "ASaveRefusedWhileAnotherProgramLocksTheDatabase", .ticks = "CFD", .inject = lockTheDatabase,
+         .status = kPending, .boxes = 1, .box = "database is locked", .style = 16, .pending = true, .heal = unlockTheDatabase},
+        {.name = "ClosingWithYesAfterATimeOutAndARefusal", .ticks = "CFD", .inject = expireLate, .act = closeWithYes,
+         .status = kPending, .boxes = 2, .box = "session has expired", .pending = true},
+        // Opening a second window asks about the first one's edit (answered Cancel): one box more.
+        {.name = "AStaleSaveIsRefusedAndKeptOnWhatIsStored", .ticks = "CFD", .reset = true, .inject = saveInASecondWindow,
+         .status = "with your changes ticked again$", .boxes = 2, .box = "since you opened them", .stored = "BIS CFD CFR CFU",
+         .audited = 1, .pending = true, .heal = [](Scenario&) {}},
+        {.name = "QuittingAsksEveryWindowBeforeActingOnAny", .ticks = "CFD", .inject = quitWithTwoWindows, .act = [](Scenario&) {},
+         .status = nullptr, .boxes = 5, .stored = "BIS CFD CFR CFU", .audited = 1},
+        {.name = "CopyFromTheOfficerShownIsRefused", .act = copyFrom(false, 0, kOwn), .status = kOwn, .boxes = 1,
+         .box = kOwn, .style = platform::OkInformation},
+        {.name = "CopyFromAnOfficerTheRegionCheckRefusesChangesNothing", .ticks = "CFD",
+         .act = copyFrom(true, 0, "failed; the lists are unchanged$", [](Scenario& s) { moveSecondTo("SE", s); }),
+         .status = "failed; the lists are unchanged$", .boxes = 1, .box = "was not found in your region", .pending = true,
+         .heal = [](Scenario& s) { moveSecondTo("NW", s); }},
+        {.name = "ACopysLateAnswerChangesNothing", .ticks = "CFD", .reset = true, .act = copyGetsNoAnswerInTime, .status = nullptr,
+         .boxes = 1, .box = " got no answer.", .pending = true, .heal = [](Scenario&) {}},
+        {.name = "AStoppedServerKeepsTheEditPending", .server = true, .ticks = "CFD", .inject = stopTheServer, .status = kPending,
+         .boxes = 1, .box = "nothing was sent", .pending = true, .heal = restartTheServer},
+        {.name = "TheServerServesItsOwnClientsOnly", .server = true, .ticks = "CFD", .inject = talkToTheServerAsOthers,
+         .act = [](Scenario&) {}, .stored = "BIS CFD CFR CFU", .audited = 1},
+        {.name = "AStopWhileTheSaveIsInHandStillAnswersIt", .server = true, .ticks = "CFD", .act = stopWhileTheSaveIsInHand,
+         .status = "^Connected to the server", .stored = "BIS CFD CFR CFU", .audited = 1},
     };
     for (const bool server : {false, true}) {
-        out.push_back({"PickTickChangeAgencySaveAndComeBack", server, "CFD,BIS,CUS", false, {}, {},
-                       kShown, 0, nullptr, "CFD CFR CFU CUS", 3, false, {}});
-        out.push_back({"WrongPasswordAndUnknownNameGetTheSameMessage", server, "", false, signInWrongly,
-                       [](Scenario&) {}, kShown, 0, nullptr, "BIS CFR CFU", 0, false, {}});
+        out.push_back({.name = "PickTickChangeAgencySaveComeBackAndRevert", .server = server, .ticks = "CFD,BIS,CUS",
+                       .stored = "CFD CFR CFU CUS", .audited = 3, .then = revertFromTheHistory});
+        out.push_back({.name = "WrongPasswordAndUnknownNameGetTheSameMessage", .server = server, .inject = signInWrongly,
+                       .act = [](Scenario&) {}});
+        out.push_back({.name = "CopyAddsTheOtherOfficersGroupsToTheEdit", .server = server, .ticks = "CFD", .reset = true,
+                       .act = andSave(copyFrom(true, AnswerAdd, "^Added the security groups of "), "BIS CFD CFR CFU WAP", true),
+                       .boxes = 1, .style = platform::AddReplaceCancelQuestion, .stored = "BIS CFD CFR CFU WAP", .audited = 3});
+        out.push_back({.name = "CopyReplacesTheListsWithTheOtherOfficers", .server = server,
+                       .act = andSave(copyFrom(true, AnswerReplace, "^Replaced the security groups"), "CFU CUS WAP", false),
+                       .boxes = 1, .stored = "CFU CUS WAP", .audited = 4});
+        out.push_back({.name = "TwoShellsOnOneDatabaseTheStaleSaveIsRefusedKeptAndSavedAgain", .server = server,
+                       .ticks = "BIS,CUS", .act = saveWhileAPeerShellWaits, .stored = "CFD CFR CFU MPU", .audited = 5,
+                       .peer = peerChangesTheAgencyToo});
     }
     // clang-format on
     return out;
@@ -337,6 +604,8 @@ TEST_F(Keyboard, TheButtonsStartOffAndTheKeyboardGoesRoundEachWindowOnItsOwn) {
     ASSERT_NO_FATAL_FAILURE(start(false));
     for (int id : {7, 8, 9, 14, 12})
         EXPECT_FALSE(window->toolbarAction(id)->isEnabled()) << id;
+    EXPECT_EQ(copyAction(*this)->text(), u"Copy Security Groups From\u2026"_s);
+    EXPECT_FALSE(copyAction(*this)->isEnabled()) << "no officer shown";
     QApplication::setActiveWindow(window.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     // The control with the keyboard, and the window it is in.

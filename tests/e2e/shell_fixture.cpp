@@ -9,6 +9,7 @@
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,18 +49,34 @@ ShellScenario::~ShellScenario() {
 }
 
 void ShellScenario::start(bool throughServer) {
+    const bool peer = !peerDir().isEmpty();
+    if (peer) {
+        backend::closeDatabase(kConnection);
+        location = QDir(peerDir()).filePath(QStringLiteral("zavek.sqlite"));
+        shell::prepareDatabase(location, kConnection, false);
+    }
     const QStringList officers =
         query(QStringLiteral("SELECT INSP_ID FROM OFFICER WHERE REGION = 'NW' ORDER BY INSP_ID"))
             .split(u' ');
     ASSERT_GE(officers.size(), 2);
     kFirst = officers[0];
     kSecond = officers[1];
-    hold(kFirst, QStringLiteral("BIS,CFR,CFU"));
-    hold(kSecond, QStringLiteral("CFU,CUS,WAP"));
-    if (throughServer) {
+    if (!peer) {
+        hold(kFirst, QStringLiteral("BIS,CFR,CFU"));
+        hold(kSecond, QStringLiteral("CFU,CUS,WAP"));
+    }
+    if (throughServer && peer) {
+        network = std::make_shared<net::NetworkTransport>(net::ServerAddress{
+            QStringLiteral("127.0.0.1"),
+            static_cast<quint16>(qEnvironmentVariableIntValue("ZAVEK_E2E_PEER_PORT")),
+            QDir(peerDir()).filePath(QStringLiteral("cert.pem")), 200});
+        ASSERT_TRUE(network->waitConnected(10000, nullptr));
+        MessageBus::Instance().setTransport(network);
+    } else if (throughServer) {
         ASSERT_NO_FATAL_FAILURE(useServer());
     }
-    ASSERT_TRUE(signIn(QStringLiteral("admin"), QStringLiteral("zavek-demo")));
+    ASSERT_TRUE(peer ? signIn(QStringLiteral("admin.two"), QStringLiteral("second-demo"))
+                     : signIn(QStringLiteral("admin"), QStringLiteral("zavek-demo")));
     ASSERT_NO_FATAL_FAILURE(openShell());
     ASSERT_EQ(status(), QStringLiteral("Ready"));
     // Both officers listed, so that picking one comes from the list.

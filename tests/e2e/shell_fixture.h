@@ -35,7 +35,10 @@ public:
 
     // Signs the demo administrator in, opens the shell and lists the region's first officers:
     // kFirst holds BIS, CFR and CFU, kSecond CFU, CUS and WAP.
+    // In a second shell process a scenario starts (peerDir() set), the same on the first one's
+    // database and server, signed in as admin.two.
     void start(bool throughServer);
+    static QString peerDir() { return qEnvironmentVariable("ZAVEK_E2E_PEER_DIR"); }
     // From now on sign-in and the shell go through a real zavek-server process on a loopback
     // port, with a certificate made for the test; the database stays the test's file.
     void useServer();
