@@ -103,11 +103,6 @@ void ShellScenario::useServer() {
     MessageBus::Instance().setTransport(network);
 }
 
-void ShellScenario::startServer() {
-    // The same port again after a restart, so that the shell finds the server where it was.
-    server = launchServer(serverPort, serverPort);
-}
-
 std::unique_ptr<QProcess> ShellScenario::launchServer(quint16 port, quint16& chosen) {
     auto process = std::make_unique<QProcess>();
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -246,11 +241,6 @@ QString ShellScenario::ticked() const {
     return out.join(u' ');
 }
 
-QCheckBox* ShellScenario::resetBox() const {
-    return documentWindow->document()->Form()->findChild<QCheckBox*>(
-        QStringLiteral("chkResetPassword"));
-}
-
 void ShellScenario::clickSave() {
     QAction* save = window->toolbarAction(shell::MainWindow::kSave);
     ASSERT_TRUE(save->isEnabled()) << "Save is off";
@@ -269,17 +259,6 @@ QString ShellScenario::query(const QString& sql, const QString& value) {
     while (q.next())
         out << q.value(0).toString();
     return out.join(u' ');
-}
-
-QString ShellScenario::stored(const QString& officerId) {
-    return query(
-        QStringLiteral("SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ? ORDER BY GRP_CD"),
-        officerId);
-}
-
-int ShellScenario::auditRows(const QString& officerId) {
-    return query(QStringLiteral("SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID = ?"), officerId)
-        .toInt();
 }
 
 void ShellScenario::hold(const QString& officerId, const QString& codes) {

@@ -20,13 +20,15 @@
 
 #include <memory>
 
-class QCheckBox;
+#include <QCheckBox>
 
 namespace zavek::net {
 class NetworkTransport;
 }
 
 namespace zavek::testing {
+
+using namespace Qt::StringLiterals;
 
 class ShellScenario : public ::testing::Test {
 public:
@@ -44,7 +46,8 @@ public:
     void useServer();
     // A self-signed certificate for 127.0.0.1 in name.pem, its key in name-key.pem.
     void makeCertificate(const QString& name);
-    void startServer();
+    // The same port again after a restart, so that the shell finds the server where it was.
+    void startServer() { server = launchServer(serverPort, serverPort); }
     // Another zavek-server on the same database, on a port of its own.
     std::unique_ptr<QProcess> launchServer(quint16 port, quint16& chosen);
     void stopServer();
@@ -62,11 +65,18 @@ public:
     bool saveEnabled() const {
         return window->toolbarAction(shell::MainWindow::kSave)->isEnabled();
     }
-    QCheckBox* resetBox() const;
+    QCheckBox* resetBox() const {
+        return documentWindow->document()->Form()->findChild<QCheckBox*>(u"chkResetPassword"_s);
+    }
     // The first column of every row of the query, joined by blanks.
     static QString query(const QString& sql, const QString& value = {});
-    static QString stored(const QString& officerId);
-    static int auditRows(const QString& officerId);
+    static QString stored(const QString& officerId) {
+        return query(u"SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ? ORDER BY GRP_CD"_s,
+                     officerId);
+    }
+    static int auditRows(const QString& officerId) {
+        return query(u"SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID = ?"_s, officerId).toInt();
+    }
     static void hold(const QString& officerId, const QString& codes);
     QString status() const { return window->statusText(); }
 
