@@ -162,11 +162,16 @@ int AdminCli::run(const QStringList& arguments) {
             continue;
         try {
             return (this->*handler)(rest);
+        } catch (const SqlFailure& failure) {
+            // The back end's failures name their statement in a sentence of their own; the
+            // tool's own statements bring only the database's words, framed here.
+            if (failure.statement().isEmpty())
+                console_.err(QStringLiteral("The database refused the command: %1\n")
+                                 .arg(failure.description().trimmed()));
+            else
+                console_.err(failure.description() + u'\n');
         } catch (const Failure& failure) {
             console_.err(failure.description() + u'\n');
-        } catch (const SqlFailure& failure) {
-            console_.err(QStringLiteral("The database refused the command: %1\n")
-                             .arg(failure.error().text().trimmed()));
         }
         return exit_code::kError;
     }

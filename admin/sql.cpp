@@ -6,11 +6,17 @@
 #include "common/failure.h"
 
 #include <QDateTime>
+#include <QSqlError>
 
 namespace zavek::admin {
 
-SqlFailure::SqlFailure(const QSqlError& error)
-    : std::runtime_error(error.text().toStdString()), error_(error) {}
+namespace {
+// The database's complaint as the admin tool shows it, with the SQLSTATE the back end's retry of
+// a conflict goes by.
+[[noreturn]] void raise(const QSqlError& error) {
+    throw SqlFailure(error.text(), error.nativeErrorCode());
+}
+} // namespace
 
 QSqlQuery Sql::run(const QString& statement, const QVariantList& values) {
     QSqlQuery query = prepare(statement);
@@ -22,7 +28,7 @@ QSqlQuery Sql::prepare(const QString& statement) {
     QSqlQuery query(db_);
     query.setForwardOnly(true);
     if (!query.prepare(statement))
-        throw SqlFailure(query.lastError());
+        raise(query.lastError());
     return query;
 }
 
@@ -30,7 +36,7 @@ void Sql::exec(QSqlQuery& query, const QVariantList& values) {
     for (qsizetype i = 0; i < values.size(); ++i)
         query.bindValue(static_cast<int>(i), values[i]);
     if (!query.exec())
-        throw SqlFailure(query.lastError());
+        raise(query.lastError());
 }
 
 void writeImportAudit(Sql& sql, const Operator& who, ImportKind kind, int added, int changed) {
@@ -55,14 +61,7 @@ QString inTransaction(QSqlDatabase db, const std::function<bool(Sql&)>& body) {
     const auto failure = attempt([&] {
         backend::runInTransaction(db, [&] {
             Sql sql(db);
-            bool keep = false;
-            try {
-                keep = body(sql);
-            } catch (const SqlFailure& f) {
-                // The back end retries a conflict it recognises by its SQLSTATE.
-                throw backend::SqlFailure(f.error().text(), f.error().nativeErrorCode());
-            }
-            if (!keep) {
+            if (!body(sql)) {
                 declined = true;
                 fail(codes::kStop, QStringLiteral("declined"));
             }

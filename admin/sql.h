@@ -1,25 +1,21 @@
 #pragma once
-// Prepared statements that throw on failure, and one transaction around a body of them.
+// Prepared statements that throw a SqlFailure on failure, and one transaction around a body of
+// them.
+
+#include "backend/sql.h"
 
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
 
 #include <functional>
-#include <stdexcept>
 
 namespace zavek::admin {
 
-class SqlFailure : public std::runtime_error {
-public:
-    explicit SqlFailure(const QSqlError& error);
-    const QSqlError& error() const { return error_; }
-
-private:
-    QSqlError error_;
-};
+// A statement the database refused: the back end's one SqlFailure, whose description is the
+// database's own complaint.
+using SqlFailure = backend::SqlFailure;
 
 class Sql {
 public:

@@ -23,14 +23,9 @@ constexpr std::int32_t kRetrieval = 2;
 constexpr std::int32_t kSave = 3;
 constexpr std::int32_t kHistory = 4;
 
-// A refusal that still concerns a known officer of the region: the reply carries the table.
-struct Refusal {
-    QString text;
-    QString officer; // empty: say nothing about any officer
-};
-
-[[noreturn]] void refuse(QString text, QString officer = {}) {
-    throw Refusal{std::move(text), std::move(officer)};
+// The request is refused; the text, which is the whole reply, says what the user can do.
+[[noreturn]] void refuse(const QString& text) {
+    fail(codes::kInvalidArgument, text, FailureKind::Refusal);
 }
 
 QString notFound(const QString& id) {
@@ -204,10 +199,11 @@ public:
                             "SELECT GRP_TYP_CD FROM VRD_GROUP WHERE REGION = ? AND GRP_CD = ?"),
                         {session_.region, change.code});
                     if (!type.isValid())
-                        refuse(QStringLiteral("Group %1 does not exist in region %2, so nothing "
-                                              "was saved. Search the officer again and save again.")
-                                   .arg(change.code, session_.region),
-                               plan.officer);
+                        refuseAbout(plan.officer,
+                                    QStringLiteral("Group %1 does not exist in region %2, so "
+                                                   "nothing was saved. Search the officer again "
+                                                   "and save again.")
+                                        .arg(change.code, session_.region));
                     change.agency = type.toString() == QLatin1String("A");
                 }
                 refuseIfStale(plan);
@@ -226,12 +222,12 @@ public:
                     resetPassword(plan.officer, now);
                 const int agencies = agencyCount(plan.officer);
                 if (agencies != 1)
-                    refuse(QStringLiteral("An officer must belong to exactly one agency; this "
-                                          "change would leave %1 with %2. Tick exactly one agency "
-                                          "and save again.")
-                               .arg(plan.officer, agencies == 0 ? QStringLiteral("none")
-                                                                : QString::number(agencies)),
-                           plan.officer);
+                    refuseAbout(plan.officer,
+                                QStringLiteral("An officer must belong to exactly one agency; "
+                                               "this change would leave %1 with %2. Tick exactly "
+                                               "one agency and save again.")
+                                    .arg(plan.officer, agencies == 0 ? QStringLiteral("none")
+                                                                     : QString::number(agencies)));
                 // Read inside the transaction: what the reply shows is what COMMIT stores, and
                 // nothing can fail between a committed save and its reply.
                 stored = storedState(sql_, plan.officer);
@@ -254,6 +250,9 @@ public:
         return region == session_.region ? requestedOfficer_ : QString();
     }
 
+    // The officer of the region a refusal concerns; empty when it concerns none.
+    const QString& refusedOfficer() const { return refusedOfficer_; }
+
     // Every reply that shows the officer's memberships records which revision it showed, so
     // that a save under the same identifier is judged against what its screen now shows.
     void attachTable(const QString& officer) {
@@ -264,6 +263,12 @@ public:
     }
 
 private:
+    // A refusal that still concerns a known officer of the region: the reply carries the table.
+    [[noreturn]] void refuseAbout(const QString& officer, const QString& text) {
+        refusedOfficer_ = officer;
+        refuse(text);
+    }
+
     // The officer the request's key names.
     QString requestedKey(const QString& requestName) {
         const Criteria* key = nullptr;
@@ -338,12 +343,12 @@ private:
             sql_.scalar(QStringLiteral("SELECT OFFICER_NAME FROM OFFICER WHERE INSP_ID = ?"),
                         {plan.officer})
                 .toString();
-        refuse(QStringLiteral("Security groups of %1 were changed %2 since you opened them: %3. "
-                              "Your changes were not saved; they are ticked again on what is "
-                              "stored now: check them and save again.")
-                   .arg(officerName, who.join(QStringLiteral(" and ")),
-                        what.join(QStringLiteral(", "))),
-               plan.officer);
+        refuseAbout(plan.officer,
+                    QStringLiteral("Security groups of %1 were changed %2 since you opened them: "
+                                   "%3. Your changes were not saved; they are ticked again on "
+                                   "what is stored now: check them and save again.")
+                        .arg(officerName, who.join(QStringLiteral(" and ")),
+                             what.join(QStringLiteral(", "))));
     }
 
     // Every save of one officer takes this lock first, so two of them wait for each other
@@ -410,6 +415,7 @@ private:
     AdminSession session_;
     QString knownOfficer_;
     QString requestedOfficer_;
+    QString refusedOfficer_;
     qint64 revision_ = 0; // the one the save under way produces
 };
 
@@ -455,9 +461,6 @@ MessageData RequestProcessor::process(const MessageData& request) {
             refuse(QStringLiteral("The back end does not handle requests of type %1. Nothing was "
                                   "done; update ZAVEK and try again.")
                        .arg(request.messageType));
-    } catch (const Refusal& refusal) {
-        reply.errorText = refusal.text;
-        showStored([&] { return refusal.officer; });
     } catch (const SqlFailure& failure) {
         if (failure.isConflict())
             reply.errorText = conflictText();
@@ -470,11 +473,16 @@ MessageData RequestProcessor::process(const MessageData& request) {
                                                     : failure.reason().simplified());
         showStored([&] { return processor.knownOfficer(); });
     } catch (const Failure& failure) {
-        reply.errorText = QStringLiteral("The request could not be completed (%1). Nothing was "
-                                         "saved; try again, and if it keeps failing tell your "
-                                         "system administrator.")
-                              .arg(failure.description());
-        showStored([&] { return processor.knownOfficer(); });
+        if (failure.kind() == FailureKind::Refusal) {
+            reply.errorText = failure.description();
+            showStored([&] { return processor.refusedOfficer(); });
+        } else {
+            reply.errorText = QStringLiteral("The request could not be completed (%1). Nothing "
+                                             "was saved; try again, and if it keeps failing tell "
+                                             "your system administrator.")
+                                  .arg(failure.description());
+            showStored([&] { return processor.knownOfficer(); });
+        }
     } catch (const std::exception& e) {
         reply.errorText = QStringLiteral("The request could not be completed (%1). Nothing was "
                                          "saved; try again.")

@@ -12,7 +12,7 @@ namespace {
                                : error.databaseText().trimmed();
     throw SqlFailure(QStringLiteral("The database refused a statement (%1): %2")
                          .arg(error.text().trimmed(), sql.simplified()),
-                     error.nativeErrorCode(), reason);
+                     error.nativeErrorCode(), reason, sql.simplified());
 }
 } // namespace
 

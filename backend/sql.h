@@ -14,20 +14,26 @@
 
 namespace zavek::backend {
 
+// The one shape of a database failure, for the back end and the admin tool alike.
 class SqlFailure : public Failure {
 public:
-    SqlFailure(QString description, QString sqlState, QString reason = {})
-        : Failure(codes::kDatabase, std::move(description)), sqlState_(std::move(sqlState)),
-          reason_(std::move(reason)) {}
+    SqlFailure(QString description, QString sqlState, QString reason = {}, QString statement = {})
+        : Failure(codes::kDatabase, std::move(description), FailureKind::Database),
+          sqlState_(std::move(sqlState)), reason_(std::move(reason)),
+          statement_(std::move(statement)) {}
     const QString& sqlState() const { return sqlState_; }
     // The database's own words, without the statement.
     const QString& reason() const { return reason_; }
+    // The statement the back end ran, already named in the description; empty when the
+    // description is the database's bare complaint (the admin tool's statements).
+    const QString& statement() const { return statement_; }
     // Another transaction got in the way (serialisation failure or deadlock): worth a retry.
     bool isConflict() const;
 
 private:
     QString sqlState_;
     QString reason_;
+    QString statement_;
 };
 
 // Consulted before each statement a Sql runs; a test makes a statement fail by throwing

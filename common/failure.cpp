@@ -4,11 +4,12 @@
 
 namespace zavek {
 
-Failure::Failure(std::uint32_t code, QString description)
-    : code_(code), description_(std::move(description)), utf8_(description_.toUtf8()) {}
+Failure::Failure(std::uint32_t code, QString description, FailureKind kind)
+    : code_(code), kind_(kind), description_(std::move(description)), utf8_(description_.toUtf8()) {
+}
 
-void fail(std::uint32_t code, const QString& description) {
-    throw Failure(code, description);
+void fail(std::uint32_t code, const QString& description, FailureKind kind) {
+    throw Failure(code, description, kind);
 }
 
 std::optional<Failure> attempt(const std::function<void()>& body) {

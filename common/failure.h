@@ -27,20 +27,30 @@ inline constexpr std::uint32_t kUnknownMember = 0x80040202u;
 inline constexpr std::uint32_t kClassNotAvailable = 0x80040111u;
 } // namespace codes
 
+// Whose move a failure is, so that whoever catches it knows what to tell whom.
+enum class FailureKind {
+    Programming, // the program, or a message it was handed, is at fault
+    Refusal,     // a refusal the user can act on: the text says what to do next
+    Database,    // the database did not do what was asked
+};
+
 class Failure : public std::exception {
 public:
-    Failure(std::uint32_t code, QString description);
+    Failure(std::uint32_t code, QString description, FailureKind kind = FailureKind::Programming);
     std::uint32_t code() const { return code_; }
+    FailureKind kind() const { return kind_; }
     const QString& description() const { return description_; }
     const char* what() const noexcept override { return utf8_.constData(); }
 
 private:
     std::uint32_t code_;
+    FailureKind kind_;
     QString description_;
     QByteArray utf8_;
 };
 
-[[noreturn]] void fail(std::uint32_t code, const QString& description);
+[[noreturn]] void fail(std::uint32_t code, const QString& description,
+                       FailureKind kind = FailureKind::Programming);
 
 // Runs body and returns the failure it raised, if any; nothing is logged.
 std::optional<Failure> attempt(const std::function<void()>& body);
