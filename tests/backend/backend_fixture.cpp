@@ -4,6 +4,7 @@
 #include "backend/password.h"
 #include "backend/schema.h"
 #include "backend/sql.h"
+#include "common/failure.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,34 +18,27 @@ void BackendFixture::SetUp() {
         QStringLiteral("backend-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     db_ = openDatabase(dir_.filePath(QStringLiteral("t.sqlite")), connection_);
     migrate(db_);
-    for (const char* sql : {
-             "INSERT INTO VRD_GROUP VALUES ('NW', 'P', 'CFR', 'Case File Read')",
-             "INSERT INTO VRD_GROUP VALUES ('NW', 'P', 'CFU', 'Case File Update')",
-             "INSERT INTO VRD_GROUP VALUES ('NW', 'P', 'WAP', 'Warrant Approval')",
-             "INSERT INTO VRD_GROUP VALUES ('NW', 'A', 'BIS', 'Border Inspection Service')",
-             "INSERT INTO VRD_GROUP VALUES ('NW', 'A', 'CUS', 'Customs Enforcement')",
-             "INSERT INTO VRD_GROUP VALUES ('SE', 'P', 'ELA', 'Evidence Locker Access')",
-             "INSERT INTO VRD_GROUP VALUES ('SE', 'A', 'HPS', 'Harbour Police Service')",
-             "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, PWD_HASH) VALUES ('NW00123', "
-             "'Marta Moreau', 'NW', 'h')",
-             "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, PWD_HASH) VALUES ('SE00200', "
-             "'Wei Xu', 'SE', 'h')",
-             "INSERT INTO OFFICER_GROUP VALUES ('NW00123', 'CFR')",
-             "INSERT INTO OFFICER_GROUP VALUES ('NW00123', 'BIS')",
-             "INSERT INTO OFFICER_GROUP VALUES ('SE00200', 'HPS')",
-         })
-        exec(QString::fromLatin1(sql));
-    // Hashing costs a good part of a second, so the fixture does it once per run; the session
-    // is opened by the Authenticator's own tests.
+    // Hashing costs a good part of a second, so the fixture does it once per run and opens the
+    // session itself.
     static const QString hash = hashPassword(QStringLiteral("secret"));
-    exec(QStringLiteral("INSERT INTO ADMINISTRATOR VALUES ('admin', 'Demo Administrator', 'NW', "
-                        "'%1')")
-             .arg(hash));
     session_ = {newSessionToken(), QStringLiteral("admin"), QStringLiteral("Demo Administrator"),
                 QStringLiteral("NW")};
+    const QString sql = QStringLiteral(
+        "INSERT INTO VRD_GROUP VALUES ('NW', 'P', 'CFR', 'Case File Read'), ('NW', 'P', 'CFU', "
+        "'Case File Update'), ('NW', 'P', 'WAP', 'Warrant Approval'), ('NW', 'A', 'BIS', 'Border "
+        "Inspection Service'), ('NW', 'A', 'CUS', 'Customs Enforcement'), ('SE', 'P', 'ELA', "
+        "'Evidence Locker Access'), ('SE', 'A', 'HPS', 'Harbour Police Service');"
+        "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, PWD_HASH) VALUES ('NW00123', 'Marta "
+        "Moreau', 'NW', 'h'), ('SE00200', 'Wei Xu', 'SE', 'h');"
+        "INSERT INTO OFFICER_GROUP VALUES ('NW00123', 'CFR'), ('NW00123', 'BIS'), ('SE00200', "
+        "'HPS');"
+        "INSERT INTO ADMINISTRATOR VALUES ('admin', 'Demo Administrator', 'NW', '%1');"
+        "INSERT INTO ADMIN_SESSION VALUES ('%2', 'admin', 'NW', '%3', '%3', '%4')");
     const QString now = storedTime(clock_.now());
-    exec(QStringLiteral("INSERT INTO ADMIN_SESSION VALUES ('%1', 'admin', 'NW', '%2', '%2', '%3')")
-             .arg(tokenDigest(session_.token), now, storedTime(clock_.now().addSecs(8 * 3600))));
+    for (const QString& statement :
+         sql.arg(hash, tokenDigest(session_.token), now, storedTime(clock_.now().addSecs(8 * 3600)))
+             .split(u';'))
+        exec(statement);
 }
 
 void BackendFixture::TearDown() {
@@ -57,76 +51,64 @@ void BackendFixture::exec(const QString& sql) {
     ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
 }
 
+int BackendFixture::count(const QString& sql, const QSqlDatabase& db) {
+    QSqlQuery q(db.isValid() ? db : db_);
+    EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
 QString BackendFixture::dump() {
     QString out;
-    for (const char* sql : {"SELECT * FROM OFFICER ORDER BY INSP_ID",
-                            "SELECT * FROM OFFICER_GROUP ORDER BY INSP_ID, GRP_CD",
-                            "SELECT * FROM AUDIT_LOG ORDER BY AUDIT_ID"}) {
+    for (const char* table : {"OFFICER ORDER BY INSP_ID", "OFFICER_GROUP ORDER BY INSP_ID, GRP_CD",
+                              "AUDIT_LOG ORDER BY AUDIT_ID"}) {
         QSqlQuery q(db_);
-        EXPECT_TRUE(q.exec(QString::fromLatin1(sql)));
-        while (q.next()) {
+        EXPECT_TRUE(q.exec(QStringLiteral("SELECT * FROM ") + QLatin1String(table)));
+        while (q.next())
             for (int i = 0; i < q.record().count(); ++i)
-                out += q.value(i).toString() + QLatin1Char('|');
-            out += QLatin1Char('\n');
-        }
+                out += q.value(i).toString() + (i + 1 < q.record().count() ? u'|' : u'\n');
     }
     return out;
 }
 
 MessageData BackendFixture::retrieval(const QString& id) const {
-    MessageData m;
-    m.replyTo = QStringLiteral("doc-1");
-    m.clientVersion = QStringLiteral("1.0");
-    m.messageType = 2;
-    m.sessionId = session_.token;
-    m.messageId = QStringLiteral("msg-1");
-    m.criteria.push_back(
-        {QStringLiteral("QUILLMOR"), QStringLiteral("key:INSP_ID"), QStringLiteral("="), id});
-    return m;
+    return {"doc-1", "1.0", 2, session_.token, "msg-1", {{"QUILLMOR", "key:INSP_ID", "=", id}},
+            {},      {}};
 }
 
-MessageData BackendFixture::save(const QString& id,
-                                 const std::vector<std::pair<QString, QString>>& changes,
-                                 bool reset) const {
-    MessageData m;
-    m.replyTo = QStringLiteral("doc-1");
-    m.messageType = 3;
-    m.sessionId = session_.token;
-    m.messageId = QStringLiteral("msg-1");
-    TableData groups;
-    groups.fields =
-        QStringList{QStringLiteral("GRP_CD"), QStringLiteral("INSP_ID"), QStringLiteral("ACTION")};
-    for (const auto& [code, action] : changes)
-        groups.rows.push_back({code, id, action});
+MessageData BackendFixture::save(const QString& id, const QString& changes, bool reset) const {
+    MessageData m{"doc-1", "1.0", 3, session_.token, "msg-1", {}, {}, {}};
+    TableData groups{{"GRP_CD", "INSP_ID", "ACTION"}, {}};
+    for (const QString& change : changes.split(u',', Qt::SkipEmptyParts))
+        groups.rows.push_back({change.mid(1), id, change.startsWith(u'+') ? "ADD" : "DEL"});
     m.tables.push_back({QStringLiteral("OFFICERGROUP"), groups});
-    if (reset) {
-        TableData setup;
-        setup.fields = QStringList{QStringLiteral("INSP_ID"), QStringLiteral("INITIAL"),
-                                   QStringLiteral("ACTION")};
-        setup.rows.push_back({id, QStringLiteral("Y"), QStringLiteral("RESET")});
-        m.tables.push_back({QStringLiteral("SETUP"), setup});
-    }
+    if (reset)
+        m.tables.push_back({"SETUP", {{"INSP_ID", "INITIAL", "ACTION"}, {{id, "Y", "RESET"}}}});
     return m;
 }
 
-std::vector<QString> BackendFixture::codes(const MessageData& reply) {
-    std::vector<QString> out;
-    const TableData* t = reply.table(QStringLiteral("OFFICERGROUP"));
-    if (!t)
-        return out;
-    const int index = t->fieldIndex(QStringLiteral("GRP_CD"));
-    for (const auto& row : t->rows)
-        out.push_back(row[static_cast<std::size_t>(index)].toString());
-    return out;
+QString BackendFixture::codes(const MessageData& reply) {
+    QStringList out;
+    if (const TableData* t = reply.table(QStringLiteral("OFFICERGROUP")))
+        for (const auto& row : t->rows)
+            out << row[static_cast<std::size_t>(t->fieldIndex(QStringLiteral("GRP_CD")))]
+                       .toString();
+    return out.join(u' ');
 }
 
 int BackendFixture::auditRows(const QString& action) {
-    QSqlQuery q(db_);
-    q.prepare(QStringLiteral("SELECT COUNT(*) FROM AUDIT_LOG WHERE ACTION = ?"));
-    q.addBindValue(action);
-    EXPECT_TRUE(q.exec());
-    q.next();
-    return q.value(0).toInt();
+    return count(QStringLiteral("SELECT COUNT(*) FROM AUDIT_LOG WHERE ACTION = '%1'").arg(action));
+}
+
+QString BackendFixture::signIn(const QString& id, const QString& password) {
+    const auto failure =
+        attempt([&] { signedIn = Authenticator(db_, clock_).signIn(id, password); });
+    return failure ? failure->description() : QString();
+}
+
+MessageData BackendFixture::send(const MessageData& m) {
+    RequestProcessor processor(db_, clock_);
+    processor.setStatementFaults(faults_);
+    return processor.process(m);
 }
 
 } // namespace zavek::backend::testing

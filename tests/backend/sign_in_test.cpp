@@ -1,42 +1,32 @@
 #include "tests/backend/backend_fixture.h"
 
 #include "backend/password.h"
-#include "common/failure.h"
+#include "backend/sql.h"
 
 #include <QRegularExpression>
-#include <QSqlQuery>
 
 #include <sodium.h>
 
+#include <array>
 #include <functional>
 
 namespace zavek::backend::testing {
 namespace {
 
-const QString kAdmin = QStringLiteral("admin");
-const QString kRight = QStringLiteral("secret");
+using namespace Qt::StringLiterals;
+using Fixture = BackendFixture;
+const QString kWrong = QStringLiteral("wrong");
 
-class SignInTest : public BackendFixture {
-protected:
-    // The failure's text, empty when the sign-in worked.
-    QString attemptSignIn(const QString& id, const QString& password) {
-        const auto failure = attempt([&] { Authenticator(db_, clock_).signIn(id, password); });
-        return failure ? failure->description() : QString();
-    }
-    int count(const QString& sql) {
-        QSqlQuery q(db_);
-        EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
-        return q.next() ? q.value(0).toInt() : -1;
-    }
-    QString storedHash() {
-        QSqlQuery q(db_);
-        q.exec(QStringLiteral("SELECT PWD_HASH FROM ADMINISTRATOR WHERE ADMIN_ID = 'admin'"));
-        return q.next() ? q.value(0).toString() : QString();
-    }
-};
+QString storedHash(Fixture& f) {
+    return scalar(f.db_, u"SELECT PWD_HASH FROM ADMINISTRATOR WHERE ADMIN_ID = 'admin'"_s)
+        .toString();
+}
 
-TEST_F(SignInTest, TheHashIsArgon2idWithAtLeastTheInteractiveLimits) {
-    for (const QString& hash : {storedHash(), hashPassword(QStringLiteral("x")), dummyHash()}) {
+using SignInTest = BackendFixture;
+
+TEST_F(SignInTest, PasswordsAreArgon2idWithAtLeastTheInteractiveLimits) {
+    for (const QString& hash :
+         {storedHash(*this), hashPassword(QStringLiteral("x")), dummyHash()}) {
         const auto m = QRegularExpression(QStringLiteral(R"(^\$argon2id\$v=19\$m=(\d+),t=(\d+),)"))
                            .match(hash);
         ASSERT_TRUE(m.hasMatch()) << hash.toStdString();
@@ -44,98 +34,90 @@ TEST_F(SignInTest, TheHashIsArgon2idWithAtLeastTheInteractiveLimits) {
         EXPECT_GE(m.captured(2).toULongLong(), crypto_pwhash_OPSLIMIT_INTERACTIVE);
     }
     // The unknown-name path verifies against a hash that costs what a real one costs.
-    EXPECT_EQ(dummyHash().section(u'$', 0, 3), storedHash().section(u'$', 0, 3));
-    EXPECT_FALSE(verifyPassword(dummyHash(), kRight));
-}
-
-TEST_F(SignInTest, AWeakerStoredHashIsRenewedAtSignInAndAudited) {
-    std::array<char, crypto_pwhash_STRBYTES> weak{};
-    ASSERT_EQ(
-        crypto_pwhash_str_alg(weak.data(), "secret", 6, 1, 8192, crypto_pwhash_ALG_ARGON2ID13), 0);
-    exec(QStringLiteral("UPDATE ADMINISTRATOR SET PWD_HASH = '%1'").arg(weak.data()));
-    EXPECT_EQ(attemptSignIn(kAdmin, kRight), QString());
-    EXPECT_FALSE(needsRehash(storedHash())) << storedHash().toStdString();
-    EXPECT_EQ(auditRows(QStringLiteral("PASSWORD_REHASHED")), 1);
-    EXPECT_EQ(attemptSignIn(kAdmin, kRight), QString());
-    EXPECT_EQ(auditRows(QStringLiteral("PASSWORD_REHASHED")), 1);
-}
-
-TEST_F(SignInTest, TheLockoutDelayStartsAtTheTenthFailureAndDoublesToAQuarterHour) {
-    const std::pair<int, int> table[] = {{1, 0},    {9, 0},    {10, 1},   {11, 2},    {14, 16},
-                                         {19, 512}, {20, 900}, {45, 900}, {1000, 900}};
-    for (const auto& [failures, seconds] : table)
+    EXPECT_EQ(dummyHash().section(u'$', 0, 3), storedHash(*this).section(u'$', 0, 3));
+    EXPECT_FALSE(verifyPassword(dummyHash(), QStringLiteral("secret")));
+    const std::pair<int, int> delays[] = {{1, 0},    {9, 0},    {10, 1},   {11, 2},    {14, 16},
+                                          {19, 512}, {20, 900}, {45, 900}, {1000, 900}};
+    for (const auto& [failures, seconds] : delays)
         EXPECT_EQ(lockout_limits::delaySeconds(failures), seconds) << failures << " failures";
 }
 
-// The same sequence for a known and an unknown name: what an attacker sees must not differ.
-class LockoutTest : public SignInTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(LockoutTest, TenFailuresLockTheNameWhateverThePasswordThenTheDelayGrows) {
-    const QString name = QString::fromLatin1(GetParam());
-    const QString password = name == kAdmin ? kRight : QStringLiteral("anything");
+// Ten failures lock the name whatever the password, then the delay doubles; alike for a known
+// and an unknown name, so that an attacker cannot tell them apart. Ends with the token of a
+// sign-in after the lockout is lifted.
+QString lockedOutThenLifted(Fixture& f, const QString& name, const QString& password) {
     for (int i = 1; i <= 10; ++i)
-        ASSERT_EQ(attemptSignIn(name, QStringLiteral("wrong")), Authenticator::refusalText())
-            << "failure " << i;
-    const QString locked = attemptSignIn(name, password);
-    EXPECT_EQ(locked, QStringLiteral("Too many failed sign-ins for this name. Wait 1 second and "
-                                     "sign in again, or ask an operator to lift the lockout."));
-    clock_.advance(1);
-    EXPECT_EQ(attemptSignIn(name, QStringLiteral("wrong")), Authenticator::refusalText());
-    EXPECT_TRUE(attemptSignIn(name, password).contains(QLatin1String("Wait 2 seconds")));
-    clock_.advance(2);
-    EXPECT_EQ(attemptSignIn(name, QStringLiteral("wrong")), Authenticator::refusalText());
-    EXPECT_TRUE(attemptSignIn(name, password).contains(QLatin1String("Wait 4 seconds")));
-    EXPECT_EQ(auditRows(QStringLiteral("SIGN_IN_FAILED")), 15);
-    EXPECT_EQ(auditRows(QStringLiteral("LOCKED_OUT")), 3);
-    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM AUDIT_LOG WHERE ADMIN_ID = '%1' AND "
-                                   "AUDIT_TIME <> ''")
-                        .arg(name)),
-              18);
-
-    ASSERT_EQ(listLockouts(db_).size(), 1u);
-    EXPECT_EQ(listLockouts(db_)[0].failures, 12);
-    EXPECT_TRUE(liftLockout(db_, name, QStringLiteral("operator"), clock_));
-    EXPECT_FALSE(liftLockout(db_, name, QStringLiteral("operator"), clock_));
-    EXPECT_EQ(auditRows(QStringLiteral("LOCKOUT_LIFTED")), 1);
-    const QString afterLift = attemptSignIn(name, password);
-    EXPECT_EQ(afterLift.isEmpty(), name == kAdmin) << afterLift.toStdString();
+        EXPECT_EQ(f.signIn(name, kWrong), Authenticator::refusalText()) << "failure " << i;
+    EXPECT_EQ(f.signIn(name, password), QStringLiteral("Too many failed sign-ins for this name. "
+                                                       "Wait 1 second and sign in again, or ask "
+                                                       "an operator to lift the lockout."));
+    for (const int wait : {1, 2}) {
+        f.clock_.advance(wait);
+        EXPECT_EQ(f.signIn(name, kWrong), Authenticator::refusalText());
+        EXPECT_TRUE(f.signIn(name, password).contains(u"Wait %1 seconds"_s.arg(2 * wait)));
+    }
+    EXPECT_EQ(f.auditRows(QStringLiteral("SIGN_IN_FAILED")), 15);
+    EXPECT_EQ(f.auditRows(QStringLiteral("LOCKED_OUT")), 3);
+    EXPECT_EQ(
+        f.count(u"SELECT COUNT(*) FROM AUDIT_LOG WHERE ADMIN_ID = '%1' AND AUDIT_TIME <> ''"_s.arg(
+            name)),
+        18);
+    EXPECT_EQ(listLockouts(f.db_).size(), 1u);
+    EXPECT_EQ(listLockouts(f.db_).at(0).failures, 12);
+    EXPECT_TRUE(liftLockout(f.db_, name, QStringLiteral("operator"), f.clock_));
+    EXPECT_FALSE(liftLockout(f.db_, name, QStringLiteral("operator"), f.clock_));
+    EXPECT_EQ(f.auditRows(QStringLiteral("LOCKOUT_LIFTED")), 1);
+    f.signIn(name, password);
+    return f.signedIn.token;
 }
 
-INSTANTIATE_TEST_SUITE_P(KnownAndUnknownName, LockoutTest, ::testing::Values("admin", "nobody"));
-
-TEST_F(SignInTest, ASuccessForgetsEarlierFailures) {
-    for (int i = 0; i < 9; ++i)
-        attemptSignIn(kAdmin, QStringLiteral("wrong"));
-    EXPECT_EQ(attemptSignIn(kAdmin, kRight), QString());
-    EXPECT_TRUE(listLockouts(db_).empty());
-    for (int i = 0; i < 9; ++i)
-        attemptSignIn(kAdmin, QStringLiteral("wrong"));
-    EXPECT_EQ(attemptSignIn(kAdmin, kRight), QString());
+// The fixture's session after `minutes` idle, or in use every ten minutes for that long.
+QString after(Fixture& f, int minutes, bool inUse) {
+    for (int i = 0; i < (inUse ? minutes / 10 : 1); ++i) {
+        f.clock_.advance(inUse ? 10 * 60 : minutes * 60);
+        if (inUse)
+            f.send(f.retrieval("NW00123"));
+    }
+    return f.session_.token;
 }
 
-// What becomes of a session token with time and use: it works exactly while live.
-struct TokenCase {
+QString secondSignInForgetsTheFailures(Fixture& f) {
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 9; ++i)
+            f.signIn(QStringLiteral("admin"), kWrong);
+        EXPECT_EQ(f.signIn(QStringLiteral("admin"), QStringLiteral("secret")), QString());
+        EXPECT_TRUE(listLockouts(f.db_).empty());
+    }
+    return f.signedIn.token;
+}
+
+QString weakHashRenewedOnce(Fixture& f) {
+    std::array<char, crypto_pwhash_STRBYTES> weak{};
+    EXPECT_EQ(
+        crypto_pwhash_str_alg(weak.data(), "secret", 6, 1, 8192, crypto_pwhash_ALG_ARGON2ID13), 0);
+    f.exec(QStringLiteral("UPDATE ADMINISTRATOR SET PWD_HASH = '%1'").arg(weak.data()));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(f.signIn(QStringLiteral("admin"), QStringLiteral("secret")), QString());
+        EXPECT_FALSE(needsRehash(storedHash(f))) << storedHash(f).toStdString();
+        EXPECT_EQ(f.auditRows(QStringLiteral("PASSWORD_REHASHED")), 1);
+    }
+    return f.signedIn.token;
+}
+
+// What sign-ins, time and use make of access: a save with the token a row ends with works
+// exactly when the row says.
+struct Access {
     const char* name;
-    std::function<QString(SignInTest&, zavek::testing::FakeClock&, const Session&)> prepare;
+    std::function<QString(Fixture&)> token;
     bool works;
 };
 
-class SessionTest : public SignInTest, public ::testing::WithParamInterface<TokenCase> {};
+class AccessTest : public Fixture, public ::testing::WithParamInterface<Access> {};
 
-QString usedEveryTenMinutes(SignInTest& t, zavek::testing::FakeClock& clock, const Session& s,
-                            int times) {
-    for (int i = 0; i < times; ++i) {
-        clock.advance(10 * 60);
-        t.send(t.retrieval(QStringLiteral("NW00123")));
-    }
-    return s.token;
-}
-
-TEST_P(SessionTest, ARequestWorksExactlyWhileTheSessionIsLive) {
-    const TokenCase& c = GetParam();
-    const QString token = c.prepare(*this, clock_, session_);
-    MessageData request = save(QStringLiteral("NW00123"), {{QStringLiteral("CFU"), "ADD"}});
-    request.sessionId = token;
+TEST_P(AccessTest, ASaveWorksExactlyWhileTheSessionIsLive) {
+    const Access& c = GetParam();
+    MessageData request = save("NW00123", "+CFU");
+    request.sessionId = c.token(*this);
     const QString before = dump();
     const MessageData reply = send(request);
     EXPECT_EQ(reply.errorText.isEmpty(), c.works) << reply.errorText.toStdString();
@@ -145,62 +127,29 @@ TEST_P(SessionTest, ARequestWorksExactlyWhileTheSessionIsLive) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tokens, SessionTest,
-    ::testing::Values(
-        TokenCase{"Fresh", [](auto&, auto&, const Session& s) { return s.token; }, true},
-        TokenCase{"Idle29Minutes",
-                  [](auto&, auto& clock, const Session& s) {
-                      clock.advance(29 * 60);
-                      return s.token;
-                  },
-                  true},
-        TokenCase{"Idle30Minutes",
-                  [](auto&, auto& clock, const Session& s) {
-                      clock.advance(30 * 60);
-                      return s.token;
-                  },
-                  false},
-        TokenCase{"InUseForSevenHoursFifty",
-                  [](SignInTest& t, auto& clock, const Session& s) {
-                      return usedEveryTenMinutes(t, clock, s, 47);
-                  },
-                  true},
-        TokenCase{"InUseForEightHours",
-                  [](SignInTest& t, auto& clock, const Session& s) {
-                      return usedEveryTenMinutes(t, clock, s, 48);
-                  },
-                  false},
-        TokenCase{"SignedOut",
-                  [](SignInTest& t, auto& clock, const Session& s) {
-                      Authenticator(t.db_, clock).signOut(s.token);
-                      return s.token;
-                  },
-                  false},
-        TokenCase{"ItsStoredDigest",
-                  [](auto&, auto&, const Session& s) { return tokenDigest(s.token); }, false},
-        TokenCase{"Forged", [](auto&, auto&, const Session&) { return newSessionToken(); }, false},
-        TokenCase{"OfAnotherRegionsAdministrator",
-                  [](SignInTest& t, auto& clock, const Session&) {
-                      addAdministrator(t.db_, QStringLiteral("admin.se"), QStringLiteral("SE"),
-                                       QStringLiteral("SE"), QStringLiteral("se-secret"));
-                      return Authenticator(t.db_, clock)
-                          .signIn(QStringLiteral("admin.se"), QStringLiteral("se-secret"))
-                          .token;
-                  },
-                  false}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Sessions, AccessTest, ::testing::Values(
+    Access{"Fresh", [](Fixture& f) { EXPECT_EQ(f.session_.token.size(), 64); return f.session_.token; }, true},
+    Access{"Idle29Minutes", [](Fixture& f) { return after(f, 29, false); }, true},
+    Access{"Idle30Minutes", [](Fixture& f) { return after(f, 30, false); }, false},
+    Access{"InUseForSevenHoursFifty", [](Fixture& f) { return after(f, 470, true); }, true},
+    Access{"InUseForEightHours", [](Fixture& f) { return after(f, 480, true); }, false},
+    Access{"SignedOut", [](Fixture& f) { Authenticator(f.db_, f.clock_).signOut(f.session_.token); return f.session_.token; }, false},
+    // The session table holds no token a reader could use.
+    Access{"ItsStoredDigest", [](Fixture& f) {
+        EXPECT_EQ(f.count(u"SELECT COUNT(*) FROM ADMIN_SESSION WHERE '%1' IN (TOKEN_HASH, ADMIN_ID, REGION)"_s.arg(f.session_.token)), 0);
+        return tokenDigest(f.session_.token); }, false},
+    Access{"Forged", [](Fixture&) { return newSessionToken(); }, false},
+    Access{"OfAnotherRegionsAdministrator", [](Fixture& f) {
+        addAdministrator(f.db_, "admin.se", "SE", "SE", "se-secret");
+        EXPECT_EQ(f.signIn("admin.se", "se-secret"), QString());
+        return f.signedIn.token; }, false},
+    Access{"KnownNameLockedOutThenLifted", [](Fixture& f) { return lockedOutThenLifted(f, "admin", "secret"); }, true},
+    Access{"UnknownNameLockedOutThenLifted", [](Fixture& f) { return lockedOutThenLifted(f, "nobody", "any"); }, false},
+    Access{"ASuccessForgetsEarlierFailures", secondSignInForgetsTheFailures, true},
+    Access{"AWeakerStoredHashIsRenewedOnceAndAudited", weakHashRenewedOnce, true}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(SignInTest, TheSessionTableHoldsNoTokenAReaderCouldUse) {
-    EXPECT_EQ(session_.token.size(), 64);
-    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM ADMIN_SESSION WHERE TOKEN_HASH = '%1'")
-                        .arg(tokenDigest(session_.token))),
-              1);
-    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM ADMIN_SESSION WHERE TOKEN_HASH = '%1' "
-                                   "OR ADMIN_ID = '%1' OR REGION = '%1'")
-                        .arg(session_.token)),
-              0);
-}
+// clang-format on
 
 } // namespace
 } // namespace zavek::backend::testing

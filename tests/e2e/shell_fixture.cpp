@@ -9,6 +9,7 @@
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -47,6 +48,41 @@ ShellScenario::~ShellScenario() {
     backend::closeDatabase(kConnection);
 }
 
+void ShellScenario::start(bool throughServer) {
+    const bool peer = !peerDir().isEmpty();
+    if (peer) {
+        backend::closeDatabase(kConnection);
+        location = QDir(peerDir()).filePath(QStringLiteral("zavek.sqlite"));
+        shell::prepareDatabase(location, kConnection, false);
+    }
+    const QStringList officers =
+        query(QStringLiteral("SELECT INSP_ID FROM OFFICER WHERE REGION = 'NW' ORDER BY INSP_ID"))
+            .split(u' ');
+    ASSERT_GE(officers.size(), 2);
+    kFirst = officers[0];
+    kSecond = officers[1];
+    if (!peer) {
+        hold(kFirst, QStringLiteral("BIS,CFR,CFU"));
+        hold(kSecond, QStringLiteral("CFU,CUS,WAP"));
+    }
+    if (throughServer && peer) {
+        network = std::make_shared<net::NetworkTransport>(net::ServerAddress{
+            QStringLiteral("127.0.0.1"),
+            static_cast<quint16>(qEnvironmentVariableIntValue("ZAVEK_E2E_PEER_PORT")),
+            QDir(peerDir()).filePath(QStringLiteral("cert.pem")), 200});
+        ASSERT_TRUE(network->waitConnected(10000, nullptr));
+        MessageBus::Instance().setTransport(network);
+    } else if (throughServer) {
+        ASSERT_NO_FATAL_FAILURE(useServer());
+    }
+    ASSERT_TRUE(peer ? signIn(QStringLiteral("admin.two"), QStringLiteral("second-demo"))
+                     : signIn(QStringLiteral("admin"), QStringLiteral("zavek-demo")));
+    ASSERT_NO_FATAL_FAILURE(openShell());
+    ASSERT_EQ(status(), QStringLiteral("Ready"));
+    // Both officers listed, so that picking one comes from the list.
+    search(kFirst.left(2));
+}
+
 void ShellScenario::makeCertificate(const QString& name) {
     QProcess openssl;
     openssl.start(QStringLiteral("openssl"),
@@ -60,17 +96,11 @@ void ShellScenario::makeCertificate(const QString& name) {
 void ShellScenario::useServer() {
     ASSERT_NO_FATAL_FAILURE(makeCertificate(QStringLiteral("cert")));
     startServer();
-    net::ServerAddress address{QStringLiteral("127.0.0.1"), serverPort, dir.filePath("cert.pem"),
-                               200};
-    network = std::make_shared<net::NetworkTransport>(address);
+    network = std::make_shared<net::NetworkTransport>(
+        net::ServerAddress{QStringLiteral("127.0.0.1"), serverPort, dir.filePath("cert.pem"), 200});
     QString why;
     ASSERT_TRUE(network->waitConnected(10000, &why)) << why.toStdString();
     MessageBus::Instance().setTransport(network);
-}
-
-void ShellScenario::startServer() {
-    // The same port again after a restart, so that the shell finds the server where it was.
-    server = launchServer(serverPort, serverPort);
 }
 
 std::unique_ptr<QProcess> ShellScenario::launchServer(quint16 port, quint16& chosen) {
@@ -100,19 +130,18 @@ void ShellScenario::stopServer() {
 
 bool ShellScenario::signIn(const QString& id, const QString& password, QString* message) {
     backend::Authenticator authenticator(QSqlDatabase::database(kConnection));
-    std::unique_ptr<shell::SignInDialog> made =
+    std::unique_ptr<shell::SignInDialog> dialog =
         network ? std::make_unique<shell::SignInDialog>(shell::signInThroughServer)
                 : std::make_unique<shell::SignInDialog>(authenticator);
-    shell::SignInDialog& dialog = *made;
-    dialog.show();
-    QTest::keyClicks(dialog.identifier(), id);
-    QTest::keyClicks(dialog.password(), password);
-    QTest::mouseClick(dialog.signInButton(), Qt::LeftButton);
+    dialog->show();
+    QTest::keyClicks(dialog->identifier(), id);
+    QTest::keyClicks(dialog->password(), password);
+    QTest::mouseClick(dialog->signInButton(), Qt::LeftButton);
     if (message)
-        *message = dialog.message()->isVisible() ? dialog.message()->text() : QString();
-    if (dialog.result() != QDialog::Accepted)
+        *message = dialog->message()->isVisible() ? dialog->message()->text() : QString();
+    if (dialog->result() != QDialog::Accepted)
         return false;
-    session = dialog.session();
+    session = dialog->session();
     return true;
 }
 
@@ -136,10 +165,6 @@ void ShellScenario::openShell() {
     ASSERT_NE(documentWindow, nullptr);
 }
 
-bool ShellScenario::waitForStatus(const QString& text, int ms) {
-    return QTest::qWaitFor([&] { return status() == text; }, ms);
-}
-
 void ShellScenario::search(const QString& text) {
     auto* edit =
         documentWindow->document()->Form()->findChild<QLineEdit*>(QStringLiteral("searchEdit"));
@@ -149,94 +174,99 @@ void ShellScenario::search(const QString& text) {
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
-int ShellScenario::listedRow(const QString& officerId) const {
-    auto* view =
-        documentWindow->document()->Form()->findChild<QTreeView*>(QStringLiteral("resultView"));
-    QAbstractItemModel* model = view->model();
-    for (int r = 0; r < model->rowCount(); ++r)
-        if (model->index(r, 0).data().toString() == officerId)
+namespace {
+// The row of the view's model whose column holds text, or -1.
+int rowOf(const QTreeView* view, int column, const QString& text) {
+    for (int r = 0; view && r < view->model()->rowCount(); ++r)
+        if (view->model()->index(r, column).data().toString() == text)
             return r;
     return -1;
 }
 
-void ShellScenario::pick(const QString& officerId) {
-    // A new search clears the form, so an officer already listed is picked from the list.
-    if (listedRow(officerId) < 0)
-        search(officerId);
+void clickRow(QTreeView* view, int row, int x = -1) {
+    const QModelIndex index = view->model()->index(row, 0);
+    view->scrollTo(index);
+    const QRect cell = view->visualRect(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      x < 0 ? cell.center() : QPoint(cell.left() + x, cell.center().y()));
+}
+} // namespace
+
+void ShellScenario::show(const QString& officerId) {
     QWidget* form = documentWindow->document()->Form();
     auto* view = form->findChild<QTreeView*>(QStringLiteral("resultView"));
-    auto* select = form->findChild<QPushButton*>(QStringLiteral("selectButton"));
-    ASSERT_TRUE(view && select);
-    const int row = listedRow(officerId);
+    // A new search clears the form, so an officer already listed is picked from the list.
+    if (rowOf(view, 0, officerId) < 0)
+        search(officerId);
+    const int row = rowOf(view, 0, officerId);
     ASSERT_GE(row, 0) << "officer " << officerId.toStdString() << " not listed";
-    view->scrollTo(view->model()->index(row, 0));
-    const QRect cell = view->visualRect(view->model()->index(row, 0));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
-    QTest::mouseClick(select, Qt::LeftButton);
+    clickRow(view, row);
+    QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("selectButton")),
+                      Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return status().startsWith(QStringLiteral("Displaying Security Group for ")); },
+        10000))
+        << status().toStdString();
 }
 
-void ShellScenario::clickItem(int list, const QString& code) {
-    QTreeView* view = listView(list);
-    ASSERT_NE(view, nullptr);
-    QAbstractItemModel* model = view->model();
-    for (int r = 0; r < model->rowCount(); ++r) {
-        if (model->index(r, 1).data().toString() != code)
-            continue;
-        const QModelIndex index = model->index(r, 0);
-        view->scrollTo(index);
-        const QRect cell = view->visualRect(index);
-        const int indicator = view->style()->pixelMetric(QStyle::PM_IndicatorWidth);
-        const QPoint at(cell.left() + indicator / 2 + 4, cell.center().y());
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-        return;
+void ShellScenario::tick(const QString& codes) {
+    QWidget* form = documentWindow->document()->Form();
+    for (const QString& code : codes.split(u',', Qt::SkipEmptyParts)) {
+        bool found = false;
+        for (int list : {0, 1}) {
+            auto* view =
+                form->findChild<QTreeView*>(QStringLiteral("lvOfficerGroups_%1").arg(list));
+            if (const int row = rowOf(view, 1, code); row >= 0 && !found) {
+                found = true;
+                clickRow(view, row, view->style()->pixelMetric(QStyle::PM_IndicatorWidth) / 2 + 4);
+            }
+        }
+        EXPECT_TRUE(found) << "no item " << code.toStdString();
     }
-    ADD_FAILURE() << "no item " << code.toStdString();
 }
 
-bool ShellScenario::isChecked(int list, const QString& code) {
-    QAbstractItemModel* model = listView(list)->model();
-    for (int r = 0; r < model->rowCount(); ++r)
-        if (model->index(r, 1).data().toString() == code)
-            return model->index(r, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked;
-    ADD_FAILURE() << "no item " << code.toStdString();
-    return false;
-}
-
-QTreeView* ShellScenario::listView(int list) const {
-    // The form's classes live inside the module; a host reaches its controls by name.
-    return documentWindow->document()->Form()->findChild<QTreeView*>(
-        QStringLiteral("lvOfficerGroups_%1").arg(list));
-}
-
-QCheckBox* ShellScenario::resetBox() const {
-    return documentWindow->document()->Form()->findChild<QCheckBox*>(
-        QStringLiteral("chkResetPassword"));
+QString ShellScenario::ticked() const {
+    QStringList out;
+    for (int list : {0, 1}) {
+        const QAbstractItemModel* model =
+            documentWindow->document()
+                ->Form()
+                ->findChild<QTreeView*>(QStringLiteral("lvOfficerGroups_%1").arg(list))
+                ->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            if (model->index(r, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked)
+                out << model->index(r, 1).data().toString();
+    }
+    out.sort();
+    return out.join(u' ');
 }
 
 void ShellScenario::clickSave() {
     QAction* save = window->toolbarAction(shell::MainWindow::kSave);
-    auto* bar = window->findChild<QToolBar*>(QStringLiteral("DocumentToolbar"));
     ASSERT_TRUE(save->isEnabled()) << "Save is off";
-    QTest::mouseClick(bar->widgetForAction(save), Qt::LeftButton);
+    QTest::mouseClick(
+        window->findChild<QToolBar*>(QStringLiteral("DocumentToolbar"))->widgetForAction(save),
+        Qt::LeftButton);
 }
 
-QStringList ShellScenario::storedCodes(const QString& officerId) {
+QString ShellScenario::query(const QString& sql, const QString& value) {
     QSqlQuery q(QSqlDatabase::database(kConnection));
-    q.prepare(QStringLiteral("SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ? ORDER BY GRP_CD"));
-    q.addBindValue(officerId);
-    q.exec();
+    q.prepare(sql);
+    if (!value.isNull())
+        q.addBindValue(value);
+    EXPECT_TRUE(q.exec()) << sql.toStdString();
     QStringList out;
     while (q.next())
         out << q.value(0).toString();
-    return out;
+    return out.join(u' ');
 }
 
-int ShellScenario::auditRows(const QString& officerId) {
-    QSqlQuery q(QSqlDatabase::database(kConnection));
-    q.prepare(QStringLiteral("SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID = ?"));
-    q.addBindValue(officerId);
-    q.exec();
-    return q.next() ? q.value(0).toInt() : -1;
+void ShellScenario::hold(const QString& officerId, const QString& codes) {
+    query(QStringLiteral("DELETE FROM OFFICER_GROUP WHERE INSP_ID = ?"), officerId);
+    for (const QString& code : codes.split(u','))
+        query(QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES ('%1', ?)")
+                  .arg(officerId),
+              code);
 }
 
 } // namespace zavek::testing

@@ -1,6 +1,7 @@
 #pragma once
 // The real shell, component, bus, worker-thread back end and SQLite file, driven with input
-// events. Message boxes are scripted; the event pump and its sleep are the real ones.
+// events; or the same shell through a real zavek-server process over TLS. Message boxes are
+// scripted; the event pump and its sleep are the real ones.
 
 #include "backend/authenticator.h"
 #include "backend/worker_transport.h"
@@ -11,6 +12,7 @@
 #include "shell/main_window.h"
 #include "tests/support/printers.h"
 
+#include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -18,8 +20,7 @@
 
 #include <memory>
 
-class QCheckBox;
-class QTreeView;
+#include <QCheckBox>
 
 namespace zavek::net {
 class NetworkTransport;
@@ -27,42 +28,62 @@ class NetworkTransport;
 
 namespace zavek::testing {
 
+using namespace Qt::StringLiterals;
+
 class ShellScenario : public ::testing::Test {
-protected:
+public:
     ShellScenario();
     ~ShellScenario() override;
 
+    // Signs the demo administrator in, opens the shell and lists the region's first officers:
+    // kFirst holds BIS, CFR and CFU, kSecond CFU, CUS and WAP.
+    // In a second shell process a scenario starts (peerDir() set), the same on the first one's
+    // database and server, signed in as admin.two.
+    void start(bool throughServer);
+    static QString peerDir() { return qEnvironmentVariable("ZAVEK_E2E_PEER_DIR"); }
     // From now on sign-in and the shell go through a real zavek-server process on a loopback
     // port, with a certificate made for the test; the database stays the test's file.
     void useServer();
     // A self-signed certificate for 127.0.0.1 in name.pem, its key in name-key.pem.
     void makeCertificate(const QString& name);
-    void startServer();
+    // The same port again after a restart, so that the shell finds the server where it was.
+    void startServer() { server = launchServer(serverPort, serverPort); }
     // Another zavek-server on the same database, on a port of its own.
     std::unique_ptr<QProcess> launchServer(quint16 port, quint16& chosen);
     void stopServer();
     bool signIn(const QString& id, const QString& password, QString* message = nullptr);
     void openShell();
-    // Types into the selector's search field, presses Enter, picks the row with that id.
-    void pick(const QString& officerId);
+    // Types into the selector's search field and presses Enter.
     void search(const QString& text);
-    int listedRow(const QString& officerId) const;
-    bool waitForStatus(const QString& text, int ms = 10000);
-    // Clicks the check box of the item with that code.
-    void clickItem(int list, const QString& code);
-    bool isChecked(int list, const QString& code);
+    // Picks the officer, from the list when it is listed, and waits until it is shown.
+    void show(const QString& officerId);
+    // Clicks the check box of each code ("CFD,BIS"), in whichever list holds it.
+    void tick(const QString& codes);
+    // The codes ticked in both lists, sorted: "BIS CFR".
+    QString ticked() const;
     void clickSave();
-    QTreeView* listView(int list) const;
-    QCheckBox* resetBox() const;
-    QStringList storedCodes(const QString& officerId);
-    int auditRows(const QString& officerId);
+    bool saveEnabled() const {
+        return window->toolbarAction(shell::MainWindow::kSave)->isEnabled();
+    }
+    QCheckBox* resetBox() const {
+        return documentWindow->document()->Form()->findChild<QCheckBox*>(u"chkResetPassword"_s);
+    }
+    // The first column of every row of the query, joined by blanks.
+    static QString query(const QString& sql, const QString& value = {});
+    static QString stored(const QString& officerId) {
+        return query(u"SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ? ORDER BY GRP_CD"_s,
+                     officerId);
+    }
+    static int auditRows(const QString& officerId) {
+        return query(u"SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID = ?"_s, officerId).toInt();
+    }
+    static void hold(const QString& officerId, const QString& codes);
     QString status() const { return window->statusText(); }
 
     QTemporaryDir dir;
     QString location;
     platform::FakeMessageBox boxes;
     platform::FakeDialogRunner dialogs;
-    platform::FakeMousePointer pointer;
     std::unique_ptr<FileComponentRegistry> registry;
     std::unique_ptr<shell::ComponentLoader> loader;
     std::shared_ptr<backend::WorkerTransport> transport; // in process only
@@ -70,8 +91,10 @@ protected:
     std::unique_ptr<QProcess> server;
     quint16 serverPort = 0;
     std::unique_ptr<shell::MainWindow> window;
-    shell::DocumentWindow* documentWindow = nullptr;
+    QPointer<shell::DocumentWindow> documentWindow;
     backend::Session session;
+    QString kFirst;
+    QString kSecond;
 };
 
 } // namespace zavek::testing
