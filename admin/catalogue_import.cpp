@@ -22,19 +22,6 @@ QSet<QString> readHeld(Sql& sql) {
     return held;
 }
 
-// Visits the rows of the file from its start.
-void eachRow(QIODevice& file, std::vector<LineError>& errors,
-             const std::function<void(const CsvRow&)>& visit) {
-    if (!file.seek(0)) {
-        errors.push_back({1, QStringLiteral("the file could not be read again from its start (%1)")
-                                 .arg(file.errorString())});
-        return;
-    }
-    CsvReader records(file);
-    CsvTableReader rows(records, CatalogueImport::columns(), {}, errors);
-    while (const auto row = rows.next())
-        visit(*row);
-}
 } // namespace
 
 QString groupKey(const QString& region, const QString& code) {
@@ -103,8 +90,11 @@ std::vector<CatalogueEntry> validateCatalogue(const CsvTable& table, const Catal
 
 ImportOutcome CatalogueImport::run(QIODevice& file, IProgress& progress) {
     ImportOutcome outcome;
+    const auto eachRow = [&](const std::function<void(const CsvRow&)>& visit) {
+        eachCsvRow(file, columns(), {}, outcome.errors, visit);
+    };
     int rows = 0;
-    eachRow(file, outcome.errors, [&](const CsvRow&) { ++rows; });
+    eachRow([&](const CsvRow&) { ++rows; });
     if (!outcome.errors.empty())
         return outcome;
     outcome.failure = inTransaction(db_, [&](Sql& sql) {
@@ -133,7 +123,7 @@ ImportOutcome CatalogueImport::run(QIODevice& file, IProgress& progress) {
                 return held->contains(groupKey(region, code));
             });
         int done = 0;
-        eachRow(file, outcome.errors, [&](const CsvRow& row) {
+        eachRow([&](const CsvRow& row) {
             const auto e = check.check(row, outcome.errors);
             // After the first wrong line the rest is only checked: all is rolled back anyway.
             if (!e || !outcome.errors.empty())

@@ -99,4 +99,17 @@ CsvTable readCsvTable(const QString& text, const QStringList& required, const QS
     return table;
 }
 
+void eachCsvRow(QIODevice& file, const QStringList& required, const QStringList& optional,
+                std::vector<LineError>& errors, const std::function<void(const CsvRow&)>& visit) {
+    if (!file.seek(0)) {
+        errors.push_back({1, QStringLiteral("the file could not be read again from its start (%1)")
+                                 .arg(file.errorString())});
+        return;
+    }
+    CsvReader records(file);
+    CsvTableReader rows(records, required, optional, errors);
+    while (const auto row = rows.next())
+        visit(*row);
+}
+
 } // namespace zavek::admin

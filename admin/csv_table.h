@@ -5,9 +5,11 @@
 #include "admin/csv.h"
 
 #include <QHash>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -64,5 +66,9 @@ private:
 // regard to letter case; required columns must all be there, optional ones may be.
 CsvTable readCsvTable(const QString& text, const QStringList& required, const QStringList& optional,
                       std::vector<LineError>& errors);
+
+// Visits the rows of the file from its start (an import reads it twice: to check, then to write).
+void eachCsvRow(QIODevice& file, const QStringList& required, const QStringList& optional,
+                std::vector<LineError>& errors, const std::function<void(const CsvRow&)>& visit);
 
 } // namespace zavek::admin

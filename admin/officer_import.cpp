@@ -31,21 +31,6 @@ bool regionKnown(const CatalogueState& catalogue, const QString& region) {
     return false;
 }
 
-// Visits the rows of the file from its start.
-void eachRow(QIODevice& file, std::vector<LineError>& errors,
-             const std::function<void(const CsvRow&)>& visit) {
-    if (!file.seek(0)) {
-        errors.push_back({1, QStringLiteral("the file could not be read again from its start (%1)")
-                                 .arg(file.errorString())});
-        return;
-    }
-    CsvReader records(file);
-    CsvTableReader rows(records, OfficerImport::requiredColumns(), OfficerImport::optionalColumns(),
-                        errors);
-    while (const auto row = rows.next())
-        visit(*row);
-}
-
 // The statements of one import, prepared once.
 class OfficerStore {
 public:
@@ -223,8 +208,11 @@ std::vector<OfficerEntry> validateOfficers(const CsvTable& table, const OfficerS
 
 ImportOutcome OfficerImport::run(QIODevice& file, IProgress& progress) {
     ImportOutcome outcome;
+    const auto eachRow = [&](const std::function<void(const CsvRow&)>& visit) {
+        eachCsvRow(file, requiredColumns(), optionalColumns(), outcome.errors, visit);
+    };
     int rows = 0;
-    eachRow(file, outcome.errors, [&](const CsvRow&) { ++rows; });
+    eachRow([&](const CsvRow&) { ++rows; });
     if (!outcome.errors.empty())
         return outcome;
     outcome.failure = inTransaction(db_, [&](Sql& sql) {
@@ -234,7 +222,7 @@ ImportOutcome OfficerImport::run(QIODevice& file, IProgress& progress) {
         const OfficerCheck::Lookups lookups = store.lookups();
         OfficerCheck check(lookups);
         int done = 0;
-        eachRow(file, outcome.errors, [&](const CsvRow& row) {
+        eachRow([&](const CsvRow& row) {
             const auto e = check.check(row, outcome.errors);
             // After the first wrong line the rest is only checked: all is rolled back anyway.
             // Writing never changes what a later line is checked against: the catalogue stays
