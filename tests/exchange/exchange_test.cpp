@@ -1,3 +1,4 @@
+#include "common/codec.h"
 #include "groups/document_state.h"
 #include "tests/support/screen.h"
 
@@ -6,6 +7,17 @@ namespace {
 
 void timeOut(const QString& id) {
     emit KelbListener::Instance()->MsgTimeout(QVariant(id));
+}
+// After a failed retrieval no officer is shown, and a tick can neither enable Save nor send.
+void noOfficer(Screen& s) {
+    EXPECT_EQ(s.doc->form().caption()->text(), QStringLiteral("Current Officer : "));
+    EXPECT_TRUE(s.doc->state().msInspId.isEmpty() && !s.checked(0, "CFR") && !s.checked(1, "BIS"));
+    EXPECT_EQ(s.fake.pointer.Shape(), platform::PointerDefault);
+    MessageBus::Instance().setTransport(s.transport);
+    s.transport->clearSent();
+    s.tick(0, "CFU", true), s.doc->SaveData(), s.deliver();
+    EXPECT_EQ(s.saveButton(), std::optional<bool>(false));
+    EXPECT_TRUE(s.transport->sent().empty() && !s.checked(0, "CFU"));
 }
 const char* const kChecking = "Checking for data changes";
 const char* const kAskAnn = "35:Security groups have been changed for Ann Smith.\r\n Would you "
@@ -29,17 +41,44 @@ const Step kSteps[] = {
          EXPECT_TRUE(s.doc->state().mbReplyReceived && !s.doc->state().mbReplyFailed);
          EXPECT_EQ(s.fake.pointer.Shape(), platform::PointerDefault);
      }},
-    {"ErrorReplyIsShown",
+    // A late good answer to the failed retrieval is not shown either.
+    {"ErrorReplyShowsNoOfficer",
      [](Screen& s) {
-         s.transport->setResponder([](const MessageData& r) -> std::optional<MessageData> {
-             return LoopbackTransport::replyTo(r, QStringLiteral("Officer NW002 was not found."));
-         });
-         s.pick("NW002", "Bo Lee");
+         s.retrievalError = QStringLiteral("Officer NW002 was not found.");
+         s.pick("NW002", "Bo Lee"), s.deliver();
+         s.transport->deliverRaw(encodeMessage(LoopbackTransport::replyTo(s.transport->sent()[0])));
      },
      "Search was not successful", "16:Officer NW002 was not found.", "2",
      [](Screen& s) {
          EXPECT_TRUE(s.doc->state().mbReplyFailed && s.doc->state().mbReplyReceived);
-         EXPECT_EQ(s.fake.pointer.Shape(), platform::PointerDefault);
+         noOfficer(s);
+     }},
+    {"RetrievalNeverSentShowsNoOfficer",
+     [](Screen& s) {
+         s.doc->form().resetPassword()->setChecked(true), s.fake.messageBox.queueAnswer(AnswerNo);
+         MessageBus::Instance().setTransport(nullptr), s.pick("NW002", "Bo Lee");
+     },
+     "Search was not successful: The back end is not connected; sign in again or restart the "
+     "shell.",
+     kAskAnn, "",
+     [](Screen& s) { EXPECT_FALSE(s.doc->form().resetPassword()->isChecked()), noOfficer(s); }},
+    // The switch's refused save comes back with Ann Smith although Bo Lee's retrieval failed.
+    {"SwitchSaveRefusedThenRetrievalFails",
+     [](Screen& s) {
+         s.saveError = QStringLiteral("The save was refused.");
+         s.retrievalError = QStringLiteral("Officer NW002 was not found.");
+         s.tick(0, "WAP", true), s.fake.messageBox.queueAnswer(AnswerYes), s.pick("NW002", "Bo");
+     },
+     "Search was not successful",
+     "35:Security groups have been changed for Ann Smith.\r\n Would you like to save your changes "
+     "?|16:The save was refused.\r\n\r\nThe changes for Ann Smith were not saved. Select Ann Smith "
+     "again to get them back, then save again.|16:Officer NW002 was not found.",
+     "32",
+     [](Screen& s) {
+         noOfficer(s), s.saveError.clear(), s.retrievalError.clear();
+         s.pick("NW001"), s.deliver();
+         EXPECT_TRUE(s.checked(0, "WAP") && !s.tag(0, "WAP") && s.checked(0, "CFR"));
+         EXPECT_EQ(s.saveButton(), std::optional<bool>(true));
      }},
     {"TimeOutThenErrorReply",
      [](Screen& s) {
@@ -55,7 +94,7 @@ const Step kSteps[] = {
          s.transport->releaseAll();
      },
      "Search timed", "16:The request timed out.", "2",
-     [](Screen& s) { EXPECT_FALSE(s.doc->state().mbReplyFailed); }},
+     [](Screen& s) { EXPECT_FALSE(s.doc->state().mbReplyFailed), noOfficer(s); }},
     {"TimeOutThenGoodReply",
      [](Screen& s) {
          s.transport->setHolding(true);

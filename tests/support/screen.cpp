@@ -33,8 +33,7 @@ Screen::Screen() {
         if (officer.isEmpty())
             officer = cell(request.table(QStringLiteral("SETUP")), 0, "INSP_ID");
         MessageData reply = LoopbackTransport::replyTo(request);
-        if (request.messageType == 3)
-            reply.errorText = saveError;
+        reply.errorText = request.messageType == 3 ? saveError : retrievalError;
         for (std::size_t r = 0; reply.errorText.isEmpty() && changes && r < changes->rows.size();
              ++r) {
             stored[officer].removeAll(cell(changes, r, "GRP_CD"));

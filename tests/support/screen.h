@@ -60,6 +60,7 @@ public: // open to the tables of cases
 
     std::map<QString, QStringList> stored; // what the back end holds: officer -> codes
     QString saveError;                     // what the back end answers a save; empty: stored
+    QString retrievalError;                // and a retrieval; empty: the officer's groups
 
     TempDatabase db;
     platform::FakePlatform fake;
