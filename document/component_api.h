@@ -77,6 +77,9 @@ public:
     // Shows the shown officer's history in a window of its own, loaded afresh; for a host's
     // menu. Not part of the default interface, whose operations are fixed.
     virtual void ShowHistory() = 0;
+    // The Document menu's "Copy Security Groups From…": whether it applies now, and running it.
+    virtual bool CanCopyGroupsFrom() const = 0;
+    virtual void CopyGroupsFrom() = 0;
     // Destroys the document (and its form).
     virtual void Release() = 0;
 

@@ -10,7 +10,10 @@
 #include "groups/twips.h"
 #include "toolbox/officer_select.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QUuid>
 
@@ -35,6 +38,8 @@ platform::Platform withDefaults(platform::Platform given, platform::IComponentIn
         given.events = qt.events;
     if (!given.component)
         given.component = component;
+    if (!given.dialogs)
+        given.dialogs = qt.dialogs;
     return given;
 }
 } // namespace
@@ -59,6 +64,7 @@ ZavekSecurity::ZavekSecurity(const DocumentContext& context)
         if (historyDialog_)
             historyDialog_->setMessage(history_->message());
     });
+    copy_ = std::make_unique<GroupCopy>(services, *rules_, *exchange_, *this);
     directory_ = sessionOfficerDirectory();
     form_->officerSelect()->setDirectory(directory_.get());
     connectControls();
@@ -124,7 +130,10 @@ void ZavekSecurity::attachListener() {
     if (moKelbMessage)
         return;
     KelbListener::Instance(moKelbMessage);
+    // A copy's answer is not the shown officer's: it must not clear the box or load the lists.
     connect(moKelbMessage, &KelbListener::DataReady, this, [this](const QString& recipient) {
+        if (copy_->takeReply(recipient))
+            return;
         exchange_->moKelbMessage_DataReady(recipient);
         history_->moKelbMessage_DataReady(recipient);
         // A stored save of the officer whose history is open is a new entry of it.
@@ -136,6 +145,8 @@ void ZavekSecurity::attachListener() {
             history_->load();
     });
     connect(moKelbMessage, &KelbListener::MsgTimeout, this, [this](const QVariant& argument) {
+        if (copy_->takeTimeout(argument))
+            return;
         exchange_->moKelbMessage_MsgTimeout(argument);
         history_->moKelbMessage_MsgTimeout(argument);
     });
@@ -264,7 +275,9 @@ void ZavekSecurity::finishClose(CloseAnswer answer, bool& result) {
         result = true;
         return;
     case CloseAnswer::Save: {
-        // Until the back end has stored the changes the document may not close.
+        // Until the back end has stored the changes the document may not close. A copy's
+        // question must not come up while the close waits.
+        copy_->abandon();
         result = false;
         if (!exchange_->SendData()) {
             ShellServices::Instance().SetStatusText(QStringLiteral("Save failed"));
@@ -405,6 +418,39 @@ void ZavekSecurity::setCaption(const QString& text) {
 
 QString ZavekSecurity::selectedOfficerName() const {
     return form_->officerSelect()->property("OfficerName").toString();
+}
+
+std::optional<PickedOfficer> ZavekSecurity::pickOfficer(const QString& shownName) {
+    QDialog dialog(form_.data());
+    dialog.setObjectName(QStringLiteral("CopyGroupsFromDialog"));
+    dialog.setWindowTitle(QStringLiteral("Copy Security Groups From"));
+    auto* label = new QLabel(
+        QStringLiteral("Pick the officer whose security groups are copied to %1.").arg(shownName),
+        &dialog);
+    label->setTextFormat(Qt::PlainText);
+    // In line with the selector's own controls, which sit inside its margins.
+    label->setContentsMargins(6, 0, 6, 0);
+    auto* select = new ZAVEK_OfficerSelect(&dialog);
+    select->setObjectName(QStringLiteral("copySource"));
+    // The screen's own directory: officers of the session's region only.
+    select->setDirectory(directory_.get());
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, &dialog);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(label);
+    layout->addWidget(select, 1);
+    layout->addWidget(buttons);
+    buttons->setContentsMargins(6, 0, 6, 0);
+    std::optional<PickedOfficer> picked;
+    connect(select, &ZAVEK_OfficerSelect::OfficerSelected, &dialog, [&](const QString& id) {
+        picked = PickedOfficer{id, select->OfficerName()};
+        dialog.accept();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    dialog.resize(twipsToPixels(8640, Axis::Horizontal, form_.data()),
+                  twipsToPixels(5400, Axis::Vertical, form_.data()));
+    if (platform_.dialogs->Run(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return picked;
 }
 
 int ZavekSecurity::listWidthTwips(int list) {

@@ -7,6 +7,7 @@
 #include "document/security_form.h"
 #include "exchange/history_model.h"
 #include "exchange/history_request.h"
+#include "exchange/group_copy.h"
 #include "exchange/officer_exchange.h"
 #include "groups/document_state.h"
 #include "groups/group_rules.h"
@@ -26,7 +27,8 @@ class ZavekSecurity final : public QObject,
                             public _ZAVEK_Security,
                             public IUserDocument,
                             public IFormControls,
-                            public IListGeometry {
+                            public IListGeometry,
+                            public IOfficerPicker {
     Q_OBJECT
 public:
     explicit ZavekSecurity(const DocumentContext& context);
@@ -51,12 +53,15 @@ public:
     std::int16_t FinishClose(CloseAnswer answer) override;
     void ShowHistory() override;
     void Release() override { delete this; }
+    bool CanCopyGroupsFrom() const override { return copy_->available(); }
+    void CopyGroupsFrom() override { copy_->CopyGroupsFrom(); }
 
     // For tests and the module: the live parts.
     SecurityForm& form() { return *form_; }
     DocumentState& state() { return state_; }
     GroupRules& rules() { return *rules_; }
     OfficerExchange& exchange() { return *exchange_; }
+    GroupCopy& copy() { return *copy_; }
     KelbListener* listener() const { return moKelbMessage; }
     HistoryRequest& history() { return *history_; }
     HistoryDialog* historyDialog() const { return historyDialog_.data(); }
@@ -75,6 +80,8 @@ private:
     // IListGeometry
     int listWidthTwips(int list) override;
     void setColumnWidthTwips(int list, int column, int twips) override;
+    // IOfficerPicker: the form's selector control again, in a dialog of its own.
+    std::optional<PickedOfficer> pickOfficer(const QString& shownName) override;
 
     void ConfigureToolbar(std::int32_t enabled);
     QString hostWindowText(const char* property) const;
@@ -98,6 +105,7 @@ private:
     HistoryModel historyModel_;
     std::unique_ptr<HistoryRequest> history_;
     QPointer<HistoryDialog> historyDialog_;
+    std::unique_ptr<GroupCopy> copy_;
     QPointer<QObject> container_;
     KelbListener* moKelbMessage = nullptr;
     TrapContext trap_;

@@ -44,9 +44,9 @@ RevertPlan revertPlan(GroupRules& rules, const HistoryEntry& entry) {
         std::set<QString> held;
         bool editedOnScreen = false;
         for (int row = 0; row < agencies.count(); ++row) {
-            if (agencies.item(row).tag)
-                held.insert(agencies.item(row).code);
-            editedOnScreen = editedOnScreen || agencies.item(row).tag != agencies.item(row).checked;
+            if (agencies.tag(row))
+                held.insert(agencies.code(row));
+            editedOnScreen = editedOnScreen || agencies.tag(row) != agencies.isChecked(row);
         }
         bool stillApplies = true;
         bool known = true;

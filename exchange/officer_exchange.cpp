@@ -443,25 +443,11 @@ bool OfficerExchange::showStoredWithEdits() {
         return false;
     // The refusal carries what is stored now, which another administrator may have changed
     // since the lists were filled: shown as the stored state, with this save's rows on top.
-    std::vector<bool> before;
-    for (int l = 0; l < 2; ++l)
-        for (int row = 0; row < rules_.list(l).count(); ++row)
-            before.push_back(rules_.list(l).tag(row));
-    std::vector<bool> wanted;
-    for (int l = 0; l < 2; ++l)
-        for (int row = 0; row < rules_.list(l).count(); ++row)
-            wanted.push_back(rules_.list(l).isChecked(row));
+    const std::vector<bool> before = rules_.tags();
+    const std::vector<bool> wanted = rules_.checks();
     rules_.LoadOfficerGroups();
-    bool moved = false;
-    std::size_t i = 0;
-    for (int l = 0; l < 2; ++l)
-        for (int row = 0; row < rules_.list(l).count(); ++row, ++i) {
-            GroupListModel& list = rules_.list(l);
-            moved = moved || list.tag(row) != before[i];
-            // What the administrator asked for where it differs from what they were shown.
-            if (wanted[i] != before[i])
-                list.setChecked(row, wanted[i]);
-        }
+    const bool moved = rules_.tags() != before;
+    rules_.layEdits(before, wanted);
     return moved;
 }
 

@@ -43,6 +43,10 @@ public:
     SaveOutcome outcome(SaveTicket ticket) const;
     // A caller stops waiting for the save's reply: treated as a time-out.
     void giveUp(SaveTicket ticket);
+    // An officer's stored state is on the lists: picked and answered, not merely requested.
+    bool officerShown() const {
+        return !services_.state.msInspId.isEmpty() && loadedId_ == services_.state.msMessageId;
+    }
 
 private:
     // One change row as sent: the item it came from and the tag it was advanced to.

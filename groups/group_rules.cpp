@@ -42,6 +42,30 @@ void GroupRules::enableSave(bool enabled) {
     ShellServices::Instance().EnableToolbarButton(button, flag, services_.state.msWindowTag);
 }
 
+std::vector<bool> GroupRules::tags() const {
+    std::vector<bool> out;
+    for (const GroupListModel* l : lists_)
+        for (int row = 0; row < l->count(); ++row)
+            out.push_back(l->tag(row));
+    return out;
+}
+
+std::vector<bool> GroupRules::checks() const {
+    std::vector<bool> out;
+    for (const GroupListModel* l : lists_)
+        for (int row = 0; row < l->count(); ++row)
+            out.push_back(l->isChecked(row));
+    return out;
+}
+
+void GroupRules::layEdits(const std::vector<bool>& seen, const std::vector<bool>& wanted) {
+    std::size_t i = 0;
+    for (GroupListModel* l : lists_)
+        for (int row = 0; row < l->count() && i < seen.size() && i < wanted.size(); ++row, ++i)
+            if (wanted[i] != seen[i])
+                l->setChecked(row, wanted[i]);
+}
+
 void GroupRules::InitializeListView() {
     const auto failure = attempt([&] {
         for (int i = 0; i < 2; ++i) {

@@ -47,6 +47,13 @@ public:
     // code is shown ticked or not, and counts as a change where that differs from what is
     // stored. Returns how many were laid on; a code the list does not hold is passed over.
     int layEdits(const std::vector<PendingEdit>& edits);
+    // One flag per item, the group list's then the agency list's: their tags, or their checks.
+    std::vector<bool> tags() const;
+    std::vector<bool> checks() const;
+    // The administrator's edits laid on lists that show a stored state: each item whose wanted
+    // check differs from what the administrator was shown as stored (seen) takes the wanted
+    // check; the others keep the stored state. Both vectors are in the order tags() gives.
+    void layEdits(const std::vector<bool>& seen, const std::vector<bool>& wanted);
 
     // Toolbar button 7 of this document's window.
     void enableSave(bool enabled);

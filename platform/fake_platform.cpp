@@ -1,11 +1,14 @@
 #include "platform/fake_platform.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 
 namespace zavek::platform {
 
 int FakeMessageBox::Show(const QString& text, int style, const QString& title) {
-    int answer = style == YesNoCancelQuestion ? AnswerCancel : AnswerOk;
+    int answer =
+        style == YesNoCancelQuestion || style == AddReplaceCancelQuestion ? AnswerCancel : AnswerOk;
     if (!answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
@@ -14,6 +17,18 @@ int FakeMessageBox::Show(const QString& text, int style, const QString& title) {
     if (onShow)
         onShow(shown_.back());
     return answer;
+}
+
+int FakeDialogRunner::Run(QDialog& dialog) {
+    ++runs_;
+    // As a modal dialog does when it closes, the window it was opened over is active again.
+    QWidget* opener = QApplication::activeWindow();
+    dialog.show();
+    const int result = onRun ? onRun(dialog) : QDialog::Rejected;
+    dialog.hide();
+    if (opener)
+        opener->activateWindow();
+    return result;
 }
 
 void FakeEventPump::ProcessEvents() {

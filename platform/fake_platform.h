@@ -18,8 +18,8 @@ struct ShownBox {
 
 class ZAVEK_PLATFORM_API FakeMessageBox final : public IMessageBox {
 public:
-    // Queues the answer of the next question; boxes without a queued answer get OK (style 16)
-    // or Cancel (style 35).
+    // Queues the answer of the next question; boxes without a queued answer get Cancel when
+    // they ask a question, OK otherwise.
     void queueAnswer(int answer) { answers_.push_back(answer); }
     int Show(const QString& text, int style, const QString& title) override;
     const std::vector<ShownBox>& shown() const { return shown_; }
@@ -30,6 +30,17 @@ public:
 private:
     std::deque<int> answers_;
     std::vector<ShownBox> shown_;
+};
+
+// Shows the dialog without a loop of its own and lets the test act on it; no script: rejected.
+class ZAVEK_PLATFORM_API FakeDialogRunner final : public IDialogRunner {
+public:
+    int Run(QDialog& dialog) override;
+    std::function<int(QDialog&)> onRun;
+    int runCount() const { return runs_; }
+
+private:
+    int runs_ = 0;
 };
 
 class ZAVEK_PLATFORM_API FakeMousePointer final : public IMousePointer {
@@ -76,6 +87,7 @@ public:
     FakeMessageBox messageBox;
     FakeMousePointer pointer;
     FakeEventPump events;
+    FakeDialogRunner dialogs;
 
     class Component final : public IComponentInfo {
     public:
@@ -91,7 +103,7 @@ public:
         QString exe_;
     } component;
 
-    Platform platform() { return Platform{&messageBox, &pointer, &events, &component}; }
+    Platform platform() { return Platform{&messageBox, &pointer, &events, &component, &dialogs}; }
 };
 
 } // namespace zavek::platform

@@ -6,6 +6,7 @@ IMessageBox::~IMessageBox() = default;
 IMousePointer::~IMousePointer() = default;
 IEventPump::~IEventPump() = default;
 IComponentInfo::~IComponentInfo() = default;
+IDialogRunner::~IDialogRunner() = default;
 
 QString versionText(const IComponentInfo& info) {
     return QString::number(info.Major()) + QLatin1Char('.') + QString::number(info.Minor());

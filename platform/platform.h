@@ -5,6 +5,8 @@
 
 #include <QString>
 
+class QDialog;
+
 #if defined(ZAVEK_PLATFORM_BUILD)
 #define ZAVEK_PLATFORM_API __attribute__((visibility("default")))
 #else
@@ -17,6 +19,10 @@ namespace zavek::platform {
 enum MessageBoxStyle : int {
     OkCritical = 16,          // OK button, critical-stop icon
     YesNoCancelQuestion = 35, // Yes, No and Cancel, question icon
+    OkInformation = 64,       // OK button, information icon
+    // Ours, not a combination of the others: "Add to the current groups", "Replace the
+    // current groups" and Cancel, question icon.
+    AddReplaceCancelQuestion = 4131,
 };
 
 // Answers a message box returns.
@@ -25,6 +31,8 @@ enum MessageBoxAnswer : int {
     AnswerCancel = 2,
     AnswerYes = 6,
     AnswerNo = 7,
+    AnswerAdd = 101,
+    AnswerReplace = 102,
 };
 
 // Mouse pointer shapes.
@@ -38,6 +46,13 @@ public:
     virtual ~IMessageBox();
     // Shows a modal box and returns the answer (MessageBoxAnswer).
     virtual int Show(const QString& text, int style, const QString& title) = 0;
+};
+
+class ZAVEK_PLATFORM_API IDialogRunner {
+public:
+    virtual ~IDialogRunner();
+    // Runs a modal dialog the caller built and returns its result (QDialog::DialogCode).
+    virtual int Run(QDialog& dialog) = 0;
 };
 
 class ZAVEK_PLATFORM_API IMousePointer {
@@ -65,12 +80,13 @@ public:
     virtual QString ExeName() const = 0;
 };
 
-// The four services bundled; none is owned.
+// The services bundled; none is owned.
 struct Platform {
     IMessageBox* messageBox = nullptr;
     IMousePointer* pointer = nullptr;
     IEventPump* events = nullptr;
     IComponentInfo* component = nullptr;
+    IDialogRunner* dialogs = nullptr;
 };
 
 // "major.minor" as plain decimal integers, e.g. 1.0 or 1.12.

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 
 namespace zavek::platform {
@@ -11,19 +13,34 @@ int QtMessageBox::Show(const QString& text, int style, const QString& title) {
     QMessageBox box;
     box.setWindowTitle(title);
     box.setText(text);
+    QPushButton* add = nullptr;
+    QPushButton* replace = nullptr;
     if (style == YesNoCancelQuestion) {
         box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::Cancel);
+    } else if (style == AddReplaceCancelQuestion) {
+        box.setIcon(QMessageBox::Question);
+        add = box.addButton(QStringLiteral("Add to the current groups"), QMessageBox::YesRole);
+        replace = box.addButton(QStringLiteral("Replace the current groups"), QMessageBox::NoRole);
+        box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(add);
+        box.setEscapeButton(QMessageBox::Cancel);
     } else {
-        box.setIcon(style == OkCritical ? QMessageBox::Critical : QMessageBox::NoIcon);
+        box.setIcon(style == OkCritical      ? QMessageBox::Critical
+                    : style == OkInformation ? QMessageBox::Information
+                                             : QMessageBox::NoIcon);
         box.setStandardButtons(QMessageBox::Ok);
     }
     // The pointer may show the hourglass while a box waits for an answer.
     QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
     const int pressed = box.exec();
     QGuiApplication::restoreOverrideCursor();
+    if (style == AddReplaceCancelQuestion)
+        return box.clickedButton() == add       ? AnswerAdd
+               : box.clickedButton() == replace ? AnswerReplace
+                                                : AnswerCancel;
     switch (pressed) {
     case QMessageBox::Yes:
         return AnswerYes;
@@ -34,6 +51,13 @@ int QtMessageBox::Show(const QString& text, int style, const QString& title) {
     default:
         return style == YesNoCancelQuestion ? AnswerCancel : AnswerOk;
     }
+}
+
+int QtDialogRunner::Run(QDialog& dialog) {
+    QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int result = dialog.exec();
+    QGuiApplication::restoreOverrideCursor();
+    return result;
 }
 
 QtMousePointer::~QtMousePointer() {
@@ -71,7 +95,8 @@ Platform qtPlatform(IComponentInfo* component) {
     thread_local QtMessageBox box;
     thread_local QtMousePointer pointer;
     thread_local QtEventPump pump;
-    return Platform{&box, &pointer, &pump, component};
+    thread_local QtDialogRunner dialogs;
+    return Platform{&box, &pointer, &pump, component, &dialogs};
 }
 
 } // namespace zavek::platform

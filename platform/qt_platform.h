@@ -8,6 +8,11 @@ public:
     int Show(const QString& text, int style, const QString& title) override;
 };
 
+class ZAVEK_PLATFORM_API QtDialogRunner final : public IDialogRunner {
+public:
+    int Run(QDialog& dialog) override;
+};
+
 class ZAVEK_PLATFORM_API QtMousePointer final : public IMousePointer {
 public:
     ~QtMousePointer() override;

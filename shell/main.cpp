@@ -152,6 +152,8 @@ int main(int argc, char** argv) {
         attempt([&] { authenticator->signOut(session.token); });
     }
     MessageBus::Instance().setTransport(nullptr);
+    // The authenticator holds a handle on the connection; it goes first so the close is clean.
+    authenticator.reset();
     if (!remote)
         backend::closeDatabase(connection);
     return status;

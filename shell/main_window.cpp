@@ -87,6 +87,14 @@ MainWindow::MainWindow(ComponentLoader& loader, DocumentContext context, QString
                             w->document()->ShowHistory();
                     })
         ->setObjectName(QStringLiteral("HistoryAction"));
+    QAction* copy = document->addAction(QStringLiteral("Copy Security Groups From\u2026"), this,
+                                        &MainWindow::copyGroupsFrom);
+    copy->setObjectName(QStringLiteral("CopyGroupsFrom"));
+    // Asked each time the menu opens: only the document knows whether an officer is shown.
+    connect(document, &QMenu::aboutToShow, this, [this, copy] {
+        DocumentWindow* w = activeDocument();
+        copy->setEnabled(w && !w->released() && w->document()->CanCopyGroupsFrom());
+    });
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About"), this, [this] {
         QMessageBox::about(this, QStringLiteral("About ZAVEK Security Administration"),
@@ -186,6 +194,11 @@ void MainWindow::save() {
 void MainWindow::askToSave() {
     if (DocumentWindow* w = activeDocument())
         w->document()->Interface()->NeedSave();
+}
+
+void MainWindow::copyGroupsFrom() {
+    if (DocumentWindow* w = activeDocument())
+        w->document()->CopyGroupsFrom();
 }
 
 bool MainWindow::closeAllDocuments() {

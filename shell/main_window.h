@@ -51,6 +51,7 @@ public:
     bool closeAllDocuments();
     void save();
     void askToSave();
+    void copyGroupsFrom();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

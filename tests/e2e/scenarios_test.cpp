@@ -1,32 +1,45 @@
 #include "tests/e2e/shell_fixture.h"
 
+#include "backend/authenticator.h"
+#include "backend/database.h"
 #include "common/codec.h"
 #include "common/error_logger.h"
 #include "common/failure.h"
 #include "common/message_bus.h"
 #include "common/transport.h"
 #include "server/network_transport.h"
+#include "shell/startup.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QSslSocket>
 #include <QTableView>
 #include <QTest>
+#include <QTreeView>
 #include <QtEndian>
 
+#include <cstdio>
+#include <functional>
 #include <mutex>
 
 namespace zavek::testing {
 namespace {
 
+using platform::AnswerAdd;
 using platform::AnswerCancel;
 using platform::AnswerNo;
+using platform::AnswerReplace;
 using platform::AnswerYes;
 
 // The first two officers of the demo region, whatever the demo data calls them.
@@ -77,18 +90,68 @@ protected:
     QString kFirst;
     QString kSecond;
     virtual bool throughServer() const { return false; }
+    // Set in a second shell process a scenario starts: the first one's folder, holding its
+    // database and its server's certificate, and its server's port.
+    static QString peerDir() { return qEnvironmentVariable("ZAVEK_E2E_PEER_DIR"); }
+    static bool isPeer() { return !peerDir().isEmpty(); }
     void SetUp() override {
+        if (isPeer()) {
+            backend::closeDatabase(QStringLiteral("zavek-ui"));
+            location = QDir(peerDir()).filePath(QStringLiteral("zavek.sqlite"));
+            shell::prepareDatabase(location, QStringLiteral("zavek-ui"), false);
+        }
         const QStringList officers = demoOfficers();
         ASSERT_EQ(officers.size(), 2);
         kFirst = officers[0];
         kSecond = officers[1];
-        if (throughServer()) {
+        if (throughServer() && isPeer()) {
+            network = std::make_shared<net::NetworkTransport>(net::ServerAddress{
+                QStringLiteral("127.0.0.1"),
+                static_cast<quint16>(qEnvironmentVariableIntValue("ZAVEK_E2E_PEER_PORT")),
+                QDir(peerDir()).filePath(QStringLiteral("cert.pem")), 200});
+            ASSERT_TRUE(network->waitConnected(10000, nullptr));
+            MessageBus::Instance().setTransport(network);
+        } else if (throughServer()) {
             ASSERT_NO_FATAL_FAILURE(useServer());
         }
-        ASSERT_TRUE(signIn(QStringLiteral("admin"), QStringLiteral("zavek-demo")));
+        ASSERT_TRUE(isPeer() ? signIn(QStringLiteral("admin.two"), QStringLiteral("second-demo"))
+                             : signIn(QStringLiteral("admin"), QStringLiteral("zavek-demo")));
         openShell();
         ASSERT_EQ(status(), QStringLiteral("Ready"));
     }
+    // This very scenario again in a second process: another shell, signed in as another
+    // administrator of the region, on this database (and this server).
+    std::unique_ptr<QProcess> startPeer() {
+        QSqlDatabase db = QSqlDatabase::database(QStringLiteral("zavek-ui"));
+        backend::addAdministrator(db, "admin.two", "Second Administrator", "NW", "second-demo");
+        const ::testing::TestInfo* self = ::testing::UnitTest::GetInstance()->current_test_info();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ZAVEK_E2E_PEER_DIR"), dir.path());
+        env.insert(QStringLiteral("ZAVEK_E2E_PEER_PORT"), QString::number(serverPort));
+        auto peer = std::make_unique<QProcess>();
+        peer->setProcessEnvironment(env);
+        peer->setProcessChannelMode(QProcess::MergedChannels);
+        peer->start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=%1.%2")
+                         .arg(QString::fromLatin1(self->test_suite_name()),
+                              QString::fromLatin1(self->name()))});
+        EXPECT_TRUE(peer->waitForStarted(10000));
+        return peer;
+    }
+    // Waits for a line the peer prints; everything it printed so far is kept in peerOutput.
+    bool peerSays(QProcess& peer, const QString& line, int ms = 60000) {
+        return QTest::qWaitFor(
+            [&] {
+                peerOutput += QString::fromLocal8Bit(peer.readAll());
+                return peerOutput.contains(QStringLiteral("PEER ") + line + QLatin1Char('\n'));
+            },
+            ms);
+    }
+    static void tellParent(const char* line) {
+        std::printf("PEER %s\n", line);
+        std::fflush(stdout);
+    }
+    QString peerOutput;
     // A group the officer does not hold, and the officer's agency and another one.
     QString freeGroup(const QString& officer) {
         const QStringList held = storedCodes(officer);
@@ -115,6 +178,66 @@ protected:
             [&] { return status().startsWith(QStringLiteral("Displaying Security Group for ")); },
             10000))
             << status().toStdString();
+    }
+    void hold(const QString& officer, const QStringList& codes) {
+        QSqlQuery q(QSqlDatabase::database(QStringLiteral("zavek-ui")));
+        q.prepare(QStringLiteral("DELETE FROM OFFICER_GROUP WHERE INSP_ID = ?"));
+        q.addBindValue(officer);
+        ASSERT_TRUE(q.exec());
+        for (const QString& code : codes) {
+            q.prepare(QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)"));
+            q.addBindValue(officer);
+            q.addBindValue(code);
+            ASSERT_TRUE(q.exec());
+        }
+    }
+    // The codes ticked in both lists, sorted.
+    QStringList ticked() {
+        QStringList out;
+        for (int list : {0, 1}) {
+            QAbstractItemModel* model = listView(list)->model();
+            for (int r = 0; r < model->rowCount(); ++r)
+                if (model->index(r, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked)
+                    out << model->index(r, 1).data().toString();
+        }
+        out.sort();
+        return out;
+    }
+    // The Document menu's action as the menu shows it when it opens.
+    QAction* copyAction() {
+        auto* action = window->findChild<QAction*>(QStringLiteral("CopyGroupsFrom"));
+        auto* menu = action ? qobject_cast<QMenu*>(action->parent()) : nullptr;
+        EXPECT_NE(menu, nullptr);
+        if (menu)
+            emit menu->aboutToShow();
+        return action;
+    }
+    // Runs the action, picking officer in its dialog with the selector, then answering.
+    void copyFrom(const QString& officer, int answer, const std::function<void()>& picked = {}) {
+        dialogs.onRun = [this, officer, picked](QDialog& dialog) {
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("searchEdit"));
+            auto* view = dialog.findChild<QTreeView*>(QStringLiteral("resultView"));
+            auto* select = dialog.findChild<QPushButton*>(QStringLiteral("selectButton"));
+            if (!edit || !view || !select) {
+                ADD_FAILURE() << "no selector in the dialog";
+                return int(QDialog::Rejected);
+            }
+            QTest::keyClicks(edit, officer);
+            QTest::keyClick(edit, Qt::Key_Return);
+            QAbstractItemModel* model = view->model();
+            for (int r = 0; r < model->rowCount(); ++r)
+                if (model->index(r, 0).data().toString() == officer)
+                    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                                      view->visualRect(model->index(r, 0)).center());
+            QTest::mouseClick(select, Qt::LeftButton);
+            if (picked)
+                picked();
+            return dialog.result();
+        };
+        boxes.queueAnswer(answer);
+        QAction* action = copyAction();
+        ASSERT_TRUE(action && action->isEnabled()) << status().toStdString();
+        action->trigger();
     }
 };
 
@@ -212,6 +335,146 @@ TEST_P(EitherTier, PickTickChangeAgencySaveComeBackAndRevertFromTheHistory) {
     search(kSecond);
     EXPECT_EQ(history->rowCount(), 0);
     EXPECT_TRUE(label().startsWith("Select an officer")) << label().toStdString();
+}
+
+TEST_P(EitherTier, CopyingAnotherOfficersGroupsAddsOrReplacesThemAndOnlySaveStoresThem) {
+    ASSERT_NO_FATAL_FAILURE(hold(kFirst, {"BIS", "CFR", "CFU"}));
+    ASSERT_NO_FATAL_FAILURE(hold(kSecond, {"CFU", "CUS", "WAP"}));
+    EXPECT_EQ(copyAction()->text(), QStringLiteral("Copy Security Groups From\u2026"));
+    EXPECT_FALSE(copyAction()->isEnabled()) << "no officer shown";
+    show(kFirst);
+    const int auditBefore = auditRows(kFirst);
+
+    // The same officer is refused; a retrieval the region check refuses changes nothing.
+    copyFrom(kFirst, AnswerAdd);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].style, platform::OkInformation);
+    EXPECT_TRUE(boxes.shown()[0].text.endsWith(QStringLiteral(
+        "is the officer shown. Pick another officer to copy security groups from.")));
+    boxes.clear();
+    clickItem(0, QStringLiteral("CFD"));
+    QSqlQuery region(QSqlDatabase::database(QStringLiteral("zavek-ui")));
+    copyFrom(kSecond, AnswerAdd, [&] {
+        region.exec(
+            QStringLiteral("UPDATE OFFICER SET REGION = 'SE' WHERE INSP_ID = '%1'").arg(kSecond));
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().empty(); }, 10000));
+    EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral("was not found in your region")))
+        << boxes.shown()[0].text.toStdString();
+    EXPECT_TRUE(status().endsWith(QStringLiteral("failed; the lists are unchanged")));
+    EXPECT_EQ(ticked(), (QStringList{"BIS", "CFD", "CFR", "CFU"}));
+    EXPECT_TRUE(window->toolbarAction(7)->isEnabled()) << "the tick is still pending";
+    region.exec(
+        QStringLiteral("UPDATE OFFICER SET REGION = 'NW' WHERE INSP_ID = '%1'").arg(kSecond));
+    boxes.clear();
+
+    // The copy's answers, late or not, leave Reset Password alone.
+    QTest::mouseClick(resetBox(), Qt::LeftButton);
+    if (transport) {
+        MessageBus::Instance().setTimeoutMs(1000);
+        transport->setReplyDelayMs(1300);
+        copyFrom(kSecond, AnswerAdd);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().empty(); }, 10000));
+        EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral(" got no answer.")))
+            << boxes.shown()[0].text.toStdString();
+        QTest::qWait(600);
+        transport->setReplyDelayMs(0);
+        MessageBus::Instance().setTimeoutMs(30000);
+        EXPECT_EQ(ticked(), (QStringList{"BIS", "CFD", "CFR", "CFU"})) << "the late answer too";
+        EXPECT_TRUE(resetBox()->isChecked());
+        boxes.clear();
+    }
+    // Add: the other officer's groups as well as the pending tick, the agency kept.
+    copyFrom(kSecond, AnswerAdd);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return status().startsWith(QStringLiteral("Added the security groups of ")); },
+        10000))
+        << status().toStdString();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].style, platform::AddReplaceCancelQuestion);
+    EXPECT_EQ(ticked(), (QStringList{"BIS", "CFD", "CFR", "CFU", "WAP"}));
+    EXPECT_TRUE(resetBox()->isChecked());
+    EXPECT_EQ(storedCodes(kFirst), (QStringList{"BIS", "CFR", "CFU"})) << "nothing written yet";
+    clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return auditRows(kFirst) == auditBefore + 3; }, 10000));
+    EXPECT_EQ(storedCodes(kFirst), (QStringList{"BIS", "CFD", "CFR", "CFU", "WAP"}));
+
+    // Replace: exactly the other officer's groups and agency.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return status().startsWith(QStringLiteral("Displaying")); }, 10000));
+    copyFrom(kSecond, AnswerReplace);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return status().startsWith(QStringLiteral("Replaced the security groups")); }, 10000))
+        << status().toStdString();
+    EXPECT_EQ(ticked(), (QStringList{"CFU", "CUS", "WAP"}));
+    clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return auditRows(kFirst) == auditBefore + 7; }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return status().startsWith(QStringLiteral("Displaying")); }, 10000));
+    show(kSecond);
+    show(kFirst);
+    EXPECT_EQ(ticked(), (QStringList{"CFU", "CUS", "WAP"}));
+    EXPECT_EQ(storedCodes(kFirst), (QStringList{"CFU", "CUS", "WAP"}));
+}
+
+TEST_P(EitherTier, TwoShellsOnOneDatabaseTheStaleSaveIsRefusedKeptAndSavedAgain) {
+    const QString go = QDir(isPeer() ? peerDir() : dir.path()).filePath(QStringLiteral("go"));
+    if (isPeer()) {
+        // The second administrator: opens the officer, and once the first has saved, changes
+        // the agency too.
+        show(kFirst);
+        tellParent("shown");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(go); }, 60000));
+        clickItem(1, QStringLiteral("BIS"));
+        clickItem(1, QStringLiteral("MPU"));
+        clickItem(0, QStringLiteral("CFD"));
+        clickSave();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().empty(); }, 10000));
+        EXPECT_TRUE(boxes.shown()[0].text.contains(
+            QStringLiteral("were changed by Demo Administrator (NW) at ")))
+            << boxes.shown()[0].text.toStdString();
+        EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral("since you opened them")));
+        EXPECT_TRUE(status().endsWith(QStringLiteral("with your changes ticked again")))
+            << status().toStdString();
+        EXPECT_EQ(ticked(), (QStringList{"CFD", "CFR", "CFU", "CUS", "MPU"}))
+            << "the other's agency as stored, this one's edits on top";
+        EXPECT_TRUE(window->toolbarAction(7)->isEnabled());
+        clickItem(1, QStringLiteral("CUS"));
+        clickSave();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return status().startsWith(QStringLiteral("Displaying")); }, 10000))
+            << status().toStdString();
+        EXPECT_EQ(boxes.shown().size(), 1u);
+        tellParent("saved");
+        return;
+    }
+    ASSERT_NO_FATAL_FAILURE(hold(kFirst, {"BIS", "CFR", "CFU"}));
+    const std::unique_ptr<QProcess> peer = startPeer();
+    ASSERT_TRUE(peerSays(*peer, QStringLiteral("shown"))) << peerOutput.toStdString();
+    show(kFirst);
+    clickItem(1, QStringLiteral("BIS"));
+    clickItem(1, QStringLiteral("CUS"));
+    clickSave();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return storedCodes(kFirst).contains("CUS"); }, 10000));
+    QFile(go).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(peerSays(*peer, QStringLiteral("saved"))) << peerOutput.toStdString();
+    // It may have ended already, while its last line was read.
+    ASSERT_TRUE(peer->state() == QProcess::NotRunning || peer->waitForFinished(30000));
+    peerOutput += QString::fromLocal8Bit(peer->readAll());
+    EXPECT_EQ(peer->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(peer->exitCode(), 0) << peerOutput.toStdString();
+    EXPECT_EQ(storedCodes(kFirst), (QStringList{"CFD", "CFR", "CFU", "MPU"}));
+    QSqlQuery q(QSqlDatabase::database(QStringLiteral("zavek-ui")));
+    q.exec(QStringLiteral("SELECT ADMIN_ID, COUNT(*) FROM AUDIT_LOG WHERE INSP_ID = '%1' GROUP BY "
+                          "ADMIN_ID ORDER BY ADMIN_ID")
+               .arg(kFirst));
+    QStringList audited;
+    while (q.next())
+        audited << q.value(0).toString() + QLatin1Char(':') + q.value(1).toString();
+    EXPECT_EQ(audited, (QStringList{"admin:2", "admin.two:3"}));
+    show(kSecond);
+    show(kFirst);
+    EXPECT_EQ(ticked(), (QStringList{"CFD", "CFR", "CFU", "MPU"}));
 }
 
 TEST_F(Scenario, ResetPasswordIsStoredAndAudited) {

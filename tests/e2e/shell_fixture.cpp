@@ -126,6 +126,7 @@ void ShellScenario::openShell() {
     }
     platform::Platform platform;
     platform.messageBox = &boxes;
+    platform.dialogs = &dialogs;
     window = std::make_unique<shell::MainWindow>(*loader, DocumentContext{platform},
                                                  QStringLiteral("ZAVEK"));
     window->show();

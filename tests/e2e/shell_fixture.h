@@ -61,6 +61,7 @@ protected:
     QTemporaryDir dir;
     QString location;
     platform::FakeMessageBox boxes;
+    platform::FakeDialogRunner dialogs;
     platform::FakeMousePointer pointer;
     std::unique_ptr<FileComponentRegistry> registry;
     std::unique_ptr<shell::ComponentLoader> loader;
