@@ -61,7 +61,10 @@ const Step kSteps[] = {
      "Search was not successful: The back end is not connected; sign in again or restart the "
      "shell.",
      kAskAnn, "",
-     [](Screen& s) { EXPECT_FALSE(s.doc->form().resetPassword()->isChecked()), noOfficer(s); }},
+     [](Screen& s) {
+         noOfficer(s);
+         EXPECT_FALSE(s.doc->form().resetPassword()->isChecked());
+     }},
     // The switch's refused save comes back with Ann Smith although Bo Lee's retrieval failed.
     {"SwitchSaveRefusedThenRetrievalFails",
      [](Screen& s) {
@@ -94,7 +97,10 @@ const Step kSteps[] = {
          s.transport->releaseAll();
      },
      "Search timed", "16:The request timed out.", "2",
-     [](Screen& s) { EXPECT_FALSE(s.doc->state().mbReplyFailed), noOfficer(s); }},
+     [](Screen& s) {
+         noOfficer(s);
+         EXPECT_FALSE(s.doc->state().mbReplyFailed);
+     }},
     {"TimeOutThenGoodReply",
      [](Screen& s) {
          s.transport->setHolding(true);
