@@ -19,6 +19,11 @@ void noOfficer(Screen& s) {
     EXPECT_EQ(s.saveButton(), std::optional<bool>(false));
     EXPECT_TRUE(s.transport->sent().empty() && !s.checked(0, "CFU"));
 }
+void cleared(Screen& s) {
+    const DocumentState& d = s.doc->state();
+    EXPECT_TRUE(d.msOfficerName == "Ann Smith" && !d.msMessageId.isEmpty() && !s.tag(0, "CFR"));
+    noOfficer(s);
+}
 const char* const kChecking = "Checking for data changes";
 const char* const kAskAnn = "35:Security groups have been changed for Ann Smith.\r\n Would you "
                             "like to save your changes ?";
@@ -152,6 +157,13 @@ const Step kSteps[] = {
      [](Screen& s) { s.doc->form().resetPassword()->setChecked(true), s.doc->SaveData(); },
      "Displaying Security Group for Ann Smith", "", "3",
      [](Screen& s) { EXPECT_FALSE(s.doc->form().resetPassword()->isChecked()); }},
+    // Searching or clearing drops the edits without a prompt; the name and message id stay.
+    {"SearchingDropsTheEdits",
+     [](Screen& s) { s.tick(0, "CFU", true), s.doc->exchange().ZAVEK_OfficerSelect1_Searching(); },
+     kChecking, "", "", cleared},
+    {"ClearingDropsTheEdits",
+     [](Screen& s) { s.tick(0, "CFU", true), s.doc->exchange().ZAVEK_OfficerSelect1_ClearForm(); },
+     kChecking, "", "", cleared},
     {"PickingTheShownOfficerAgainReloadsWithoutAsking",
      [](Screen& s) { s.tick(0, "CFU", true), s.pick(" NW001"); }, kChecking, "", "",
      [](Screen& s) { EXPECT_TRUE(!s.checked(0, "CFU") && s.checked(0, "CFR")); }},
@@ -217,91 +229,56 @@ TEST_P(Steps, ShowAndSendWhatTheyShould) {
 }
 INSTANTIATE_TEST_SUITE_P(Exchange, Steps, ::testing::ValuesIn(kSteps), kByName);
 
-using Requests = Screen;
+// A message in one line: type, version, session, whether address and identifier are the
+// document's, the criteria, then each table with its fields and rows.
+QString describe(Screen& s, const MessageData& m) {
+    QStringList out{QString::number(m.messageType), m.clientVersion, m.sessionId,
+                    m.replyTo + m.messageId ==
+                            s.doc->DocumentIdentity() + s.doc->state().msMessageId
+                        ? QStringLiteral("ours")
+                        : QStringLiteral("other")};
+    for (const Criteria& c : m.criteria)
+        out << QStringList{c.systemName, c.fieldName, c.op, c.value}.join(' ');
+    for (const NamedTable& t : m.tables)
+        out << t.name + '(' + t.table.fields.join(',') + ')' + Screen::rows(m, t.name).join(';');
+    return out.join(QStringLiteral(" / "));
+}
 
-TEST_F(Requests, RetrievalAndSaveCarryTheirCriteriaRowsAndAddress) {
+TEST_F(Screen, RetrievalAndSaveCarryTheirCriteriaRowsAndAddress) {
     stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
     doc->UserDocument_Show();
     fake.component.setVersion(1, 12);
     pick(QStringLiteral(" NW001 "));
-    const MessageData r = transport->sent().at(0);
-    EXPECT_EQ(r.messageType, 2);
-    EXPECT_EQ(r.replyTo + r.clientVersion + r.sessionId,
-              doc->DocumentIdentity() + QStringLiteral("1.12session-1"));
-    EXPECT_EQ(r.messageId, doc->state().msMessageId);
-    EXPECT_TRUE(r.tables.empty());
-    EXPECT_EQ(r.criteria, (std::vector<Criteria>{{"QUILLMOR", "key:INSP_ID", "=", "NW001"}}));
+    EXPECT_EQ(describe(*this, transport->sent().at(0)),
+              "2 / 1.12 / session-1 / ours / QUILLMOR key:INSP_ID = NW001");
     EXPECT_EQ(doc->state().msInspId, QStringLiteral(" NW001 ")) << "kept as received";
     EXPECT_EQ(host.status(), QStringLiteral("Requesting Security Group for Ann Smith"));
     EXPECT_EQ(fake.pointer.Shape(), platform::PointerHourglass);
     EXPECT_TRUE(doc->state().mbRetrievalRequest && !doc->state().mbTimedOut);
-    deliver();
+    pick(QStringLiteral("NW001")), deliver();
     EXPECT_EQ(fake.pointer.Shape(), platform::PointerDefault);
-
-    pick(QStringLiteral("NW001"));
-    deliver();
     // Groups then agencies, in catalogue order (type, then description).
     tick(0, "WAP", true), tick(0, "CFR", false), tick(1, "BIS", false), tick(1, "CUS", true);
-    transport->clearSent();
-    doc->SaveData();
-    const MessageData save = transport->sent().at(0);
-    EXPECT_EQ(save.messageType, 3);
-    EXPECT_EQ(save.replyTo + save.messageId, doc->DocumentIdentity() + doc->state().msMessageId);
-    EXPECT_TRUE(save.criteria.empty());
-    EXPECT_EQ(save.table(QStringLiteral("OFFICERGROUP"))->fields,
-              (QStringList{"GRP_CD", "INSP_ID", "ACTION"}));
-    EXPECT_EQ(rows(save, QStringLiteral("OFFICERGROUP")),
-              (QStringList{"CFR|NW001|DEL", "WAP|NW001|ADD", "BIS|NW001|DEL", "CUS|NW001|ADD"}));
-    EXPECT_EQ(save.table(QStringLiteral("SETUP")), nullptr);
+    transport->clearSent(), doc->SaveData();
+    EXPECT_EQ(describe(*this, transport->sent().at(0)),
+              "3 / 1.12 / session-1 / ours / OFFICERGROUP(GRP_CD,INSP_ID,ACTION)CFR|NW001|DEL;"
+              "WAP|NW001|ADD;BIS|NW001|DEL;CUS|NW001|ADD");
     deliver();
-
     // A reset alone: an empty change table and one set-up row; the reply clears the box.
-    tick(0, "CFU", true), tick(0, "CFU", false);
-    doc->form().resetPassword()->setChecked(true);
-    transport->clearSent();
-    transport->setHolding(true);
-    doc->SaveData();
-    const MessageData reset = transport->sent().at(0);
-    EXPECT_TRUE(reset.table(QStringLiteral("OFFICERGROUP"))->rows.empty());
-    EXPECT_EQ(reset.table(QStringLiteral("SETUP"))->fields,
-              (QStringList{"INSP_ID", "INITIAL", "ACTION"}));
-    EXPECT_EQ(rows(reset, QStringLiteral("SETUP")), QStringList{"NW001|Y|RESET"});
+    tick(0, "CFU", true), tick(0, "CFU", false), doc->form().resetPassword()->setChecked(true);
+    transport->clearSent(), transport->setHolding(true), doc->SaveData();
+    EXPECT_EQ(describe(*this, transport->sent().at(0)),
+              "3 / 1.12 / session-1 / ours / OFFICERGROUP() / "
+              "SETUP(INSP_ID,INITIAL,ACTION)NW001|Y|RESET");
     EXPECT_TRUE(doc->form().resetPassword()->isChecked());
-
     // Sent without the agency rule, SendData leaves a retrieval's reply a retrieval reply.
-    transport->setHolding(false);
-    transport->releaseAll();
-    deliver();
-    pick(QStringLiteral("NW002"));
-    deliver();
-    pick(QStringLiteral("NW001"));
-    deliver();
-    tick(1, "BIS", true);
-    transport->clearSent();
+    transport->setHolding(false), transport->releaseAll(), deliver();
+    pick(QStringLiteral("NW002")), deliver(), pick(QStringLiteral("NW001")), deliver();
+    tick(1, "BIS", true), transport->clearSent();
     EXPECT_TRUE(doc->exchange().SendData());
     EXPECT_EQ(rows(transport->sent().at(0), QStringLiteral("OFFICERGROUP")),
               QStringList{"BIS|NW001|ADD"});
     EXPECT_TRUE(doc->state().mbRetrievalRequest);
-}
-
-// Searching or clearing drops the edits without a prompt; the name and message id stay.
-TEST_F(Requests, SearchingOrClearingDropsTheEdits) {
-    stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
-    doc->UserDocument_Show();
-    for (const bool searching : {true, false}) {
-        pick(QStringLiteral("NW001"));
-        deliver();
-        tick(0, "CFU", true);
-        const QString id = doc->state().msMessageId;
-        searching ? doc->exchange().ZAVEK_OfficerSelect1_Searching()
-                  : doc->exchange().ZAVEK_OfficerSelect1_ClearForm();
-        const DocumentState& s = doc->state();
-        EXPECT_TRUE(fake.messageBox.shown().empty() && s.msInspId.isEmpty()) << searching;
-        EXPECT_EQ(s.msOfficerName + s.msMessageId, QStringLiteral("Ann Smith") + id) << searching;
-        EXPECT_EQ(doc->form().caption()->text(), QStringLiteral("Current Officer : "));
-        EXPECT_FALSE(checked(0, "CFU") || checked(0, "CFR") || tag(0, "CFR")) << searching;
-        EXPECT_FALSE(doc->rules().hasChanges()) << searching;
-    }
 }
 
 } // namespace
