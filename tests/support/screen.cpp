@@ -4,6 +4,7 @@
 #include "toolbox/officer_result_model.h"
 #include "toolbox/officer_select.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QTreeView>
 
@@ -110,6 +111,18 @@ int Screen::row(int list, const QString& code) {
             return r;
     ADD_FAILURE() << "no item " << code.toStdString() << " in list " << list;
     return 0;
+}
+
+QString Screen::shown() {
+    QString out = doc->form().caption()->text().remove(QStringLiteral("Current Officer : ")) + ':';
+    for (int l : {0, 1})
+        for (int r = 0; r < items(l).count(); ++r)
+            if (const GroupListModel::Item i = items(l).item(r); i.checked || i.tag)
+                out += QLatin1String(i.checked ? " " : " -") + i.code +
+                       QLatin1String(i.checked != i.tag ? "*" : "");
+    if (doc->form().resetPassword()->isChecked())
+        out += QStringLiteral(" R");
+    return out + QLatin1String(saveButton() == true ? " save" : "");
 }
 
 QStringList Screen::rows(const MessageData& message, const QString& name) {

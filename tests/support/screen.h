@@ -52,6 +52,10 @@ public: // open to the tables of cases
     }
     bool tag(int list, const QString& code) { return items(list).item(row(list, code)).tag; }
     std::optional<bool> saveButton() const { return host.buttonState(7, QStringLiteral("SEC1")); }
+    // The screen in one line: the caption's name, then every item ticked or stored by code,
+    // "-" before one stored but not ticked, "*" after a pending one; R: the reset box ticked;
+    // save: Save enabled. "Ann Smith: CFR CFU* BIS save".
+    QString shown();
     // The rows of a message's table, cells joined by '|'.
     static QStringList rows(const MessageData& message, const QString& table);
     static QStringList logSources();
