@@ -292,6 +292,15 @@ void ZavekSecurity::finishClose(CloseAnswer answer, bool& result) {
         exchange_->giveUp(ticket);
         result = exchange_->outcome(ticket) == OfficerExchange::SaveOutcome::Stored;
         ConfigureToolbar(-1);
+        // A click made during the wait was no part of that save: closing would drop it.
+        if (result && rules_->hasChanges()) {
+            result = false;
+            rules_->enableSave(true);
+            ShellServices::Instance().SetStatusText(
+                QStringLiteral("Saving Security Group for ") + state_.msOfficerName +
+                QStringLiteral(" done; the changes made since are still pending. Save them, "
+                               "then close again."));
+        }
         return;
     }
     case CloseAnswer::Discard:

@@ -104,11 +104,30 @@ void OfficerExchange::ZAVEK_OfficerSelect1_OfficerSelected(const QString& office
         criteria.Operator(QStringLiteral("="));
         criteria.Value(s.msInspId.trimmed());
         message.AddCriteria(criteria);
-        message.Send();
+        if (const auto failure = attempt([&] { message.Send(); })) {
+            logFailure(services_.trap, "ZAVEK_OfficerSelect1_OfficerSelected", *failure);
+            retrievalFailed();
+            services_.form.setResetPasswordValue(0);
+            services_.platform.pointer->SetShape(platform::PointerDefault);
+            status(QStringLiteral("Search was not successful: ") + failure->description());
+            return;
+        }
 
         s.mbRetrievalRequest = true;
         s.mbTimedOut = false;
     });
+}
+
+void OfficerExchange::retrievalFailed() {
+    // The lists still show the previous officer: a tick and Save would write them to the one
+    // just picked. No officer is shown until one is picked again.
+    DocumentState& s = services_.state;
+    failedId_ = s.msMessageId;
+    rules_.CheckGroups(Clear);
+    services_.form.setCaption(kCaptionPrefix);
+    s.msInspId.clear();
+    loadedId_.clear();
+    rules_.enableSave(false);
 }
 
 void OfficerExchange::moKelbMessage_DataReady(const QString& recipient) {
@@ -132,10 +151,16 @@ void OfficerExchange::moKelbMessage_DataReady(const QString& recipient) {
             settleSave(*save, error);
             return;
         }
-        // The answer to a retrieval of an officer picked before the current one.
+        // The answer to a retrieval of an officer picked before the current one, or a late
+        // answer to one that already failed.
         if (reply && reply->messageId != s.msMessageId)
             return;
+        if (!failedId_.isEmpty() && failedId_ == s.msMessageId)
+            return;
         if (!error.isEmpty()) {
+            // Only a retrieval not yet shown fails here; the lists are then no officer's.
+            if (loadedId_ != s.msMessageId && !s.msInspId.isEmpty())
+                retrievalFailed();
             showBox(error, platform::OkCritical);
             if (!s.mbTimedOut) {
                 s.mbReplyFailed = true;
@@ -371,10 +396,12 @@ void OfficerExchange::settleSave(SentSave& save, const QString& error) {
                     if (r.row < list.count() && list.code(r.row) == r.code)
                         list.setTag(r.row, r.add);
                 }
+            // Edits made while the save was out are no part of it: kept on the stored state.
+            const bool newer = rules_.hasChanges();
             if (s.mbRetrievalRequest)
-                rules_.LoadOfficerGroups();
+                newer ? void(showStoredWithEdits()) : rules_.LoadOfficerGroups();
             status(header(QStringLiteral("Displaying Security Group for ")));
-            if (wasPending)
+            if (wasPending || newer)
                 rules_.enableSave(rules_.hasChanges());
         }
         forget(ticket);

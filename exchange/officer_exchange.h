@@ -72,6 +72,7 @@ private:
     };
 
     void clearForm(const char* procedure);
+    void retrievalFailed();
     QString header(const QString& prefix) const { return prefix + services_.state.msOfficerName; }
     void showBox(const QString& text, int style) const;
     bool stillShown(const SentSave& save) const;
@@ -96,6 +97,8 @@ private:
     QString sendFailure_;
     // The retrieval whose answer the lists show; empty while none is.
     QString loadedId_;
+    // The retrieval that failed: a late answer to it is not shown.
+    QString failedId_;
 };
 
 } // namespace zavek

@@ -30,14 +30,14 @@ const Call kCalls[] = {
      "", 1},
     {"CloseNoDiscards", 0x60030000u, editCfu, AnswerNo, -1, "?", "", kHandBack, 0},
     {"CloseCancelKeepsAll", 0x60030000u, editCfu, AnswerCancel, 0, "?", "", "", 1},
-    // Yes: the click arriving during the close wait is handled there, before the hand-back.
-    {"CloseYesHandlesClicksInTheWait", 0x60030000u,
+    // Yes: a click during the close wait is no part of the save, so the window stays with it.
+    {"CloseYesKeepsAClickMadeInTheWait", 0x60030000u,
      [](Screen& s) {
          editCfu(s), s.transport->setHolding(true);
          s.fake.events.at(500, [&s] { s.tick(0, "CFR", false); });
          s.fake.events.at(1000, [&s] { s.transport->releaseAll(); });
      },
-     AnswerYes, -1, "?", "3", "7+ S+ 7+ 8+ 9+ 14+ 12+", -1},
+     AnswerYes, 0, "?", "3", "7+ S+ 7+ 7+ 8+ 9+ 14+ 12+ 7+", 1},
     {"NeedSaveYesSavesWithoutWaiting", 0x60030001u, editCfu, AnswerYes, -1, "?", "3", "7- S+ S+",
      false},
     {"NeedSaveYesWithTwoAgencies", 0x60030001u, [](Screen& s) { s.tick(1, "CUS", true); },
@@ -89,6 +89,15 @@ TEST_P(Calls, ReachTheirOperationAndAnswer) {
     EXPECT_EQ(shellLog(false), QLatin1String(c.shell));
     if (c.pending >= 0) {
         EXPECT_EQ(doc->rules().hasChanges(), c.pending == 1);
+    }
+    if (c.pending == 1) {
+        EXPECT_EQ(saveButton(), std::optional<bool>(true));
+    }
+    if (c.answer == AnswerYes && c.result == 0) {
+        EXPECT_TRUE(checked(0, "CFU") && tag(0, "CFU") && !checked(0, "CFR") && tag(0, "CFR"));
+        EXPECT_EQ(host.status(), QStringLiteral("Saving Security Group for Ann Smith done; the "
+                                                "changes made since are still pending. Save "
+                                                "them, then close again."));
     }
     if (c.answer == AnswerCancel && c.id == 0x60030001u) {
         EXPECT_EQ(fake.pointer.Shape(), platform::PointerDefault);

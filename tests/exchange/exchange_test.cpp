@@ -1,3 +1,4 @@
+#include "common/codec.h"
 #include "groups/document_state.h"
 #include "tests/support/screen.h"
 
@@ -7,39 +8,75 @@ namespace {
 void timeOut(const QString& id) {
     emit KelbListener::Instance()->MsgTimeout(QVariant(id));
 }
+// After a failed retrieval no officer is shown, and a tick can neither enable Save nor send.
+void noOfficer(Screen& s) {
+    EXPECT_EQ(s.doc->form().caption()->text(), QStringLiteral("Current Officer : "));
+    EXPECT_TRUE(s.doc->state().msInspId.isEmpty() && !s.checked(0, "CFR") && !s.checked(1, "BIS"));
+    EXPECT_EQ(s.fake.pointer.Shape(), platform::PointerDefault);
+    MessageBus::Instance().setTransport(s.transport);
+    s.transport->clearSent();
+    s.tick(0, "CFU", true), s.doc->SaveData(), s.deliver();
+    EXPECT_EQ(s.saveButton(), std::optional<bool>(false));
+    EXPECT_TRUE(s.transport->sent().empty() && !s.checked(0, "CFU"));
+}
+void cleared(Screen& s) {
+    const DocumentState& d = s.doc->state();
+    EXPECT_TRUE(d.msOfficerName == "Ann Smith" && !d.msMessageId.isEmpty() && !s.tag(0, "CFR"));
+    noOfficer(s);
+}
 const char* const kChecking = "Checking for data changes";
 const char* const kAskAnn = "35:Security groups have been changed for Ann Smith.\r\n Would you "
                             "like to save your changes ?";
 
 // What the administrator sees and what is sent after each step, from Ann Smith (NW001, holding
 // CFR and BIS) shown. boxes: "style:text" joined by '|', every one titled with the caption;
-// sent: the types of the messages sent; check: what else must hold.
+// sent: the types of the messages sent; shown: Screen::shown(), null: not checked; check: what
+// else must hold.
 struct Step {
     const char* name;
     void (*act)(Screen&);
-    const char *status, *boxes, *sent;
+    const char *status, *boxes, *sent, *shown;
     void (*check)(Screen&);
 };
+void switchTo(Screen& s, int answer) {
+    s.tick(0, "CFU", true), s.fake.messageBox.queueAnswer(answer), s.pick("NW002", "Bo");
+}
+const char* const kShown = "Ann Smith: CFR BIS";
 const Step kSteps[] = {
     {"GoodReplyShowsTheGroups", [](Screen&) {}, "Displaying Security Group for Ann Smith", "", "",
+     kShown, nullptr},
+    // A late good answer to the failed retrieval is not shown either.
+    {"ErrorReplyShowsNoOfficer",
      [](Screen& s) {
-         EXPECT_TRUE(s.checked(0, "CFR") && s.tag(0, "CFR") && s.checked(1, "BIS"));
-         EXPECT_FALSE(s.checked(0, "CFU") || s.doc->rules().hasChanges());
-         EXPECT_EQ(s.doc->form().caption()->text(), QStringLiteral("Current Officer : Ann Smith"));
-         EXPECT_TRUE(s.doc->state().mbReplyReceived && !s.doc->state().mbReplyFailed);
-         EXPECT_EQ(s.fake.pointer.Shape(), platform::PointerDefault);
-     }},
-    {"ErrorReplyIsShown",
-     [](Screen& s) {
-         s.transport->setResponder([](const MessageData& r) -> std::optional<MessageData> {
-             return LoopbackTransport::replyTo(r, QStringLiteral("Officer NW002 was not found."));
-         });
-         s.pick("NW002", "Bo Lee");
+         s.retrievalError = QStringLiteral("Officer NW002 was not found.");
+         s.pick("NW002", "Bo Lee"), s.deliver();
+         s.transport->deliverRaw(encodeMessage(LoopbackTransport::replyTo(s.transport->sent()[0])));
      },
-     "Search was not successful", "16:Officer NW002 was not found.", "2",
+     "Search was not successful", "16:Officer NW002 was not found.", "2", ":", noOfficer},
+    {"RetrievalNeverSentShowsNoOfficer",
      [](Screen& s) {
-         EXPECT_TRUE(s.doc->state().mbReplyFailed && s.doc->state().mbReplyReceived);
-         EXPECT_EQ(s.fake.pointer.Shape(), platform::PointerDefault);
+         s.doc->form().resetPassword()->setChecked(true), s.fake.messageBox.queueAnswer(AnswerNo);
+         MessageBus::Instance().setTransport(nullptr), s.pick("NW002", "Bo Lee");
+     },
+     "Search was not successful: The back end is not connected; sign in again or restart the "
+     "shell.",
+     kAskAnn, "", ":", noOfficer},
+    // The switch's refused save comes back with Ann Smith although Bo Lee's retrieval failed.
+    {"SwitchSaveRefusedThenRetrievalFails",
+     [](Screen& s) {
+         s.saveError = QStringLiteral("The save was refused.");
+         s.retrievalError = QStringLiteral("Officer NW002 was not found.");
+         s.tick(0, "WAP", true), s.fake.messageBox.queueAnswer(AnswerYes), s.pick("NW002", "Bo");
+     },
+     "Search was not successful",
+     "35:Security groups have been changed for Ann Smith.\r\n Would you like to save your changes "
+     "?|16:The save was refused.\r\n\r\nThe changes for Ann Smith were not saved. Select Ann Smith "
+     "again to get them back, then save again.|16:Officer NW002 was not found.",
+     "32", ":",
+     [](Screen& s) {
+         noOfficer(s), s.saveError.clear(), s.retrievalError.clear();
+         s.pick("NW001"), s.deliver();
+         EXPECT_EQ(s.shown(), QStringLiteral("Ann Smith: CFR WAP* BIS save"));
      }},
     {"TimeOutThenErrorReply",
      [](Screen& s) {
@@ -54,95 +91,66 @@ const Step kSteps[] = {
          EXPECT_TRUE(s.doc->state().mbTimedOut && s.fake.messageBox.shown().empty());
          s.transport->releaseAll();
      },
-     "Search timed", "16:The request timed out.", "2",
-     [](Screen& s) { EXPECT_FALSE(s.doc->state().mbReplyFailed); }},
+     "Search timed", "16:The request timed out.", "2", ":", noOfficer},
     {"TimeOutThenGoodReply",
      [](Screen& s) {
-         s.transport->setHolding(true);
-         s.pick("NW002", "Bo Lee");
-         timeOut(s.doc->state().msMessageId);
-         s.transport->releaseAll();
+         s.transport->setHolding(true), s.pick("NW002", "Bo Lee");
+         timeOut(s.doc->state().msMessageId), s.transport->releaseAll();
      },
-     "Displaying Security Group for Bo Lee", "", "2", nullptr},
+     "Displaying Security Group for Bo Lee", "", "2", "Bo Lee: CUS", nullptr},
     {"AnotherDocumentsReplyTouchesNothing",
      [](Screen& s) {
-         s.doc->form().resetPassword()->setChecked(true);
-         s.host.shellEnabled.clear();
-         s.doc->state().mbReplyReceived = false;
+         s.doc->form().resetPassword()->setChecked(true), s.host.shellEnabled.clear();
          s.doc->exchange().moKelbMessage_DataReady(QStringLiteral("SomeOtherDocument"));
      },
-     kChecking, "", "",
-     [](Screen& s) {
-         EXPECT_TRUE(s.host.shellEnabled.empty() && !s.doc->state().mbReplyReceived);
-         EXPECT_TRUE(s.doc->form().resetPassword()->isChecked() && s.checked(0, "CFR"));
-     }},
+     kChecking, "", "", "Ann Smith: CFR BIS R save",
+     [](Screen& s) { EXPECT_TRUE(s.host.shellEnabled.empty()); }},
     {"NothingChangedCancelsTheSave",
      [](Screen& s) { s.fake.pointer.SetShape(platform::PointerHourglass), s.doc->SaveData(); },
-     "Data did not change.  Save request cancelled. ", "", "",
-     [](Screen& s) {
-         EXPECT_EQ(s.host.shellEnabled.back(), true);
-         EXPECT_EQ(s.fake.pointer.Shape(), platform::PointerDefault);
-     }},
+     "Data did not change.  Save request cancelled. ", "", "", kShown,
+     [](Screen& s) { EXPECT_EQ(s.host.shellEnabled.back(), true); }},
     {"NoAgencyIsRefused", [](Screen& s) { s.tick(1, "BIS", false), s.doc->SaveData(); }, kChecking,
-     "16:Please select an Agency.", "", [](Screen& s) { EXPECT_TRUE(s.tag(1, "BIS")); }},
+     "16:Please select an Agency.", "", "Ann Smith: CFR -BIS* save", nullptr},
     {"TwoAgenciesAreRefused", [](Screen& s) { s.tick(1, "CUS", true), s.doc->SaveData(); },
-     kChecking, "16:Can not select more than one Agency.", "", nullptr},
+     kChecking, "16:Can not select more than one Agency.", "", "Ann Smith: CFR BIS CUS* save",
+     nullptr},
     {"SavingStoresTheShownStateAndTurnsSaveOff",
      [](Screen& s) {
-         s.transport->setHolding(true);
-         s.tick(0, "WAP", true), s.doc->SaveData();
-         EXPECT_EQ(s.host.toolbar.back(), (ToolbarCall{7, false, QStringLiteral("SEC1")}));
+         s.transport->setHolding(true), s.tick(0, "WAP", true), s.doc->SaveData();
          EXPECT_FALSE(s.doc->state().mbRetrievalRequest || s.doc->state().mbTimedOut);
-         EXPECT_TRUE(s.tag(0, "WAP"));
      },
-     "Saving Security Group for Ann Smith", "", "3", nullptr},
-    {"EditsMadeWhileSavingStay",
-     [](Screen& s) { s.tick(0, "CFU", true), s.doc->SaveData(), s.tick(0, "WAP", true); },
-     "Displaying Security Group for Ann Smith", "", "3",
+     "Saving Security Group for Ann Smith", "", "3", "Ann Smith: CFR WAP BIS", nullptr},
+    {"EditsMadeWhileSavingStayAndTheReplyClearsTheResetBox",
      [](Screen& s) {
-         EXPECT_TRUE(s.checked(0, "WAP") && !s.tag(0, "WAP") && s.doc->rules().hasChanges());
-         EXPECT_TRUE(s.checked(0, "CFU") && s.tag(0, "CFU"));
-     }},
-    {"EveryReplyClearsTheResetBox",
-     [](Screen& s) { s.doc->form().resetPassword()->setChecked(true), s.doc->SaveData(); },
-     "Displaying Security Group for Ann Smith", "", "3",
-     [](Screen& s) { EXPECT_FALSE(s.doc->form().resetPassword()->isChecked()); }},
+         s.doc->form().resetPassword()->setChecked(true);
+         s.tick(0, "CFU", true), s.doc->SaveData(), s.tick(0, "WAP", true);
+     },
+     "Displaying Security Group for Ann Smith", "", "3", "Ann Smith: CFR CFU WAP* BIS save",
+     nullptr},
+    // Searching or clearing drops the edits without a prompt; the name and message id stay.
+    {"SearchingDropsTheEdits",
+     [](Screen& s) { s.tick(0, "CFU", true), s.doc->exchange().ZAVEK_OfficerSelect1_Searching(); },
+     kChecking, "", "", nullptr, cleared},
+    {"ClearingDropsTheEdits",
+     [](Screen& s) { s.tick(0, "CFU", true), s.doc->exchange().ZAVEK_OfficerSelect1_ClearForm(); },
+     kChecking, "", "", nullptr, cleared},
     {"PickingTheShownOfficerAgainReloadsWithoutAsking",
      [](Screen& s) { s.tick(0, "CFU", true), s.pick(" NW001"); }, kChecking, "", "",
-     [](Screen& s) { EXPECT_TRUE(!s.checked(0, "CFU") && s.checked(0, "CFR")); }},
-    {"SwitchingYesSavesThenRetrieves",
+     "Ann Smith: CFR BIS save", nullptr},
+    {"SwitchingYesSavesThenRetrieves", [](Screen& s) { switchTo(s, AnswerYes); },
+     "Displaying Security Group for Bo", kAskAnn, "32", "Bo: CUS",
      [](Screen& s) {
-         s.tick(0, "CFU", true), s.fake.messageBox.queueAnswer(AnswerYes);
-         const QString first = s.doc->state().msMessageId;
-         s.pick("NW002", "Bo Lee");
-         EXPECT_EQ(s.transport->sent().at(0).messageId, first);
          EXPECT_EQ(s.rows(s.transport->sent().at(0), QStringLiteral("OFFICERGROUP")),
                    QStringList{QStringLiteral("CFU|NW001|ADD")});
          EXPECT_EQ(s.transport->sent().at(1).criteria.at(0).value, QStringLiteral("NW002"));
-     },
-     "Displaying Security Group for Bo Lee", kAskAnn, "32",
-     [](Screen& s) {
-         EXPECT_TRUE(s.checked(1, "CUS") && !s.checked(0, "CFU"));
          EXPECT_EQ(s.stored[QStringLiteral("NW001")].count(QStringLiteral("CFU")), 1);
      }},
-    {"SwitchingNoDropsTheEdits",
-     [](Screen& s) {
-         s.tick(0, "CFU", true), s.fake.messageBox.queueAnswer(AnswerNo), s.pick("NW002", "Bo");
-     },
-     "Displaying Security Group for Bo", kAskAnn, "2",
-     [](Screen& s) {
-         EXPECT_TRUE(s.checked(1, "CUS") && !s.checked(0, "CFU"));
-         EXPECT_FALSE(s.stored[QStringLiteral("NW001")].contains(QStringLiteral("CFU")));
-     }},
-    {"SwitchingCancelKeepsEverything",
-     [](Screen& s) {
-         s.tick(0, "CFU", true), s.fake.messageBox.queueAnswer(AnswerCancel), s.pick("NW002", "Bo");
-     },
-     kChecking, kAskAnn, "",
-     [](Screen& s) {
-         EXPECT_EQ(s.doc->state().msInspId + s.doc->state().msOfficerName, "NW001Ann Smith");
-         EXPECT_TRUE(s.checked(0, "CFU"));
-     }},
+    {"SwitchingNoDropsTheEdits", [](Screen& s) { switchTo(s, AnswerNo); },
+     "Displaying Security Group for Bo", kAskAnn, "2", "Bo: CUS",
+     [](Screen& s) { EXPECT_FALSE(s.stored[QStringLiteral("NW001")].contains("CFU")); }},
+    {"SwitchingCancelKeepsEverything", [](Screen& s) { switchTo(s, AnswerCancel); }, kChecking,
+     kAskAnn, "", "Ann Smith: CFR CFU* BIS save",
+     [](Screen& s) { EXPECT_EQ(s.doc->state().msInspId, "NW001"); }},
 };
 class Steps : public Screen, public ::testing::WithParamInterface<Step> {};
 
@@ -151,9 +159,7 @@ TEST_P(Steps, ShowAndSendWhatTheyShould) {
     stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
     stored[QStringLiteral("NW002")] = {QStringLiteral("CUS")};
     doc->UserDocument_Show();
-    pick(QStringLiteral("NW001"));
-    deliver();
-    transport->clearSent();
+    pick(QStringLiteral("NW001")), deliver(), transport->clearSent();
     c.act(*this);
     deliver();
     QStringList boxes;
@@ -167,96 +173,65 @@ TEST_P(Steps, ShowAndSendWhatTheyShould) {
     for (const MessageData& m : transport->sent())
         sent += QString::number(m.messageType);
     EXPECT_EQ(sent, QLatin1String(c.sent));
+    if (c.shown) {
+        EXPECT_EQ(shown(), QLatin1String(c.shown));
+    }
+    EXPECT_EQ(fake.pointer.Shape(), platform::PointerDefault);
     if (c.check)
         c.check(*this);
 }
 INSTANTIATE_TEST_SUITE_P(Exchange, Steps, ::testing::ValuesIn(kSteps), kByName);
 
-using Requests = Screen;
+// A message in one line: type, version, session, whether address and identifier are the
+// document's, the criteria, then each table with its fields and rows.
+QString describe(Screen& s, const MessageData& m) {
+    QStringList out{QString::number(m.messageType), m.clientVersion, m.sessionId,
+                    m.replyTo + m.messageId ==
+                            s.doc->DocumentIdentity() + s.doc->state().msMessageId
+                        ? QStringLiteral("ours")
+                        : QStringLiteral("other")};
+    for (const Criteria& c : m.criteria)
+        out << QStringList{c.systemName, c.fieldName, c.op, c.value}.join(' ');
+    for (const NamedTable& t : m.tables)
+        out << t.name + '(' + t.table.fields.join(',') + ')' + Screen::rows(m, t.name).join(';');
+    return out.join(QStringLiteral(" / "));
+}
 
-TEST_F(Requests, RetrievalAndSaveCarryTheirCriteriaRowsAndAddress) {
+TEST_F(Screen, RetrievalAndSaveCarryTheirCriteriaRowsAndAddress) {
     stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
     doc->UserDocument_Show();
     fake.component.setVersion(1, 12);
     pick(QStringLiteral(" NW001 "));
-    const MessageData r = transport->sent().at(0);
-    EXPECT_EQ(r.messageType, 2);
-    EXPECT_EQ(r.replyTo + r.clientVersion + r.sessionId,
-              doc->DocumentIdentity() + QStringLiteral("1.12session-1"));
-    EXPECT_EQ(r.messageId, doc->state().msMessageId);
-    EXPECT_TRUE(r.tables.empty());
-    EXPECT_EQ(r.criteria, (std::vector<Criteria>{{"QUILLMOR", "key:INSP_ID", "=", "NW001"}}));
+    EXPECT_EQ(describe(*this, transport->sent().at(0)),
+              "2 / 1.12 / session-1 / ours / QUILLMOR key:INSP_ID = NW001");
     EXPECT_EQ(doc->state().msInspId, QStringLiteral(" NW001 ")) << "kept as received";
     EXPECT_EQ(host.status(), QStringLiteral("Requesting Security Group for Ann Smith"));
     EXPECT_EQ(fake.pointer.Shape(), platform::PointerHourglass);
     EXPECT_TRUE(doc->state().mbRetrievalRequest && !doc->state().mbTimedOut);
-    deliver();
+    pick(QStringLiteral("NW001")), deliver();
     EXPECT_EQ(fake.pointer.Shape(), platform::PointerDefault);
-
-    pick(QStringLiteral("NW001"));
-    deliver();
     // Groups then agencies, in catalogue order (type, then description).
     tick(0, "WAP", true), tick(0, "CFR", false), tick(1, "BIS", false), tick(1, "CUS", true);
-    transport->clearSent();
-    doc->SaveData();
-    const MessageData save = transport->sent().at(0);
-    EXPECT_EQ(save.messageType, 3);
-    EXPECT_EQ(save.replyTo + save.messageId, doc->DocumentIdentity() + doc->state().msMessageId);
-    EXPECT_TRUE(save.criteria.empty());
-    EXPECT_EQ(save.table(QStringLiteral("OFFICERGROUP"))->fields,
-              (QStringList{"GRP_CD", "INSP_ID", "ACTION"}));
-    EXPECT_EQ(rows(save, QStringLiteral("OFFICERGROUP")),
-              (QStringList{"CFR|NW001|DEL", "WAP|NW001|ADD", "BIS|NW001|DEL", "CUS|NW001|ADD"}));
-    EXPECT_EQ(save.table(QStringLiteral("SETUP")), nullptr);
+    transport->clearSent(), doc->SaveData();
+    EXPECT_EQ(describe(*this, transport->sent().at(0)),
+              "3 / 1.12 / session-1 / ours / OFFICERGROUP(GRP_CD,INSP_ID,ACTION)CFR|NW001|DEL;"
+              "WAP|NW001|ADD;BIS|NW001|DEL;CUS|NW001|ADD");
     deliver();
-
     // A reset alone: an empty change table and one set-up row; the reply clears the box.
-    tick(0, "CFU", true), tick(0, "CFU", false);
-    doc->form().resetPassword()->setChecked(true);
-    transport->clearSent();
-    transport->setHolding(true);
-    doc->SaveData();
-    const MessageData reset = transport->sent().at(0);
-    EXPECT_TRUE(reset.table(QStringLiteral("OFFICERGROUP"))->rows.empty());
-    EXPECT_EQ(reset.table(QStringLiteral("SETUP"))->fields,
-              (QStringList{"INSP_ID", "INITIAL", "ACTION"}));
-    EXPECT_EQ(rows(reset, QStringLiteral("SETUP")), QStringList{"NW001|Y|RESET"});
+    tick(0, "CFU", true), tick(0, "CFU", false), doc->form().resetPassword()->setChecked(true);
+    transport->clearSent(), transport->setHolding(true), doc->SaveData();
+    EXPECT_EQ(describe(*this, transport->sent().at(0)),
+              "3 / 1.12 / session-1 / ours / OFFICERGROUP() / "
+              "SETUP(INSP_ID,INITIAL,ACTION)NW001|Y|RESET");
     EXPECT_TRUE(doc->form().resetPassword()->isChecked());
-
     // Sent without the agency rule, SendData leaves a retrieval's reply a retrieval reply.
-    transport->setHolding(false);
-    transport->releaseAll();
-    deliver();
-    pick(QStringLiteral("NW002"));
-    deliver();
-    pick(QStringLiteral("NW001"));
-    deliver();
-    tick(1, "BIS", true);
-    transport->clearSent();
+    transport->setHolding(false), transport->releaseAll(), deliver();
+    pick(QStringLiteral("NW002")), deliver(), pick(QStringLiteral("NW001")), deliver();
+    tick(1, "BIS", true), transport->clearSent();
     EXPECT_TRUE(doc->exchange().SendData());
     EXPECT_EQ(rows(transport->sent().at(0), QStringLiteral("OFFICERGROUP")),
               QStringList{"BIS|NW001|ADD"});
     EXPECT_TRUE(doc->state().mbRetrievalRequest);
-}
-
-// Searching or clearing drops the edits without a prompt; the name and message id stay.
-TEST_F(Requests, SearchingOrClearingDropsTheEdits) {
-    stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
-    doc->UserDocument_Show();
-    for (const bool searching : {true, false}) {
-        pick(QStringLiteral("NW001"));
-        deliver();
-        tick(0, "CFU", true);
-        const QString id = doc->state().msMessageId;
-        searching ? doc->exchange().ZAVEK_OfficerSelect1_Searching()
-                  : doc->exchange().ZAVEK_OfficerSelect1_ClearForm();
-        const DocumentState& s = doc->state();
-        EXPECT_TRUE(fake.messageBox.shown().empty() && s.msInspId.isEmpty()) << searching;
-        EXPECT_EQ(s.msOfficerName + s.msMessageId, QStringLiteral("Ann Smith") + id) << searching;
-        EXPECT_EQ(doc->form().caption()->text(), QStringLiteral("Current Officer : "));
-        EXPECT_FALSE(checked(0, "CFU") || checked(0, "CFR") || tag(0, "CFR")) << searching;
-        EXPECT_FALSE(doc->rules().hasChanges()) << searching;
-    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "toolbox/officer_result_model.h"
 #include "toolbox/officer_select.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QTreeView>
 
@@ -33,8 +34,7 @@ Screen::Screen() {
         if (officer.isEmpty())
             officer = cell(request.table(QStringLiteral("SETUP")), 0, "INSP_ID");
         MessageData reply = LoopbackTransport::replyTo(request);
-        if (request.messageType == 3)
-            reply.errorText = saveError;
+        reply.errorText = request.messageType == 3 ? saveError : retrievalError;
         for (std::size_t r = 0; reply.errorText.isEmpty() && changes && r < changes->rows.size();
              ++r) {
             stored[officer].removeAll(cell(changes, r, "GRP_CD"));
@@ -111,6 +111,18 @@ int Screen::row(int list, const QString& code) {
             return r;
     ADD_FAILURE() << "no item " << code.toStdString() << " in list " << list;
     return 0;
+}
+
+QString Screen::shown() {
+    QString out = doc->form().caption()->text().remove(QStringLiteral("Current Officer : ")) + ':';
+    for (int l : {0, 1})
+        for (int r = 0; r < items(l).count(); ++r)
+            if (const GroupListModel::Item i = items(l).item(r); i.checked || i.tag)
+                out += QLatin1String(i.checked ? " " : " -") + i.code +
+                       QLatin1String(i.checked != i.tag ? "*" : "");
+    if (doc->form().resetPassword()->isChecked())
+        out += QStringLiteral(" R");
+    return out + QLatin1String(saveButton() == true ? " save" : "");
 }
 
 QStringList Screen::rows(const MessageData& message, const QString& name) {

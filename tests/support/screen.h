@@ -52,6 +52,10 @@ public: // open to the tables of cases
     }
     bool tag(int list, const QString& code) { return items(list).item(row(list, code)).tag; }
     std::optional<bool> saveButton() const { return host.buttonState(7, QStringLiteral("SEC1")); }
+    // The screen in one line: the caption's name, then every item ticked or stored by code,
+    // "-" before one stored but not ticked, "*" after a pending one; R: the reset box ticked;
+    // save: Save enabled. "Ann Smith: CFR CFU* BIS save".
+    QString shown();
     // The rows of a message's table, cells joined by '|'.
     static QStringList rows(const MessageData& message, const QString& table);
     static QStringList logSources();
@@ -60,6 +64,7 @@ public: // open to the tables of cases
 
     std::map<QString, QStringList> stored; // what the back end holds: officer -> codes
     QString saveError;                     // what the back end answers a save; empty: stored
+    QString retrievalError;                // and a retrieval; empty: the officer's groups
 
     TempDatabase db;
     platform::FakePlatform fake;
