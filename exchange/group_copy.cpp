@@ -12,7 +12,6 @@
 namespace zavek {
 
 namespace {
-constexpr std::int32_t kRetrievalType = 2;
 constexpr std::size_t kAbandonedKept = 8;
 
 void status(const QString& text) {
@@ -57,20 +56,8 @@ void GroupCopy::CopyGroupsFrom() {
         // The picker's own loop may have let another officer's answer in.
         if (!exchange_.officerShown())
             return;
-        KelbMessage message;
-        message.ReplyTo(s.documentIdentity);
-        message.ClientVersion(platform::versionText(*services_.platform.component));
-        message.MessageType(kRetrievalType);
-        QString sessionId;
-        SessionInfo::Instance().SessionId(sessionId);
-        message.SessionId(sessionId);
+        const KelbMessage message = retrievalRequest(services_, picked->id);
         const QString id = message.MessageId();
-        KelbCriteria criteria;
-        criteria.SystemName(QStringLiteral("QUILLMOR"));
-        criteria.FieldName(QStringLiteral("key:INSP_ID"));
-        criteria.Operator(QStringLiteral("="));
-        criteria.Value(picked->id.trimmed());
-        message.AddCriteria(criteria);
         source_ = *picked;
         if (const auto failure = attempt([&] { message.Send(); })) {
             report(QStringLiteral("Requesting the security groups of ") + source_.name +

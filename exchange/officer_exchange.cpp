@@ -36,6 +36,27 @@ QString noAnswer(const QString& name) {
 }
 } // namespace
 
+void addressRequest(KelbMessage& message, const DocumentServices& services, std::int32_t type) {
+    message.ReplyTo(services.state.documentIdentity);
+    message.ClientVersion(platform::versionText(*services.platform.component));
+    message.MessageType(type);
+    QString sessionId;
+    SessionInfo::Instance().SessionId(sessionId);
+    message.SessionId(sessionId);
+}
+
+KelbMessage retrievalRequest(const DocumentServices& services, const QString& officerId) {
+    KelbMessage message;
+    addressRequest(message, services, kRetrievalType);
+    KelbCriteria criteria;
+    criteria.SystemName(QStringLiteral("QUILLMOR"));
+    criteria.FieldName(QStringLiteral("key:INSP_ID"));
+    criteria.Operator(QStringLiteral("="));
+    criteria.Value(officerId.trimmed());
+    message.AddCriteria(criteria);
+    return message;
+}
+
 OfficerExchange::OfficerExchange(DocumentServices services, GroupRules& rules)
     : services_(std::move(services)), rules_(rules) {}
 
@@ -90,20 +111,8 @@ void OfficerExchange::ZAVEK_OfficerSelect1_OfficerSelected(const QString& office
         status(header(QStringLiteral("Requesting Security Group for ")));
         rules_.enableSave(false);
 
-        KelbMessage message;
-        message.ReplyTo(s.documentIdentity);
-        message.ClientVersion(platform::versionText(*services_.platform.component));
-        message.MessageType(kRetrievalType);
-        QString sessionId;
-        SessionInfo::Instance().SessionId(sessionId);
-        message.SessionId(sessionId);
+        const KelbMessage message = retrievalRequest(services_, s.msInspId);
         s.msMessageId = message.MessageId();
-        KelbCriteria criteria;
-        criteria.SystemName(QStringLiteral("QUILLMOR"));
-        criteria.FieldName(QStringLiteral("key:INSP_ID"));
-        criteria.Operator(QStringLiteral("="));
-        criteria.Value(s.msInspId.trimmed());
-        message.AddCriteria(criteria);
         if (const auto failure = attempt([&] { message.Send(); })) {
             logFailure(services_.trap, "ZAVEK_OfficerSelect1_OfficerSelected", *failure);
             retrievalFailed();
@@ -248,12 +257,7 @@ bool OfficerExchange::SendData() {
     const auto failure = attempt([&] {
         status(header(kSavingPrefix));
         KelbMessage message;
-        message.ReplyTo(s.documentIdentity);
-        message.ClientVersion(platform::versionText(*services_.platform.component));
-        message.MessageType(kSaveType);
-        QString sessionId;
-        SessionInfo::Instance().SessionId(sessionId);
-        message.SessionId(sessionId);
+        addressRequest(message, services_, kSaveType);
         message.MessageId(s.msMessageId);
 
         RecordTable changes;

@@ -2,6 +2,7 @@
 // The document's side of the back-end exchange: officer selection, the retrieval request and
 // its replies and time-outs, and the save request with its change rows.
 
+#include "common/message.h"
 #include "groups/document_state.h"
 #include "groups/group_rules.h"
 
@@ -17,6 +18,12 @@ namespace zavek {
 
 class RecordTable;
 struct MessageData;
+
+// Addresses a request of the document's: its replies come back to it, with the client's version
+// and the session it was signed in with.
+void addressRequest(KelbMessage& message, const DocumentServices& services, std::int32_t type);
+// A retrieval of one officer by key, addressed as above; not yet sent.
+KelbMessage retrievalRequest(const DocumentServices& services, const QString& officerId);
 
 class OfficerExchange {
 public:
