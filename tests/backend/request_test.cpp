@@ -1,11 +1,6 @@
 #include "tests/backend/backend_fixture.h"
 
 #include "backend/sql.h"
-#include "common/codec.h"
-#include "common/officer_history.h"
-
-#include <QCborMap>
-#include <QCborValue>
 
 #include <functional>
 
@@ -136,46 +131,6 @@ INSTANTIATE_TEST_SUITE_P(Refused, BadRequestTest, ::testing::Values(
         true, "Another administrator was saving this officer at the same moment, so nothing was saved; save again."}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
-
-using HistoryTest = BackendFixture;
-
-TEST_F(HistoryTest, ListsEachSaveOfTheOfficerNewestFirst) {
-    ASSERT_TRUE(send(save("NW00123", "+CFU")).errorText.isEmpty());
-    clock_.advance(60);
-    ASSERT_TRUE(send(save("NW00123", "-BIS,+CUS,-CFR", true)).errorText.isEmpty());
-    MessageData request = retrieval("NW00123");
-    history(*this, request);
-    const MessageData reply = send(request);
-    EXPECT_EQ(reply.messageId + QString::number(reply.messageType),
-              request.messageId + QString::number(message_types::kHistory));
-    ASSERT_TRUE(reply.errorText.isEmpty()) << reply.errorText.toStdString();
-    const std::vector<HistoryEntry> entries = historyEntries(reply);
-    QStringList shown;
-    for (const HistoryEntry& e : entries)
-        shown << e.administrator + QStringLiteral(": ") + e.changeText();
-    EXPECT_EQ(shown,
-              (QStringList{QStringLiteral("Demo Administrator (NW): Agency changed from "
-                                          "Border Inspection Service to Customs "
-                                          "Enforcement; Case File Read removed; Password "
-                                          "reset requested"),
-                           QStringLiteral("Demo Administrator (NW): Case File Update added")}));
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[1].when.secsTo(entries[0].when), 60);
-}
-
-using BytesTest = BackendFixture;
-
-TEST_F(BytesTest, BytesThatCannotBeReadGetAnErrorReplyOnlyWhenTheSenderIsKnown) {
-    EXPECT_TRUE(RequestProcessor(db_, clock_).process(QByteArray("\xff\x01garbage", 9)).isEmpty());
-    QCborMap map;
-    map.insert(QLatin1String("replyTo"), QStringLiteral("doc-1"));
-    map.insert(QLatin1String("messageId"), QStringLiteral("msg-9"));
-    map.insert(QLatin1String("messageType"), 2);
-    const MessageData reply =
-        decodeMessage(RequestProcessor(db_, clock_).process(QCborValue(map).toCbor()));
-    EXPECT_EQ(reply.replyTo + reply.messageId, QStringLiteral("doc-1msg-9"));
-    EXPECT_FALSE(reply.errorText.isEmpty());
-}
 
 } // namespace
 } // namespace zavek::backend::testing
