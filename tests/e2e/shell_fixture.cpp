@@ -7,8 +7,6 @@
 #include "shell/sign_in_dialog.h"
 #include "shell/startup.h"
 
-#include <QAbstractItemModel>
-#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -61,23 +59,56 @@ void ShellScenario::start(bool throughServer) {
     ASSERT_GE(officers.size(), 2);
     kFirst = officers[0];
     kSecond = officers[1];
-    if (!peer) {
-        hold(kFirst, QStringLiteral("BIS,CFR,CFU"));
-        hold(kSecond, QStringLiteral("CFU,CUS,WAP"));
+    for (const auto& [officer, codes] :
+         {std::pair{kFirst, "BIS CFR CFU"}, {kSecond, "CFU CUS WAP"}}) {
+        if (peer)
+            break; // the first process has set them
+        query(QStringLiteral("DELETE FROM OFFICER_GROUP WHERE INSP_ID = ?"), officer);
+        for (const QString& code : QString::fromLatin1(codes).split(u' '))
+            query(u"INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES ('%1', ?)"_s.arg(officer),
+                  code);
     }
-    if (throughServer && peer) {
+    if (throughServer && !peer) {
+        ASSERT_NO_FATAL_FAILURE(makeCertificate(QStringLiteral("cert")));
+        startServer();
+    }
+    if (throughServer) {
+        const QString certs = peer ? peerDir() : dir.path();
         network = std::make_shared<net::NetworkTransport>(net::ServerAddress{
             QStringLiteral("127.0.0.1"),
-            static_cast<quint16>(qEnvironmentVariableIntValue("ZAVEK_E2E_PEER_PORT")),
-            QDir(peerDir()).filePath(QStringLiteral("cert.pem")), 200});
-        ASSERT_TRUE(network->waitConnected(10000, nullptr));
+            peer ? static_cast<quint16>(qEnvironmentVariableIntValue("ZAVEK_E2E_PEER_PORT"))
+                 : serverPort,
+            QDir(certs).filePath(QStringLiteral("cert.pem")), 200});
+        QString why;
+        ASSERT_TRUE(network->waitConnected(10000, &why)) << why.toStdString();
         MessageBus::Instance().setTransport(network);
-    } else if (throughServer) {
-        ASSERT_NO_FATAL_FAILURE(useServer());
     }
-    ASSERT_TRUE(peer ? signIn(QStringLiteral("admin.two"), QStringLiteral("second-demo"))
-                     : signIn(QStringLiteral("admin"), QStringLiteral("zavek-demo")));
-    ASSERT_NO_FATAL_FAILURE(openShell());
+    backend::Authenticator authenticator(QSqlDatabase::database(kConnection));
+    auto dialog = network ? std::make_unique<shell::SignInDialog>(shell::signInThroughServer)
+                          : std::make_unique<shell::SignInDialog>(authenticator);
+    dialog->show();
+    QTest::keyClicks(dialog->identifier(), peer ? u"admin.two"_s : u"admin"_s);
+    QTest::keyClicks(dialog->password(), peer ? u"second-demo"_s : u"zavek-demo"_s);
+    QTest::mouseClick(dialog->signInButton(), Qt::LeftButton);
+    ASSERT_EQ(dialog->result(), QDialog::Accepted) << dialog->message()->text().toStdString();
+    session = dialog->session();
+    // Through a server the shell holds no database connection of its own.
+    SessionInfo::Instance().establish(session.token, session.region,
+                                      network ? QString() : kConnection);
+    if (!network) {
+        transport = std::make_shared<backend::WorkerTransport>(location);
+        MessageBus::Instance().setTransport(transport);
+    }
+    platform::Platform platform;
+    platform.messageBox = &boxes;
+    platform.dialogs = &dialogs;
+    window = std::make_unique<shell::MainWindow>(*loader, DocumentContext{platform},
+                                                 QStringLiteral("ZAVEK"));
+    window->show();
+    if (network)
+        window->followConnection(*network);
+    documentWindow = window->openSecurityDocument();
+    ASSERT_NE(documentWindow, nullptr);
     ASSERT_EQ(status(), QStringLiteral("Ready"));
     // Both officers listed, so that picking one comes from the list.
     search(kFirst.left(2));
@@ -91,16 +122,6 @@ void ShellScenario::makeCertificate(const QString& name) {
                    dir.filePath(name + "-key.pem"), "-out", dir.filePath(name + ".pem")});
     ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0)
         << openssl.readAllStandardError().toStdString();
-}
-
-void ShellScenario::useServer() {
-    ASSERT_NO_FATAL_FAILURE(makeCertificate(QStringLiteral("cert")));
-    startServer();
-    network = std::make_shared<net::NetworkTransport>(
-        net::ServerAddress{QStringLiteral("127.0.0.1"), serverPort, dir.filePath("cert.pem"), 200});
-    QString why;
-    ASSERT_TRUE(network->waitConnected(10000, &why)) << why.toStdString();
-    MessageBus::Instance().setTransport(network);
 }
 
 std::unique_ptr<QProcess> ShellScenario::launchServer(quint16 port, quint16& chosen) {
@@ -128,46 +149,9 @@ void ShellScenario::stopServer() {
     server.reset();
 }
 
-bool ShellScenario::signIn(const QString& id, const QString& password, QString* message) {
-    backend::Authenticator authenticator(QSqlDatabase::database(kConnection));
-    std::unique_ptr<shell::SignInDialog> dialog =
-        network ? std::make_unique<shell::SignInDialog>(shell::signInThroughServer)
-                : std::make_unique<shell::SignInDialog>(authenticator);
-    dialog->show();
-    QTest::keyClicks(dialog->identifier(), id);
-    QTest::keyClicks(dialog->password(), password);
-    QTest::mouseClick(dialog->signInButton(), Qt::LeftButton);
-    if (message)
-        *message = dialog->message()->isVisible() ? dialog->message()->text() : QString();
-    if (dialog->result() != QDialog::Accepted)
-        return false;
-    session = dialog->session();
-    return true;
-}
-
-void ShellScenario::openShell() {
-    // Through a server the shell holds no database connection of its own.
-    SessionInfo::Instance().establish(session.token, session.region,
-                                      network ? QString() : kConnection);
-    if (!network) {
-        transport = std::make_shared<backend::WorkerTransport>(location);
-        MessageBus::Instance().setTransport(transport);
-    }
-    platform::Platform platform;
-    platform.messageBox = &boxes;
-    platform.dialogs = &dialogs;
-    window = std::make_unique<shell::MainWindow>(*loader, DocumentContext{platform},
-                                                 QStringLiteral("ZAVEK"));
-    window->show();
-    if (network)
-        window->followConnection(*network);
-    documentWindow = window->openSecurityDocument();
-    ASSERT_NE(documentWindow, nullptr);
-}
-
-void ShellScenario::search(const QString& text) {
-    auto* edit =
-        documentWindow->document()->Form()->findChild<QLineEdit*>(QStringLiteral("searchEdit"));
+void ShellScenario::search(const QString& text, QWidget* form) {
+    auto* edit = (form ? form : documentWindow->document()->Form())
+                     ->findChild<QLineEdit*>(QStringLiteral("searchEdit"));
     ASSERT_NE(edit, nullptr);
     edit->clear();
     QTest::keyClicks(edit, text);
@@ -192,17 +176,21 @@ void clickRow(QTreeView* view, int row, int x = -1) {
 }
 } // namespace
 
-void ShellScenario::show(const QString& officerId) {
-    QWidget* form = documentWindow->document()->Form();
+void ShellScenario::pick(const QString& officerId, QWidget* form) {
     auto* view = form->findChild<QTreeView*>(QStringLiteral("resultView"));
+    ASSERT_NE(view, nullptr);
     // A new search clears the form, so an officer already listed is picked from the list.
     if (rowOf(view, 0, officerId) < 0)
-        search(officerId);
+        search(officerId, form);
     const int row = rowOf(view, 0, officerId);
     ASSERT_GE(row, 0) << "officer " << officerId.toStdString() << " not listed";
     clickRow(view, row);
     QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("selectButton")),
                       Qt::LeftButton);
+}
+
+void ShellScenario::show(const QString& officerId) {
+    ASSERT_NO_FATAL_FAILURE(pick(officerId, documentWindow->document()->Form()));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return status().startsWith(QStringLiteral("Displaying Security Group for ")); },
         10000))
@@ -212,16 +200,12 @@ void ShellScenario::show(const QString& officerId) {
 void ShellScenario::tick(const QString& codes) {
     QWidget* form = documentWindow->document()->Form();
     for (const QString& code : codes.split(u',', Qt::SkipEmptyParts)) {
-        bool found = false;
-        for (int list : {0, 1}) {
-            auto* view =
-                form->findChild<QTreeView*>(QStringLiteral("lvOfficerGroups_%1").arg(list));
-            if (const int row = rowOf(view, 1, code); row >= 0 && !found) {
-                found = true;
-                clickRow(view, row, view->style()->pixelMetric(QStyle::PM_IndicatorWidth) / 2 + 4);
-            }
-        }
-        EXPECT_TRUE(found) << "no item " << code.toStdString();
+        auto* view = form->findChild<QTreeView*>(QStringLiteral("lvOfficerGroups_0"));
+        if (rowOf(view, 1, code) < 0)
+            view = form->findChild<QTreeView*>(QStringLiteral("lvOfficerGroups_1"));
+        const int row = rowOf(view, 1, code);
+        ASSERT_GE(row, 0) << "no item " << code.toStdString();
+        clickRow(view, row, view->style()->pixelMetric(QStyle::PM_IndicatorWidth) / 2 + 4);
     }
 }
 
@@ -259,14 +243,6 @@ QString ShellScenario::query(const QString& sql, const QString& value) {
     while (q.next())
         out << q.value(0).toString();
     return out.join(u' ');
-}
-
-void ShellScenario::hold(const QString& officerId, const QString& codes) {
-    query(QStringLiteral("DELETE FROM OFFICER_GROUP WHERE INSP_ID = ?"), officerId);
-    for (const QString& code : codes.split(u','))
-        query(QStringLiteral("INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES ('%1', ?)")
-                  .arg(officerId),
-              code);
 }
 
 } // namespace zavek::testing

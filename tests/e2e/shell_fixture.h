@@ -12,6 +12,7 @@
 #include "shell/main_window.h"
 #include "tests/support/printers.h"
 
+#include <QCheckBox>
 #include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -19,8 +20,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-
-#include <QCheckBox>
 
 namespace zavek::net {
 class NetworkTransport;
@@ -35,27 +34,24 @@ public:
     ShellScenario();
     ~ShellScenario() override;
 
-    // Signs the demo administrator in, opens the shell and lists the region's first officers:
-    // kFirst holds BIS, CFR and CFU, kSecond CFU, CUS and WAP.
-    // In a second shell process a scenario starts (peerDir() set), the same on the first one's
-    // database and server, signed in as admin.two.
+    // Signs the demo administrator in (through a real zavek-server on a loopback port, with a
+    // certificate made for the test, when asked), opens the shell and lists the region's first
+    // officers: kFirst holds BIS, CFR and CFU, kSecond CFU, CUS and WAP. In a second shell
+    // process (peerDir() set) the same on the first one's database and server, as admin.two.
     void start(bool throughServer);
     static QString peerDir() { return qEnvironmentVariable("ZAVEK_E2E_PEER_DIR"); }
-    // From now on sign-in and the shell go through a real zavek-server process on a loopback
-    // port, with a certificate made for the test; the database stays the test's file.
-    void useServer();
     // A self-signed certificate for 127.0.0.1 in name.pem, its key in name-key.pem.
     void makeCertificate(const QString& name);
     // The same port again after a restart, so that the shell finds the server where it was.
     void startServer() { server = launchServer(serverPort, serverPort); }
-    // Another zavek-server on the same database, on a port of its own.
+    // A zavek-server on the test's database; port 0: one of its own, given back in chosen.
     std::unique_ptr<QProcess> launchServer(quint16 port, quint16& chosen);
     void stopServer();
-    bool signIn(const QString& id, const QString& password, QString* message = nullptr);
-    void openShell();
-    // Types into the selector's search field and presses Enter.
-    void search(const QString& text);
-    // Picks the officer, from the list when it is listed, and waits until it is shown.
+    // Types into the search field of the selector in form (none: the window's) and presses Enter.
+    void search(const QString& text, QWidget* form = nullptr);
+    // Picks the officer with the selector in form, from its list when it is listed.
+    void pick(const QString& officerId, QWidget* form);
+    // Picks the officer in the window and waits until it is shown.
     void show(const QString& officerId);
     // Clicks the check box of each code ("CFD,BIS"), in whichever list holds it.
     void tick(const QString& codes);
@@ -77,7 +73,6 @@ public:
     static int auditRows(const QString& officerId) {
         return query(u"SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID = ?"_s, officerId).toInt();
     }
-    static void hold(const QString& officerId, const QString& codes);
     QString status() const { return window->statusText(); }
 
     QTemporaryDir dir;
