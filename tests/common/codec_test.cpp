@@ -67,40 +67,6 @@ TEST(CodecTest, EveryTruncationIsMalformed) {
     }
 }
 
-// Each misshapen message is refused, and the refusal names what was wrong.
-TEST(CodecTest, MisshapenMessagesAreRefusedSayingWhat) {
-    const QCborMap base = QCborValue::fromCbor(encodeMessage(sample())).toMap();
-    auto with = [&](const char* key, const QCborValue& value, const char* tableKey = nullptr) {
-        QCborMap m = base;
-        QCborArray tables = m.value(QLatin1String("tables")).toArray();
-        QCborMap table = tables.at(0).toMap();
-        QCborMap& target = tableKey ? table : m;
-        if (value.isInvalid())
-            target.remove(QLatin1String(key));
-        else
-            target[QLatin1String(key)] = value;
-        tables[0] = table;
-        if (tableKey)
-            m[QLatin1String("tables")] = tables;
-        return QCborValue(m).toCbor();
-    };
-    const char* t = "table";
-    // clang-format off
-    const std::pair<QByteArray, const char*> cases[] = {
-        {QByteArray("hello"), "could not be read"}, {QCborValue(u"a text"_s).toCbor(), "it is not a map"},
-        {with("format", 2), "unknown format version"}, {with("messageType", u"3"_s), "messageType"},
-        {with("criteria", QCborArray{u"INSP_ID"_s}), "criteria entry"}, {with("tables", QCborValue::Invalid), "tables is missing"},
-        {with("fields", QCborArray{1}, t), "field name"}, {with("rows", QCborArray{QCborArray{u"only one"_s}}, t), "row width"}};
-    // clang-format on
-    for (const auto& [bytes, says] : cases) {
-        const auto failure = refusal(bytes);
-        ASSERT_TRUE(failure) << says;
-        EXPECT_TRUE(failure->code() == codes::kMalformedMessage &&
-                    failure->description().contains(QLatin1String(says)))
-            << says << ": " << failure->description().toStdString();
-    }
-}
-
 namespace {
 
 const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -256,5 +222,31 @@ TEST(CodecTest, EachBoundIsHeldAndRefusalsNameIt) {
         EXPECT_TRUE(failure->description().contains(QLatin1String(says)))
             << name << ": " << failure->description().toStdString();
         EXPECT_FALSE(readSoFar.messageId.isEmpty()) << name << ": the sender cannot be answered";
+    }
+}
+
+// Each misshapen message is refused, and the refusal names what was wrong.
+TEST(CodecTest, MisshapenMessagesAreRefusedSayingWhat) {
+    auto set = [](const QString& key, const QCborValue& value) {
+        return message([&](QCborMap& m) { m[key] = value; });
+    };
+    auto table = [&](const QCborArray& fields, const QCborArray& rows) {
+        return set(
+            u"tables"_s,
+            QCborArray{QCborMap{{u"name"_s, u"T"_s}, {u"fields"_s, fields}, {u"rows"_s, rows}}});
+    };
+    // clang-format off
+    const std::pair<QByteArray, const char*> cases[] = {
+        {QByteArray("hello"), "could not be read"}, {QCborValue(u"a text"_s).toCbor(), "it is not a map"},
+        {set(u"format"_s, 2), "unknown format version"}, {set(u"messageType"_s, u"3"_s), "messageType"},
+        {set(u"criteria"_s, QCborArray{u"INSP_ID"_s}), "criteria entry"}, {message([](QCborMap& m) { m.remove(u"tables"_s); }), "tables is missing"},
+        {table({1}, {}), "field name"}, {table({u"A"_s, u"B"_s}, QCborArray{QCborValue(QCborArray{u"only one"_s})}), "row width"}};
+    // clang-format on
+    for (const auto& [bytes, says] : cases) {
+        const auto failure = refusal(bytes);
+        ASSERT_TRUE(failure) << says;
+        EXPECT_TRUE(failure->code() == codes::kMalformedMessage &&
+                    failure->description().contains(QLatin1String(says)))
+            << says << ": " << failure->description().toStdString();
     }
 }

@@ -15,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <stdexcept>
 
 using namespace zavek;
@@ -130,12 +129,8 @@ TEST(KelbMessageTest, EachMessageHasItsOwnRandomIdentifierAndCopiesTheTablesItCa
     // Random identifiers need no counter that a restart or a second process would repeat.
     static const QRegularExpression uuid(
         "^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$");
-    std::set<QString> ids;
-    for (int i = 0; i < 100; ++i)
-        ids.insert(KelbMessage().MessageId());
-    EXPECT_EQ(ids.size(), 100u);
-    EXPECT_TRUE(uuid.match(*ids.begin()).hasMatch()) << ids.begin()->toStdString();
     KelbMessage m;
+    EXPECT_TRUE(uuid.match(m.MessageId()).hasMatch() && m.MessageId() != KelbMessage().MessageId());
     RecordTable table;
     table.Source("SETUP");
     table.Open();

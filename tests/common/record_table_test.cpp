@@ -45,7 +45,6 @@ TEST_F(RecordTableTest, AQueryIsWalkedInItsOrderAndReadByFieldNameInAnyCase) {
     std::int32_t count = -1;
     table.RecordCount(count);
     EXPECT_EQ(count, 3);
-    EXPECT_EQ(table.GetFields().Count(), 2);
     QStringList codes;
     bool eof = true;
     table.MoveFirst();
@@ -64,7 +63,6 @@ TEST_F(RecordTableTest, AQueryIsWalkedInItsOrderAndReadByFieldNameInAnyCase) {
 TEST_F(RecordTableTest, RowsAddedInMemoryAreWalkedAndFieldsWrittenLaterAreNullBefore) {
     RecordTable table = open(u"OFFICERGROUP"_s);
     EXPECT_TRUE(table.isOpen() && table.isEof());
-    EXPECT_EQ(table.recordCount(), 0);
     table.AddNew();
     table.GetFields()[u"ACTION"_s].SetValue(u"ADD"_s);
     table.GetFields()[u"GROUP_CODE"_s].SetValue(u"A1"_s);
