@@ -83,22 +83,18 @@ TEST(TrapTest, ATrappedFailureIsLoggedWithItsSourceAndTheClosingStepStillRuns) {
     EXPECT_EQ(attempt([] { throw 42; })->code(), codes::kUnexpected);
 }
 
-TEST(ShellServicesTest, CallsReachTheHostAndBadFlagsOrNoHostAreRefused) {
+// Good calls reaching the host are seen by the screen tests; here, what is refused.
+TEST(ShellServicesTest, BadFlagsOrNoHostAreRefused) {
     ShellServices& services = ShellServices::Instance();
-    std::int32_t save = 7, on = -1, one = 1;
-    std::int16_t shellOn = -1, shellBad = 2;
+    std::int32_t save = 7, one = 1;
+    std::int16_t shellBad = 2;
     QString tag = "SEC-3";
     {
         FakeShellHost host;
-        services.SetStatusText("Retrieving Officer Jane Doe");
-        services.EnableToolbarButton(save, on, tag);
-        services.SetShellEnabled(shellOn);
         EXPECT_EQ(attempt([&] { services.EnableToolbarButton(save, one, tag); })->code(),
                   codes::kInvalidArgument);
         EXPECT_TRUE(attempt([&] { services.SetShellEnabled(shellBad); }));
-        EXPECT_EQ(host.statuses, std::vector<QString>{"Retrieving Officer Jane Doe"});
-        EXPECT_EQ(host.toolbar, (std::vector<ToolbarCall>{{7, true, tag}}));
-        EXPECT_EQ(host.shellEnabled, (std::vector<bool>{true}));
+        EXPECT_TRUE(host.toolbar.empty() && host.shellEnabled.empty());
     }
     services.setHost(nullptr);
     const auto failure = attempt([&] { services.SetStatusText("Ready"); });
