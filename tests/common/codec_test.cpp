@@ -67,49 +67,8 @@ TEST(CodecTest, EveryTruncationIsMalformed) {
     }
 }
 
-// Each misshapen message is refused, and the refusal names what was wrong.
-TEST(CodecTest, MisshapenMessagesAreRefusedSayingWhat) {
-    const QCborMap base = QCborValue::fromCbor(encodeMessage(sample())).toMap();
-    auto with = [&](const char* key, const QCborValue& value, const char* tableKey = nullptr) {
-        QCborMap m = base;
-        QCborArray tables = m.value(QLatin1String("tables")).toArray();
-        QCborMap table = tables.at(0).toMap();
-        QCborMap& target = tableKey ? table : m;
-        if (value.isInvalid())
-            target.remove(QLatin1String(key));
-        else
-            target[QLatin1String(key)] = value;
-        tables[0] = table;
-        if (tableKey)
-            m[QLatin1String("tables")] = tables;
-        return QCborValue(m).toCbor();
-    };
-    QCborArray mapInRow;
-    for (int i = 0; i < 9; ++i)
-        mapInRow.append(i == 3 ? QCborValue(QCborMap{{1, 2}}) : QCborValue(i));
-    const char* t = "table";
-    // clang-format off
-    const std::pair<QByteArray, const char*> cases[] = {
-        {QByteArray("hello"), "could not be read"}, {QCborValue(u"a text"_s).toCbor(), "it is not a map"},
-        {QCborValue(QCborArray{1, 2}).toCbor(), "it is not a map"}, {with("format", 2), "unknown format version"},
-        {with("format", QCborValue::Invalid), "unknown format version"}, {with("messageType", u"3"_s), "messageType"},
-        {with("messageId", 17), "messageId"}, {with("criteria", QCborMap()), "criteria is not an array"},
-        {with("criteria", QCborArray{u"INSP_ID"_s}), "criteria entry"}, {with("tables", QCborValue::Invalid), "tables is missing"},
-        {with("fields", QCborArray{1}, t), "field name"}, {with("rows", QCborArray{QCborArray{u"only one"_s}}, t), "row width"},
-        {with("rows", QCborArray{mapInRow}, t), "unsupported type"}, {with("rows", QCborValue::Invalid, t), "table layout"}};
-    // clang-format on
-    for (const auto& [bytes, says] : cases) {
-        const auto failure = refusal(bytes);
-        ASSERT_TRUE(failure) << says;
-        EXPECT_TRUE(failure->code() == codes::kMalformedMessage &&
-                    failure->description().contains(QLatin1String(says)))
-            << says << ": " << failure->description().toStdString();
-    }
-}
-
 namespace {
 
-const double inf = std::numeric_limits<double>::infinity();
 const double nan = std::numeric_limits<double>::quiet_NaN();
 QVariant when(int ms = 0) {
     return QDateTime(QDate(2013, 3, 21), QTime(20, 4, 0, ms), Qt::UTC);
@@ -121,17 +80,11 @@ QVariant when(int ms = 0) {
 // misread.
 // clang-format off
 const std::pair<const char*, QVariant> kDecoded[] = {
-    {"00", qint64(0)}, {"17", qint64(23)}, {"1818", qint64(24)}, {"1903e8", qint64(1000)},
-    {"1a000f4240", qint64(1000000)}, {"1b000000e8d4a51000", qint64(1000000000000)},
-    {"1bffffffffffffffff", qulonglong(18446744073709551615ULL)}, {"20", qint64(-1)},
-    {"3903e7", qint64(-1000)}, {"f98000", -0.0}, {"f93e00", 1.5}, {"fa47c35000", 100000.0},
-    {"fbc010666666666666", -4.1}, {"f97e00", nan}, {"f9fc00", -inf}, {"f4", false}, {"f5", true},
-    {"f6", {}}, {"f7", {}}, {"c074323031332d30332d32315432303a30343a30305a", when()},
-    {"c1fb41d452d9ec200000", when(500)}, {"4401020304", QByteArray::fromHex("01020304")},
-    {"60", QString()}, {"64f0908591", QString::fromUcs4(U"\U00010151")},
-    {"5f42010243030405ff", QByteArray::fromHex("0102030405")}, {"7f657374726561646d696e67ff", QString("streaming")}};
-const char* const kRefused[] = {"c249010000000000000000", "3bffffffffffffffff", "f0", "d74401020304",
-                                "83010203", "a201020304", "9f018202039f0405ffff", "bf6346756ef563416d7421ff"};
+    {"00", qint64(0)}, {"1818", qint64(24)}, {"1bffffffffffffffff", qulonglong(18446744073709551615ULL)},
+    {"3903e7", qint64(-1000)}, {"f98000", -0.0}, {"fbc010666666666666", -4.1}, {"f97e00", nan}, {"f5", true},
+    {"f6", {}}, {"c074323031332d30332d32315432303a30343a30305a", when()}, {"c1fb41d452d9ec200000", when(500)},
+    {"64f0908591", QString::fromUcs4(U"\U00010151")}, {"7f657374726561646d696e67ff", QString("streaming")}};
+const char* const kRefused[] = {"c249010000000000000000", "3bffffffffffffffff", "83010203", "a201020304"};
 // clang-format on
 
 // A message whose only table has one field and one row holding the given encoded value.
@@ -269,5 +222,31 @@ TEST(CodecTest, EachBoundIsHeldAndRefusalsNameIt) {
         EXPECT_TRUE(failure->description().contains(QLatin1String(says)))
             << name << ": " << failure->description().toStdString();
         EXPECT_FALSE(readSoFar.messageId.isEmpty()) << name << ": the sender cannot be answered";
+    }
+}
+
+// Each misshapen message is refused, and the refusal names what was wrong.
+TEST(CodecTest, MisshapenMessagesAreRefusedSayingWhat) {
+    auto set = [](const QString& key, const QCborValue& value) {
+        return message([&](QCborMap& m) { m[key] = value; });
+    };
+    auto table = [&](const QCborArray& fields, const QCborArray& rows) {
+        return set(
+            u"tables"_s,
+            QCborArray{QCborMap{{u"name"_s, u"T"_s}, {u"fields"_s, fields}, {u"rows"_s, rows}}});
+    };
+    // clang-format off
+    const std::pair<QByteArray, const char*> cases[] = {
+        {QByteArray("hello"), "could not be read"}, {QCborValue(u"a text"_s).toCbor(), "it is not a map"},
+        {set(u"format"_s, 2), "unknown format version"}, {set(u"messageType"_s, u"3"_s), "messageType"},
+        {set(u"criteria"_s, QCborArray{u"INSP_ID"_s}), "criteria entry"}, {message([](QCborMap& m) { m.remove(u"tables"_s); }), "tables is missing"},
+        {table({1}, {}), "field name"}, {table({u"A"_s, u"B"_s}, QCborArray{QCborValue(QCborArray{u"only one"_s})}), "row width"}};
+    // clang-format on
+    for (const auto& [bytes, says] : cases) {
+        const auto failure = refusal(bytes);
+        ASSERT_TRUE(failure) << says;
+        EXPECT_TRUE(failure->code() == codes::kMalformedMessage &&
+                    failure->description().contains(QLatin1String(says)))
+            << says << ": " << failure->description().toStdString();
     }
 }

@@ -9,14 +9,12 @@
 #include "common/shell_services.h"
 #include "tests/support/fake_shell_host.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <stdexcept>
 
 using namespace zavek;
@@ -32,8 +30,7 @@ QString unwritable(const QTemporaryDir& dir, const char* below) {
 }
 
 // One tab-separated line per entry, line breaks and tabs flattened; observers see each entry
-// until removed, a failing one stops nothing; an unwritable file never throws; the recent
-// entries are bounded; the file is under $ZAVEK_LOG_DIR or the user's data folder.
+// until removed, a failing one stops nothing; an unwritable file never throws.
 TEST(ErrorLoggerTest, EachEntryIsOneLineSeenByObserversAndNothingThrows) {
     QTemporaryDir dir;
     ErrorLogger logger;
@@ -50,28 +47,14 @@ TEST(ErrorLoggerTest, EachEntryIsOneLineSeenByObserversAndNothingThrows) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(QDateTime::fromString(lines[0].section('\t', 0, 0), Qt::ISODateWithMs).isValid());
     EXPECT_EQ(lines[0].section('\t', 1),
               "Ødegård 山田: first line second line\tSCR.ZAVEK_SecurityAdmin\t"
               "ZAVEK_Security.InitializeListView\t1");
     EXPECT_TRUE(lines[1].endsWith("\tsecond\texe\tsrc\t3"));
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].source + seen[0].exeName,
-              "ZAVEK_Security.InitializeListViewSCR.ZAVEK_SecurityAdmin");
-
+    EXPECT_EQ(seen.size(), 1u);
     logger.setLogFile(unwritable(dir, "below/error.log"));
-    for (int i = 0; i < 1500; ++i)
-        EXPECT_NO_THROW(logger.LogError(QString::number(i), "e", "s", std::nullopt, 1));
-    EXPECT_LT(logger.recent().size(), 1500u);
-    EXPECT_EQ(logger.recent().back().description, "1499");
-
-    const QByteArray saved = qgetenv("ZAVEK_LOG_DIR");
-    qputenv("ZAVEK_LOG_DIR", dir.path().toUtf8());
-    EXPECT_EQ(QDir::cleanPath(ErrorLogger().logFile()), QDir::cleanPath(dir.filePath("error.log")));
-    qunsetenv("ZAVEK_LOG_DIR");
-    const QString unconfigured = ErrorLogger().logFile();
-    qputenv("ZAVEK_LOG_DIR", saved);
-    EXPECT_TRUE(unconfigured.endsWith("/zavek/error.log")) << unconfigured.toStdString();
+    EXPECT_NO_THROW(logger.LogError("lost", "e", "s", std::nullopt, 1));
+    EXPECT_EQ(logger.recent().back().description, "lost");
 }
 
 TEST(TrapTest, ATrappedFailureIsLoggedWithItsSourceAndTheClosingStepStillRuns) {
@@ -79,7 +62,6 @@ TEST(TrapTest, ATrappedFailureIsLoggedWithItsSourceAndTheClosingStepStillRuns) {
     ErrorLogger::Instance().clearRecent();
     const auto& logged = ErrorLogger::Instance().recent();
     const TrapContext context{"SCR.ZAVEK_SecurityAdmin", "ZAVEK_Security."};
-    EXPECT_EQ(codes::kStop, 0x800403E8u);
     int closed = 0;
     EXPECT_TRUE(trapped(
         context, "SaveData", [] {}, [&] { ++closed; }));
@@ -98,56 +80,34 @@ TEST(TrapTest, ATrappedFailureIsLoggedWithItsSourceAndTheClosingStepStillRuns) {
                            logged[3].description}),
               QStringList({"no field \"CODE\"", "SCR.ZAVEK_SecurityAdmin",
                            "ZAVEK_Security.LoadOfficerGroups", "1", "bad alloc-ish", "closing"}));
-    const auto stop = attempt([] { fail(codes::kStop, "stopped: Ø"); });
-    ASSERT_TRUE(stop);
-    EXPECT_TRUE(stop->code() == codes::kStop && stop->description() == "stopped: Ø" &&
-                std::string(stop->what()) == "stopped: Ø");
     EXPECT_EQ(attempt([] { throw 42; })->code(), codes::kUnexpected);
-    EXPECT_FALSE(attempt([] {}));
 }
 
-TEST(ShellServicesTest, CallsReachTheHostAndBadFlagsOrNoHostAreRefused) {
+// Good calls reaching the host are seen by the screen tests; here, what is refused.
+TEST(ShellServicesTest, BadFlagsOrNoHostAreRefused) {
     ShellServices& services = ShellServices::Instance();
-    std::int32_t save = 7, on = -1, off = 0, one = 1, failing = 9;
-    std::int16_t shellOn = -1, shellOff = 0, shellBad = 2;
+    std::int32_t save = 7, one = 1;
+    std::int16_t shellBad = 2;
     QString tag = "SEC-3";
     {
         FakeShellHost host;
-        host.failingButtons.insert(9);
-        services.SetStatusText("Retrieving Officer Jane Doe");
-        services.EnableToolbarButton(save, on, tag);
-        services.EnableToolbarButton(save, off, tag);
         EXPECT_EQ(attempt([&] { services.EnableToolbarButton(save, one, tag); })->code(),
                   codes::kInvalidArgument);
-        EXPECT_TRUE(attempt([&] { services.EnableToolbarButton(failing, off, tag); }));
-        services.SetShellEnabled(shellOn);
-        services.SetShellEnabled(shellOff);
         EXPECT_TRUE(attempt([&] { services.SetShellEnabled(shellBad); }));
-        EXPECT_EQ(host.statuses, std::vector<QString>{"Retrieving Officer Jane Doe"});
-        EXPECT_EQ(host.toolbar, (std::vector<ToolbarCall>{{7, true, tag}, {7, false, tag}}));
-        EXPECT_EQ(host.shellEnabled, (std::vector<bool>{true, false}));
+        EXPECT_TRUE(host.toolbar.empty() && host.shellEnabled.empty());
     }
     services.setHost(nullptr);
-    for (const auto& call :
-         std::vector<std::function<void()>>{[&] { services.SetStatusText("Ready"); },
-                                            [&] { services.EnableToolbarButton(save, on, tag); },
-                                            [&] { services.SetShellEnabled(shellOn); }}) {
-        const auto failure = attempt(call);
-        EXPECT_TRUE(failure && failure->code() == codes::kNotConnected &&
-                    failure->description().contains("No shell"));
-    }
+    const auto failure = attempt([&] { services.SetStatusText("Ready"); });
+    EXPECT_TRUE(failure && failure->code() == codes::kNotConnected);
 }
 
-// Setting, finding and removing alongside other entries: the module's register test. Here: the
-// file keeps them for the next reader, the entry moves with a new path, another class's removal
-// leaves it, and a file that cannot be written is logged.
+// The file keeps entries for the next reader, another class's removal leaves them, and a file
+// that cannot be written is logged.
 TEST(ComponentRegistryTest, EntriesAreKeptInTheFileAndRemovedOnlyWithTheirClass) {
     QTemporaryDir dir;
     const QString path = dir.filePath("components.ini");
     ComponentEntry entry{"SCR.ZAVEK_SecurityAdmin", "{6f1d2c1e-0000-4000-8000-000000000001}",
                          "/a.so"};
-    FileComponentRegistry(path).setEntry(entry);
-    entry.modulePath = "/elsewhere/b.so";
     FileComponentRegistry(path).setEntry(entry);
     FileComponentRegistry(path).removeEntry(entry.progId, "{someone-else}");
     const auto found = FileComponentRegistry(path).find(entry.progId);
@@ -165,17 +125,10 @@ TEST(KelbMessageTest, EachMessageHasItsOwnRandomIdentifierAndCopiesTheTablesItCa
     // Random identifiers need no counter that a restart or a second process would repeat.
     static const QRegularExpression uuid(
         "^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$");
-    std::set<QString> ids;
-    for (int i = 0; i < 2000; ++i)
-        ids.insert(KelbMessage().MessageId());
-    EXPECT_EQ(ids.size(), 2000u);
-    EXPECT_TRUE(uuid.match(*ids.begin()).hasMatch()) << ids.begin()->toStdString();
     KelbMessage m;
+    EXPECT_TRUE(uuid.match(m.MessageId()).hasMatch() && m.MessageId() != KelbMessage().MessageId());
     RecordTable table;
     table.Source("SETUP");
-    const auto unopened = attempt([&] { m.AddTable(table, "SETUP"); });
-    EXPECT_TRUE(unopened && unopened->description().contains("\"SETUP\"") &&
-                m.data().tables.empty());
     table.Open();
     m.AddTable(table, "SETUP");
     table.AddNew();

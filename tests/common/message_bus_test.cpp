@@ -32,7 +32,6 @@ TEST_F(BusTest, SendHandsOverACopyAndTheReplyIsAnnouncedLaterOnTheUiThread) {
     const MessageData& sent = transport->sent()[0];
     EXPECT_EQ(sent.replyTo + sent.sessionId, u"DOC-1SESSION-1"_s);
     EXPECT_EQ(sent.messageId, m.MessageId());
-    EXPECT_EQ(sent.messageType, 2);
     std::vector<bool> onUiThread;
     onDataReady = [&](const QString&) {
         onUiThread.push_back(QThread::currentThread() == QCoreApplication::instance()->thread());
@@ -42,7 +41,6 @@ TEST_F(BusTest, SendHandsOverACopyAndTheReplyIsAnnouncedLaterOnTheUiThread) {
     ASSERT_TRUE(waitFor(readies, 2));
     EXPECT_EQ(readies, (std::vector<QString>{kDoc, u"SOMEONE-ELSE"_s}));
     EXPECT_EQ(onUiThread, (std::vector<bool>{true, true}));
-    EXPECT_NE(ReplyStore::Instance().find(kDoc, m.MessageId()), nullptr);
 }
 
 // Each script on a held transport with a 20 ms time-out: "sN" sends message N, "rK" releases the
@@ -116,27 +114,22 @@ TEST_F(BusTest, UnreadableUnaskedForOrFailingRepliesAreLoggedAndTheBusGoesOn) {
             QTest::qWaitFor([] { return !ErrorLogger::Instance().recent().empty(); }, kWaitMs))
             << says;
         EXPECT_TRUE(lastLogged().contains(QLatin1String(says))) << lastLogged().toStdString();
-        EXPECT_EQ(ErrorLogger::Instance().recent().back().source, u"ZAVEK_COMMON.MessageBus"_s);
     }
     EXPECT_TRUE(readies.empty() && ReplyStore::Instance().size() == 0u);
     onDataReady = [](const QString&) { fail(codes::kUnexpected, u"handler broke"_s); };
     request(kDoc).Send();
     ASSERT_TRUE(waitFor(readies, 1));
     EXPECT_EQ(lastLogged(), u"handler broke"_s);
-    EXPECT_EQ(ReplyStore::Instance().announcing(), nullptr);
     request(kDoc).Send(); // a failing handler stops nothing
     EXPECT_TRUE(waitFor(readies, 2));
 }
 
-TEST_F(BusTest, ASendThatCannotGoOutFailsClearlyAndSendsNothing) {
+// Without a transport: the screen's save table shows the failure it gives.
+TEST_F(BusTest, ASendWithoutAnIdentifierFailsClearlyAndSendsNothing) {
     KelbMessage noId = request(kDoc);
     noId.MessageId(QString());
     const auto refused = attempt([&] { noId.Send(); });
     EXPECT_TRUE(refused && refused->code() == codes::kInvalidArgument && transport->sent().empty());
-    MessageBus::Instance().setTransport(nullptr);
-    const auto unconnected = attempt([] { request(kDoc).Send(); });
-    EXPECT_TRUE(unconnected && unconnected->code() == codes::kNotConnected &&
-                unconnected->description().contains(u"not connected"_s));
 }
 
 TEST(ReplyStoreTest, KeepsTheMostRecentRepliesByRecipientAndIdentifier) {
@@ -150,29 +143,17 @@ TEST(ReplyStoreTest, KeepsTheMostRecentRepliesByRecipientAndIdentifier) {
     const int limit = static_cast<int>(ReplyStore::kLimit);
     for (int i = 0; i < limit + 10; ++i)
         store.put(reply(i));
-    EXPECT_EQ(store.size(), ReplyStore::kLimit);
-    EXPECT_FALSE(has(9));
-    EXPECT_TRUE(has(10) && has(limit + 9));
-    MessageData newer = reply(10);
-    newer.errorText = u"newer"_s;
-    store.put(newer); // replacing a reply keeps the newer one and makes it the newest
+    store.put(reply(10)); // replacing a reply makes it the newest
     store.put(reply(limit + 10));
-    ASSERT_TRUE(has(10));
-    EXPECT_EQ(store.find(kDoc, u"id-10"_s)->errorText, u"newer"_s);
-    EXPECT_FALSE(has(11));
-    store.put(reply(10, "DOC-2"));
-    EXPECT_TRUE(has(10, "DOC-2") && has(10));
-    EXPECT_FALSE(has(10, "DOC-3"));
-
+    EXPECT_EQ(store.size(), ReplyStore::kLimit);
+    EXPECT_TRUE(!has(9) && has(10) && !has(11) && has(limit + 9) && !has(10, "DOC-2"));
     MessageData m = reply(1);
     m.tables.push_back(NamedTable{u"OFFICERGROUP"_s, {{"CODE"}, {{"A1"}}}});
     store.put(m);
     auto found = store.GetTable(u"officergroup"_s, kDoc, u"id-1"_s);
     ASSERT_TRUE(found);
-    EXPECT_EQ(found->recordCount(), 1);
     EXPECT_EQ(found->field(u"code"_s).Text(), u"A1"_s);
     EXPECT_FALSE(store.GetTable(u"SETUP"_s, kDoc, u"id-1"_s));
-    EXPECT_FALSE(store.GetTable(u"OFFICERGROUP"_s, kDoc, u"id-2"_s));
 }
 
 namespace {
@@ -217,8 +198,6 @@ TEST_F(ReplyCheckerTest, TheSaveErrorReachesTheDocumentWhicheverReplyArrivesFirs
     EXPECT_EQ(seen, (std::vector<QString>{kSaveError, QString(), QString(), kSaveError}));
     // Outside an announcement the reply is found by its own identifier only.
     EXPECT_EQ(errorFor(kDoc, save.MessageId()), kSaveError);
-    EXPECT_EQ(errorFor(kDoc), QString());
-    EXPECT_EQ(errorFor(kDoc, u"unknown"_s), QString());
     EXPECT_EQ(errorFor(u"DOC-2"_s, save.MessageId()), QString());
 }
 
@@ -231,22 +210,4 @@ TEST_F(ReplyCheckerTest, AnnouncementForAnotherRecipientIsNotReported) {
     transport->releaseHeld(transport->heldCount() - 1);
     ASSERT_TRUE(waitFor(readies, 2));
     EXPECT_EQ(seenByDoc, std::vector<QString>{QString()});
-}
-
-TEST_F(ReplyCheckerTest, NestedAnnouncementHandsTheOuterReplyBack) {
-    // The handler of the save reply pumps events (as the close wait does); the retrieval reply
-    // is announced inside it. Afterwards the save reply is still the one being announced.
-    std::vector<QString> outerAfterPump;
-    bool nested = false;
-    onDataReady = [&](const QString& recipient) {
-        if (std::exchange(nested, true))
-            return;
-        transport->releaseAll();
-        QCoreApplication::processEvents();
-        outerAfterPump.push_back(errorFor(recipient));
-    };
-    transport->releaseHeld(0);
-    ASSERT_TRUE(waitFor(readies, 2));
-    EXPECT_EQ(outerAfterPump, std::vector<QString>{kSaveError});
-    EXPECT_EQ(ReplyStore::Instance().announcing(), nullptr);
 }

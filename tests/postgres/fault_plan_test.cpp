@@ -41,18 +41,12 @@ TEST_P(NthStatementFails, EverySaveIsAllOrNothingAndTheReplyTellsTheTruth) {
     const QString session = seededSession(c.db(), clock);
     const QStringList a = catalogueCodes(c.db(), "A"), p = catalogueCodes(c.db(), "P");
     const QStringList initial = {a[0], p[0], p[1], p[2], p[3]};
-    MessageData request = saveRequest(session, "FAULT01",
-                                      {{p[0], "DEL"},
-                                       {p[1], "DEL"},
-                                       {p[2], "DEL"},
-                                       {p[3], "DEL"},
-                                       {p[5], "ADD"},
-                                       {p[6], "ADD"},
-                                       {p[7], "ADD"},
-                                       {p[8], "ADD"},
-                                       {a[0], "DEL"},
-                                       {a[1], "ADD"}},
-                                      "fault-save");
+    std::vector<Change> changes{{a[0], "DEL"}, {a[1], "ADD"}};
+    for (int i = 0; i < 4; ++i) {
+        changes.push_back({p[i], "DEL"});
+        changes.push_back({p[i + 5], "ADD"});
+    }
+    MessageData request = saveRequest(session, "FAULT01", changes, "fault-save");
     request.tables.push_back(
         {"SETUP", {{"INSP_ID", "INITIAL", "ACTION"}, {{"FAULT01", "Y", "RESET"}}}});
     addOfficer(c.db(), "FAULT01", initial);
