@@ -50,11 +50,16 @@ QFunctionPointer ComponentLoader::resolve(const char* name) {
 
 void ComponentLoader::ensureRegistered() {
     const auto entry = registry_.find(QString::fromLatin1(kSecurityProgId));
-    if (entry && QFileInfo::exists(entry->modulePath))
-        return;
     const QString path =
         QDir(pluginDir_).filePath(QString::fromLatin1(kModuleBaseName) + QStringLiteral(".so"));
-    if (!QFileInfo::exists(path))
+    // The shell's own build of the component wins over one registered by another build: their
+    // interfaces may differ, and loading the other would break at the first call.
+    const bool own = QFileInfo::exists(path);
+    if (entry && QFileInfo::exists(entry->modulePath) &&
+        (!own ||
+         QFileInfo(entry->modulePath).canonicalFilePath() == QFileInfo(path).canonicalFilePath()))
+        return;
+    if (!own)
         fail(codes::kClassNotAvailable,
              QStringLiteral("The security component is not installed (%1 is missing); build it "
                             "with ./zavek run.")
