@@ -43,8 +43,6 @@ const CatalogueCase kCatalogue[] = {
      "GRP_DES"},
     {"FailingQuery", "NW", nullptr, 0, "", "", "VRD_GROUP"},
     {"StopCodeWhileLayingOutIsNotLogged", "NW", "NW,P,G1,Alpha", codes::kStop, "", "", nullptr},
-    {"OtherFailureWhileLayingOut", "NW", "NW,P,G1,Alpha", codes::kInvalidArgument, "", "",
-     "laid out"},
 };
 class Catalogue : public Screen, public ::testing::WithParamInterface<CatalogueCase> {};
 
