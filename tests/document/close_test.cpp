@@ -53,7 +53,6 @@ class Calls : public Screen, public ::testing::WithParamInterface<Call> {};
 
 TEST_P(Calls, ReachTheirOperationAndAnswer) {
     const Call& c = GetParam();
-    stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
     doc->UserDocument_Show();
     pick(QStringLiteral("NW001"));
     deliver();

@@ -156,8 +156,6 @@ class Steps : public Screen, public ::testing::WithParamInterface<Step> {};
 
 TEST_P(Steps, ShowAndSendWhatTheyShould) {
     const Step& c = GetParam();
-    stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
-    stored[QStringLiteral("NW002")] = {QStringLiteral("CUS")};
     doc->UserDocument_Show();
     pick(QStringLiteral("NW001")), deliver(), transport->clearSent();
     c.act(*this);
@@ -198,7 +196,6 @@ QString describe(Screen& s, const MessageData& m) {
 }
 
 TEST_F(Screen, RetrievalAndSaveCarryTheirCriteriaRowsAndAddress) {
-    stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
     doc->UserDocument_Show();
     fake.component.setVersion(1, 12);
     pick(QStringLiteral(" NW001 "));

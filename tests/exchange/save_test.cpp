@@ -83,8 +83,6 @@ const SaveCase kSaves[] = {
 TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
     const SaveCase& c = GetParam();
     MessageBus::Instance().setTimeoutMs(2000);
-    stored[QStringLiteral("NW001")] = {QStringLiteral("CFR"), QStringLiteral("BIS")};
-    stored[QStringLiteral("NW002")] = {QStringLiteral("CUS")};
     doc->UserDocument_Show();
     pick(QStringLiteral("NW001"));
     deliver();

@@ -74,12 +74,8 @@ void Screen::catalogue(const char* rows) {
     QStringList statements{QStringLiteral("DELETE FROM VRD_GROUP")};
     for (const QString& row : QString::fromUtf8(rows).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         QStringList values;
-        for (QString v : row.split(QLatin1Char(',')))
-            values << (v == QLatin1String("NULL")
-                           ? v
-                           : QLatin1Char('\'') +
-                                 v.replace(QLatin1Char('\''), QStringLiteral("''")) +
-                                 QLatin1Char('\''));
+        for (const QString& v : row.split(QLatin1Char(',')))
+            values << (v == QLatin1String("NULL") ? v : QLatin1Char('\'') + v + QLatin1Char('\''));
         statements << QStringLiteral("INSERT INTO VRD_GROUP VALUES (%1)")
                           .arg(values.join(QLatin1Char(',')));
     }

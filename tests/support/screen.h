@@ -62,9 +62,11 @@ public: // open to the tables of cases
     // The shell's calls as the host logs them, SEC1's tag left out; statuses optional.
     QString shellLog(bool statuses = true) const;
 
-    std::map<QString, QStringList> stored; // what the back end holds: officer -> codes
-    QString saveError;                     // what the back end answers a save; empty: stored
-    QString retrievalError;                // and a retrieval; empty: the officer's groups
+    // What the back end holds: officer -> codes.
+    std::map<QString, QStringList> stored{{QStringLiteral("NW001"), {"CFR", "BIS"}},
+                                          {QStringLiteral("NW002"), {"CUS"}}};
+    QString saveError;      // what the back end answers a save; empty: stored
+    QString retrievalError; // and a retrieval; empty: the officer's groups
 
     TempDatabase db;
     platform::FakePlatform fake;

@@ -9,29 +9,20 @@
 namespace zavek::testing {
 
 TempDatabase::TempDatabase()
-    : name_(QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::WithoutBraces)),
-      path_(dir_.filePath(QStringLiteral("test.sqlite"))) {
+    : name_(QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-    db.setDatabaseName(path_);
+    db.setDatabaseName(dir_.filePath(QStringLiteral("test.sqlite")));
     if (!db.open())
-        ADD_FAILURE() << "cannot open " << path_.toStdString() << ": "
-                      << db.lastError().text().toStdString();
+        ADD_FAILURE() << "cannot open the test database: " << db.lastError().text().toStdString();
 }
 
 TempDatabase::~TempDatabase() {
-    {
-        QSqlDatabase db = QSqlDatabase::database(name_, false);
-        db.close();
-    }
+    QSqlDatabase::database(name_, false).close();
     QSqlDatabase::removeDatabase(name_);
 }
 
-QSqlDatabase TempDatabase::db() const {
-    return QSqlDatabase::database(name_, false);
-}
-
 void TempDatabase::exec(const QStringList& statements) const {
-    QSqlQuery q(db());
+    QSqlQuery q(QSqlDatabase::database(name_, false));
     for (const auto& s : statements)
         EXPECT_TRUE(q.exec(s)) << s.toStdString() << ": " << q.lastError().text().toStdString();
 }

@@ -12,15 +12,12 @@ public:
     TempDatabase();
     ~TempDatabase();
     QString connectionName() const { return name_; }
-    QString path() const { return path_; }
-    QSqlDatabase db() const;
     // Runs each statement; fails the test on an error.
     void exec(const QStringList& statements) const;
 
 private:
     QTemporaryDir dir_;
     QString name_;
-    QString path_;
 };
 
 } // namespace zavek::testing
