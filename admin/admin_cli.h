@@ -3,6 +3,7 @@
 
 #include "admin/console.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +16,8 @@ inline constexpr int kUsage = 2;
 } // namespace exit_code
 
 class AdminCli {
+    Q_DECLARE_TR_FUNCTIONS(zavek::admin::AdminCli)
+
 public:
     explicit AdminCli(IConsole& console) : console_(console) {}
     // arguments without the program name

@@ -7,6 +7,8 @@
 #include "backend/sql.h"
 #include "common/officer_history.h"
 
+#include <QCoreApplication>
+
 namespace zavek::admin {
 
 namespace {
@@ -77,8 +79,10 @@ AuditReport readAudit(QSqlDatabase db, const AuditFilter& filter) {
 
 AuditReport readOfficerHistory(QSqlDatabase db, const AuditFilter& filter) {
     AuditReport report;
-    report.header = QStringList{QStringLiteral("When"), QStringLiteral("Administrator"),
-                                QStringLiteral("Change")};
+    report.header =
+        QStringList{QCoreApplication::translate("zavek::admin::AuditReport", "When"),
+                    QCoreApplication::translate("zavek::admin::AuditReport", "Administrator"),
+                    QCoreApplication::translate("zavek::admin::AuditReport", "Change")};
     for (const HistoryEntry& e :
          historyEntries(backend::officerHistory(backend::Sql(db), filter.officer))) {
         if (filter.since && e.when.isValid() && e.when < *filter.since)

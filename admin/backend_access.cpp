@@ -7,6 +7,7 @@
 #include "backend/schema.h"
 #include "common/failure.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QSqlQuery>
 
@@ -27,19 +28,24 @@ int migrateAdminDatabase(QSqlDatabase db) {
 int checkSchema(QSqlDatabase db) {
     const int version = backend::schemaVersion(db);
     if (version == 0)
-        fail(codes::kDatabase, QStringLiteral("The database has no tables yet; run "
-                                              "\"zavek-admin init\" first."));
+        fail(codes::kDatabase, QCoreApplication::translate("zavek::admin::BackendAccess",
+                                                           "The database has no tables yet; run "
+                                                           "\"zavek-admin init\" first."));
     if (version > backend::kSchemaVersion)
         fail(codes::kDatabase,
-             QStringLiteral("The database was created by a newer version of ZAVEK (schema %1, "
-                            "this program knows %2); install the newer version.")
+             QCoreApplication::translate(
+                 "zavek::admin::BackendAccess",
+                 "The database was created by a newer version of ZAVEK (schema %1, "
+                 "this program knows %2); install the newer version.")
                  .arg(version)
                  .arg(backend::kSchemaVersion));
     if (version < backend::kSchemaVersion)
-        fail(codes::kDatabase, QStringLiteral("The database is at schema %1 and needs upgrading "
-                                              "to %2; run \"zavek-admin init\" first.")
-                                   .arg(version)
-                                   .arg(backend::kSchemaVersion));
+        fail(codes::kDatabase,
+             QCoreApplication::translate("zavek::admin::BackendAccess",
+                                         "The database is at schema %1 and needs upgrading "
+                                         "to %2; run \"zavek-admin init\" first.")
+                 .arg(version)
+                 .arg(backend::kSchemaVersion));
     return version;
 }
 
@@ -53,31 +59,37 @@ void addAdministrator(QSqlDatabase db, const QString& adminId, const QString& na
     existing.prepare(QStringLiteral("SELECT 1 FROM ADMINISTRATOR WHERE ADMIN_ID = ?"));
     existing.addBindValue(adminId);
     if (existing.exec() && existing.next())
-        fail(
-            codes::kInvalidArgument,
-            QStringLiteral("The administrator %1 already exists; choose another ID.").arg(adminId));
+        fail(codes::kInvalidArgument,
+             QCoreApplication::translate("zavek::admin::BackendAccess",
+                                         "The administrator %1 already exists; choose another ID.")
+                 .arg(adminId));
     backend::addAdministrator(db, adminId, name, region, password, actor);
 }
 
 LockoutReport readLockouts(QSqlDatabase db) {
     LockoutReport report;
-    report.header = QStringList{QStringLiteral("NAME"), QStringLiteral("FAILURES"),
-                                QStringLiteral("LAST FAILURE"), QStringLiteral("LOCKED UNTIL")};
+    report.header =
+        QStringList{QCoreApplication::translate("zavek::admin::BackendAccess", "NAME"),
+                    QCoreApplication::translate("zavek::admin::BackendAccess", "FAILURES"),
+                    QCoreApplication::translate("zavek::admin::BackendAccess", "LAST FAILURE"),
+                    QCoreApplication::translate("zavek::admin::BackendAccess", "LOCKED UNTIL")};
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const auto moment = [](const QDateTime& t) {
         return t.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'"));
     };
     for (const auto& l : backend::listLockouts(db))
-        report.rows.push_back({l.adminId, QString::number(l.failures), moment(l.lastFailure),
-                               l.lockedUntil.isValid() && l.lockedUntil > now
-                                   ? moment(l.lockedUntil)
-                                   : QStringLiteral("not locked")});
+        report.rows.push_back(
+            {l.adminId, QString::number(l.failures), moment(l.lastFailure),
+             l.lockedUntil.isValid() && l.lockedUntil > now
+                 ? moment(l.lockedUntil)
+                 : QCoreApplication::translate("zavek::admin::BackendAccess", "not locked")});
     return report;
 }
 
 QString lockoutsAsTable(const LockoutReport& report) {
     if (report.rows.empty())
-        return QStringLiteral("No administrator name has failed sign-ins.\n");
+        return QCoreApplication::translate("zavek::admin::BackendAccess",
+                                           "No administrator name has failed sign-ins.\n");
     return formatTextTable(report.header, report.rows);
 }
 

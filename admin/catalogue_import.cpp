@@ -39,18 +39,18 @@ std::optional<CatalogueEntry> CatalogueCheck::check(const CsvRow& row,
     const std::size_t before = errors.size();
     auto error = [&](const QString& message) { errors.push_back({row.line, message}); };
     if (e.region.isEmpty())
-        error(QStringLiteral("REGION is empty"));
+        error(tr("REGION is empty"));
     if (e.type != u"A" && e.type != u"P")
-        error(QStringLiteral("GRP_TYP_CD must be A or P, not \"%1\"").arg(row.value(kType)));
+        error(tr("GRP_TYP_CD must be A or P, not \"%1\"").arg(row.value(kType)));
     if (e.code.isEmpty())
-        error(QStringLiteral("GRP_CD is empty"));
+        error(tr("GRP_CD is empty"));
     if (e.description.isEmpty())
-        error(QStringLiteral("GRP_DES is empty"));
+        error(tr("GRP_DES is empty"));
     if (errors.size() != before)
         return std::nullopt;
     const QString key = groupKey(e.region, e.code);
     if (const auto first = firstLine_.constFind(key); first != firstLine_.cend()) {
-        error(QStringLiteral("GRP_CD \"%1\" of region %2 was already given on line %3")
+        error(tr("GRP_CD \"%1\" of region %2 was already given on line %3")
                   .arg(e.code, e.region)
                   .arg(*first));
         return std::nullopt;
@@ -60,8 +60,8 @@ std::optional<CatalogueEntry> CatalogueCheck::check(const CsvRow& row,
     if (stored && *stored != e.type && held_(e.region, e.code)) {
         // Turning a held group into an agency (or back) would change how many agencies
         // its officers have behind the administrators' backs.
-        error(QStringLiteral("GRP_CD \"%1\" of region %2 is held by officers as type %3; "
-                             "its type cannot change to %4")
+        error(tr("GRP_CD \"%1\" of region %2 is held by officers as type %3; "
+                 "its type cannot change to %4")
                   .arg(e.code, e.region, *stored, e.type));
         return std::nullopt;
     }

@@ -8,6 +8,7 @@
 #include "admin/csv_table.h"
 #include "admin/sql.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QIODevice>
 #include <QSet>
@@ -39,6 +40,8 @@ QString groupKey(const QString& region, const QString& code);
 
 // The checks of one line after another.
 class CatalogueCheck {
+    Q_DECLARE_TR_FUNCTIONS(zavek::admin::CatalogueCheck)
+
 public:
     // The type the database gives a group, if it holds it; whether officers hold a group.
     using StoredType =

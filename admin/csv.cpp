@@ -1,5 +1,7 @@
 #include "admin/csv.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace zavek::admin {
@@ -53,8 +55,10 @@ qint64 readPiece(QIODevice& device, QByteArray& bytes) {
 }
 
 QString unreadable(const QIODevice& device) {
-    return QStringLiteral("the file could not be read past this line (%1); check it and import "
-                          "it again")
+    return QCoreApplication::translate(
+               "zavek::admin::Csv",
+               "the file could not be read past this line (%1); check it and import "
+               "it again")
         .arg(device.errorString());
 }
 
@@ -67,16 +71,16 @@ qsizetype CsvBytes::check(const QByteArray& piece, bool last) {
         if (data[i] == '\n')
             ++line_;
         if (data[i] == 0) {
-            error = CsvError{line_, QStringLiteral("the file holds a NUL byte; save it as plain "
-                                                   "UTF-8 text and import it again")};
+            error = CsvError{line_, tr("the file holds a NUL byte; save it as plain "
+                                       "UTF-8 text and import it again")};
             return i;
         }
         const qsizetype length = utf8SequenceAt(data + i, n - i);
         if (length < 0 && !last)
             return i;
         if (length <= 0) {
-            error = CsvError{line_, QStringLiteral("the file is not valid UTF-8 (byte 0x%1); save "
-                                                   "it as UTF-8 and import it again")
+            error = CsvError{line_, tr("the file is not valid UTF-8 (byte 0x%1); save "
+                                       "it as UTF-8 and import it again")
                                         .arg(QString::number(data[i], 16)
                                                  .toUpper()
                                                  .rightJustified(2, QLatin1Char('0')))};
@@ -164,15 +168,15 @@ std::optional<CsvRecord> CsvReader::next() {
                 break;
             } else if (c == u'"') {
                 if (!field.isEmpty() || fieldQuoted) {
-                    fail(line_, QStringLiteral("a quote may only start a field; inside a quoted "
-                                               "field write it twice (\"\")"));
+                    fail(line_, tr("a quote may only start a field; inside a quoted "
+                                   "field write it twice (\"\")"));
                     break;
                 }
                 quoted = true;
                 quoteLine = line_;
             } else {
                 if (fieldQuoted) {
-                    fail(line_, QStringLiteral("text follows the closing quote of a field"));
+                    fail(line_, tr("text follows the closing quote of a field"));
                     break;
                 }
                 field += c;
@@ -180,7 +184,7 @@ std::optional<CsvRecord> CsvReader::next() {
             ++pos_;
         }
         if (!error_ && quoted)
-            fail(quoteLine, QStringLiteral("the quoted field that starts here is never closed"));
+            fail(quoteLine, tr("the quoted field that starts here is never closed"));
         if (error_)
             break;
         record.fields << field;
@@ -220,8 +224,10 @@ std::optional<CsvError> checkCsvBytes(QIODevice& device) {
             return check.error;
     }
     if (!device.seek(0))
-        return CsvError{1, QStringLiteral("the file could not be read again from its start (%1)")
-                               .arg(device.errorString())};
+        return CsvError{
+            1, QCoreApplication::translate("zavek::admin::Csv",
+                                           "the file could not be read again from its start (%1)")
+                   .arg(device.errorString())};
     return std::nullopt;
 }
 

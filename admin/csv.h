@@ -3,6 +3,7 @@
 // line breaks; lines end in CRLF or LF.
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QIODevice>
 #include <QString>
 #include <QStringDecoder>
@@ -32,6 +33,8 @@ CsvDocument parseCsv(const QString& text);
 
 // Checks a file's bytes a piece at a time: strict UTF-8 without NUL bytes.
 class CsvBytes {
+    Q_DECLARE_TR_FUNCTIONS(zavek::admin::CsvBytes)
+
 public:
     // How many bytes at the start of piece are whole, well-formed characters. The rest, a
     // character cut by the end of a piece that is not the last, goes in front of the next piece.
@@ -47,6 +50,8 @@ private:
 // The records of a text or of a device's bytes one at a time, so that a file of any size needs
 // the memory of one record. The bytes are checked as decodeCsvBytes does.
 class CsvReader {
+    Q_DECLARE_TR_FUNCTIONS(zavek::admin::CsvReader)
+
 public:
     explicit CsvReader(QString text) : text_(std::move(text)) {}
     explicit CsvReader(QIODevice& device) : device_(&device) {}

@@ -1,5 +1,7 @@
 #include "admin/csv_table.h"
 
+#include <QCoreApplication>
+
 namespace zavek::admin {
 
 CsvTableReader::CsvTableReader(CsvReader& records, QStringList required, QStringList optional,
@@ -22,8 +24,8 @@ bool CsvTableReader::readHeader() {
     if (broken())
         return false;
     if (!header) {
-        errors_.push_back({1, QStringLiteral("the file is empty; the first line must name the "
-                                             "columns %1")
+        errors_.push_back({1, tr("the file is empty; the first line must name the "
+                                 "columns %1")
                                   .arg(required_.join(u','))});
         return false;
     }
@@ -32,20 +34,19 @@ bool CsvTableReader::readHeader() {
     for (const auto& raw : header->fields) {
         const QString name = raw.trimmed().toUpper();
         if (!known.contains(name)) {
-            errors_.push_back({header->line, QStringLiteral("unknown column \"%1\"; the columns "
-                                                            "are %2")
+            errors_.push_back({header->line, tr("unknown column \"%1\"; the columns "
+                                                "are %2")
                                                  .arg(raw.trimmed(), known.join(u','))});
             headerOk = false;
         } else if (columns_.contains(name)) {
-            errors_.push_back(
-                {header->line, QStringLiteral("the column %1 is named twice").arg(name)});
+            errors_.push_back({header->line, tr("the column %1 is named twice").arg(name)});
             headerOk = false;
         }
         columns_ << name;
     }
     for (const auto& name : required_) {
         if (!columns_.contains(name)) {
-            errors_.push_back({header->line, QStringLiteral("the column %1 is missing").arg(name)});
+            errors_.push_back({header->line, tr("the column %1 is missing").arg(name)});
             headerOk = false;
         }
     }
@@ -71,8 +72,8 @@ std::optional<CsvRow> CsvTableReader::next() {
             break;
         }
         if (record->fields.size() != columns_.size()) {
-            errors_.push_back({record->line, QStringLiteral("%1 fields, but the header names %2 "
-                                                            "columns")
+            errors_.push_back({record->line, tr("%1 fields, but the header names %2 "
+                                                "columns")
                                                  .arg(record->fields.size())
                                                  .arg(columns_.size())});
             continue;
@@ -102,8 +103,10 @@ CsvTable readCsvTable(const QString& text, const QStringList& required, const QS
 void eachCsvRow(QIODevice& file, const QStringList& required, const QStringList& optional,
                 std::vector<LineError>& errors, const std::function<void(const CsvRow&)>& visit) {
     if (!file.seek(0)) {
-        errors.push_back({1, QStringLiteral("the file could not be read again from its start (%1)")
-                                 .arg(file.errorString())});
+        errors.push_back(
+            {1, QCoreApplication::translate("zavek::admin::Csv",
+                                            "the file could not be read again from its start (%1)")
+                    .arg(file.errorString())});
         return;
     }
     CsvReader records(file);

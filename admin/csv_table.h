@@ -4,6 +4,7 @@
 
 #include "admin/csv.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QIODevice>
 #include <QString>
@@ -18,7 +19,11 @@ namespace zavek::admin {
 struct LineError {
     int line = 0;
     QString message;
-    QString text() const { return QStringLiteral("line %1: %2").arg(line).arg(message); }
+    QString text() const {
+        return QCoreApplication::translate("zavek::admin::Csv", "line %1: %2")
+            .arg(line)
+            .arg(message);
+    }
 };
 
 struct CsvRow {
@@ -39,6 +44,8 @@ struct CsvTable {
 // all errors says: what this reader listed before it is taken back, as it would have been had
 // the whole text been read first.
 class CsvTableReader {
+    Q_DECLARE_TR_FUNCTIONS(zavek::admin::CsvTableReader)
+
 public:
     CsvTableReader(CsvReader& records, QStringList required, QStringList optional,
                    std::vector<LineError>& errors);

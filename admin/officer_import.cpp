@@ -131,36 +131,33 @@ std::optional<OfficerEntry> OfficerCheck::check(const CsvRow& row, std::vector<L
     const std::size_t before = errors.size();
     auto error = [&](const QString& message) { errors.push_back({row.line, message}); };
     if (e.inspId.isEmpty())
-        error(QStringLiteral("INSP_ID is empty"));
+        error(tr("INSP_ID is empty"));
     else if (const auto first = firstLine_.constFind(e.inspId); first != firstLine_.cend())
-        error(QStringLiteral("INSP_ID \"%1\" was already given on line %2")
-                  .arg(e.inspId)
-                  .arg(*first));
+        error(tr("INSP_ID \"%1\" was already given on line %2").arg(e.inspId).arg(*first));
     else
         firstLine_.insert(e.inspId, row.line);
     if (e.name.isEmpty())
-        error(QStringLiteral("OFFICER_NAME is empty"));
+        error(tr("OFFICER_NAME is empty"));
     if (e.region.isEmpty()) {
-        error(QStringLiteral("REGION is empty"));
+        error(tr("REGION is empty"));
         return std::nullopt;
     }
     if (!knownRegions_.contains(e.region)) {
         if (!lookups_.regionHasGroups(e.region)) {
-            error(QStringLiteral("REGION \"%1\" has no groups in the catalogue; import its "
-                                 "catalogue first")
+            error(tr("REGION \"%1\" has no groups in the catalogue; import its "
+                     "catalogue first")
                       .arg(e.region));
             return std::nullopt;
         }
         knownRegions_.insert(e.region);
     }
     if (e.agency.isEmpty()) {
-        error(QStringLiteral("AGENCY_CD is empty; every officer needs exactly one agency"));
+        error(tr("AGENCY_CD is empty; every officer needs exactly one agency"));
     } else if (const QString type = lookups_.typeOf(e.region, e.agency); type == u"P") {
-        error(QStringLiteral("AGENCY_CD \"%1\" is a security group of region %2, not an agency")
+        error(tr("AGENCY_CD \"%1\" is a security group of region %2, not an agency")
                   .arg(e.agency, e.region));
     } else if (type != u"A") {
-        error(QStringLiteral("AGENCY_CD \"%1\" is not an agency of region %2")
-                  .arg(e.agency, e.region));
+        error(tr("AGENCY_CD \"%1\" is not an agency of region %2").arg(e.agency, e.region));
     }
     if (!e.inspId.isEmpty())
         e.storedRegion = lookups_.storedRegion(e.inspId);
@@ -169,17 +166,17 @@ std::optional<OfficerEntry> OfficerCheck::check(const CsvRow& row, std::vector<L
         for (const auto& code : codes) {
             const QString type = lookups_.typeOf(e.region, code);
             if (type == u"A")
-                error(QStringLiteral("GROUP_CODES: \"%1\" is an agency of region %2; give it as "
-                                     "AGENCY_CD")
+                error(tr("GROUP_CODES: \"%1\" is an agency of region %2; give it as "
+                         "AGENCY_CD")
                           .arg(code, e.region));
             else if (type != u"P")
-                error(QStringLiteral("GROUP_CODES: \"%1\" is not a security group of region %2")
+                error(tr("GROUP_CODES: \"%1\" is not a security group of region %2")
                           .arg(code, e.region));
         }
         e.groups = codes;
     } else if (e.storedRegion && *e.storedRegion != e.region) {
-        error(QStringLiteral("officer %1 moves from region %2 to %3; add a GROUP_CODES column so "
-                             "that the groups fit the new region")
+        error(tr("officer %1 moves from region %2 to %3; add a GROUP_CODES column so "
+                 "that the groups fit the new region")
                   .arg(e.inspId, *e.storedRegion, e.region));
     }
     if (errors.size() != before)

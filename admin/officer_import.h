@@ -12,6 +12,7 @@
 #include "admin/csv_table.h"
 #include "admin/sql.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QIODevice>
 #include <QSet>
@@ -43,6 +44,8 @@ struct OfficerState {
 
 // The checks of one line after another, against what the database holds before the import.
 class OfficerCheck {
+    Q_DECLARE_TR_FUNCTIONS(zavek::admin::OfficerCheck)
+
 public:
     struct Lookups {
         std::function<bool(const QString& region)> regionHasGroups;

@@ -13,7 +13,7 @@ namespace zavek {
 
 HistoryDialog::HistoryDialog(HistoryModel& model, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("HistoryDialog"));
-    setWindowTitle(QStringLiteral("Security Group History"));
+    setWindowTitle(tr("Security Group History"));
     setModal(false);
     message_ = new QLabel(this);
     message_->setObjectName(QStringLiteral("HistoryMessage"));
@@ -36,10 +36,10 @@ HistoryDialog::HistoryDialog(HistoryModel& model, QWidget* parent) : QDialog(par
                                                      QHeaderView::ResizeToContents);
 
     auto* buttons = new QDialogButtonBox(this);
-    revertButton_ = buttons->addButton(QStringLiteral("&Revert"), QDialogButtonBox::ActionRole);
+    revertButton_ = buttons->addButton(tr("&Revert"), QDialogButtonBox::ActionRole);
     revertButton_->setObjectName(QStringLiteral("RevertButton"));
-    revertButton_->setToolTip(QStringLiteral("Tick and untick the lists back to before the "
-                                             "selected save; nothing is stored until Save"));
+    revertButton_->setToolTip(tr("Tick and untick the lists back to before the "
+                                 "selected save; nothing is stored until Save"));
     buttons->addButton(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
     connect(revertButton_, &QPushButton::clicked, this, [this] {

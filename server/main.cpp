@@ -30,7 +30,8 @@ void onSignal(int) {
 }
 
 QString usage() {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+        "zavek::server::Startup",
         "usage: zavek-server --listen HOST:PORT --cert FILE --key FILE [--database LOCATION]\n"
         "                    [--frame-timeout-ms N]\n"
         "  --listen HOST:PORT    the address to take connections on (port 0: any free port)\n"
@@ -67,7 +68,8 @@ Options parse(const QStringList& arguments) {
         const QString& a = arguments[i];
         auto value = [&]() -> QString {
             if (i + 1 >= arguments.size()) {
-                o.error = QStringLiteral("%1 needs a value.").arg(a);
+                o.error = QCoreApplication::translate("zavek::server::Startup", "%1 needs a value.")
+                              .arg(a);
                 return {};
             }
             return arguments[++i];
@@ -84,9 +86,11 @@ Options parse(const QStringList& arguments) {
             bool ok = false;
             o.frameTimeoutMs = value().toInt(&ok);
             if (!ok || o.frameTimeoutMs <= 0)
-                o.error = QStringLiteral("--frame-timeout-ms needs a positive number.");
+                o.error = QCoreApplication::translate(
+                    "zavek::server::Startup", "--frame-timeout-ms needs a positive number.");
         } else
-            o.error = QStringLiteral("Unknown option %1.").arg(a);
+            o.error =
+                QCoreApplication::translate("zavek::server::Startup", "Unknown option %1.").arg(a);
     }
     if (!o.error.isEmpty())
         return o;
@@ -94,11 +98,14 @@ Options parse(const QStringList& arguments) {
     bool portOk = false;
     const uint port = colon > 0 ? listen.mid(colon + 1).toUInt(&portOk) : 0;
     if (colon <= 0 || !portOk || port > 65535)
-        o.error = QStringLiteral("--listen needs HOST:PORT, for example 0.0.0.0:7460.");
+        o.error = QCoreApplication::translate(
+            "zavek::server::Startup", "--listen needs HOST:PORT, for example 0.0.0.0:7460.");
     else if (o.cert.isEmpty() || o.key.isEmpty())
-        o.error = QStringLiteral("--cert and --key are both needed.");
+        o.error = QCoreApplication::translate("zavek::server::Startup",
+                                              "--cert and --key are both needed.");
     else if (o.database.isEmpty())
-        o.error = QStringLiteral("--database (or ZAVEK_DATABASE) is needed.");
+        o.error = QCoreApplication::translate("zavek::server::Startup",
+                                              "--database (or ZAVEK_DATABASE) is needed.");
     o.host = listen.left(colon);
     o.port = static_cast<quint16>(port);
     return o;
@@ -107,8 +114,10 @@ Options parse(const QStringList& arguments) {
 QByteArray readFile(const QString& path, const char* what) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        fail(codes::kInvalidArgument, QStringLiteral("Cannot read the %1 %2: %3.")
-                                          .arg(QLatin1String(what), path, file.errorString()));
+        fail(codes::kInvalidArgument,
+             QCoreApplication::translate("zavek::server::Startup", "Cannot read the %1 %2: %3.")
+                 .arg(QCoreApplication::translate("zavek::server::Startup", what), path,
+                      file.errorString()));
     return file.readAll();
 }
 
@@ -134,18 +143,27 @@ int main(int argc, char** argv) {
     if (const auto failure = attempt([&] {
             if (settings.address.isNull())
                 fail(codes::kInvalidArgument,
-                     QStringLiteral("%1 is not an IP address to listen on.").arg(options.host));
-            const QSslCertificate cert(readFile(options.cert, "certificate"), QSsl::Pem);
+                     QCoreApplication::translate("zavek::server::Startup",
+                                                 "%1 is not an IP address to listen on.")
+                         .arg(options.host));
+            const QSslCertificate cert(
+                readFile(options.cert, QT_TRANSLATE_NOOP("zavek::server::Startup", "certificate")),
+                QSsl::Pem);
             if (cert.isNull())
                 fail(codes::kInvalidArgument,
-                     QStringLiteral("%1 holds no PEM certificate.").arg(options.cert));
-            const QByteArray keyBytes = readFile(options.key, "key");
+                     QCoreApplication::translate("zavek::server::Startup",
+                                                 "%1 holds no PEM certificate.")
+                         .arg(options.cert));
+            const QByteArray keyBytes =
+                readFile(options.key, QT_TRANSLATE_NOOP("zavek::server::Startup", "key"));
             QSslKey key(keyBytes, QSsl::Rsa, QSsl::Pem);
             if (key.isNull())
                 key = QSslKey(keyBytes, QSsl::Ec, QSsl::Pem);
             if (key.isNull())
                 fail(codes::kInvalidArgument,
-                     QStringLiteral("%1 holds no unencrypted PEM key.").arg(options.key));
+                     QCoreApplication::translate("zavek::server::Startup",
+                                                 "%1 holds no unencrypted PEM key.")
+                         .arg(options.key));
             settings.tls = QSslConfiguration::defaultConfiguration();
             settings.tls.setLocalCertificate(cert);
             settings.tls.setPrivateKey(key);
@@ -163,8 +181,10 @@ int main(int argc, char** argv) {
         server::TlsServer server(requests, settings, logLine);
         QString why;
         if (!server.listen(&why)) {
-            std::fprintf(stderr, "Cannot listen on %s:%u: %s\n", qPrintable(options.host),
-                         options.port, qPrintable(why));
+            std::fprintf(stderr, "%s\n",
+                         qPrintable(QCoreApplication::translate("zavek::server::Startup",
+                                                                "Cannot listen on %1:%2: %3")
+                                        .arg(options.host, QString::number(options.port), why)));
             return 1;
         }
         // SIGTERM is read from the event loop, so the request being handled finishes first.

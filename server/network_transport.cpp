@@ -20,8 +20,10 @@ bool parseServerAddress(const QString& text, ServerAddress& address, QString* wh
     const uint port = colon > 0 ? text.mid(colon + 1).toUInt(&ok) : 0;
     if (colon <= 0 || !ok || port == 0 || port > 65535) {
         if (why)
-            *why = QStringLiteral("The server address \"%1\" is not HOST:PORT, for example "
-                                  "zavek.example.org:7460.")
+            *why = QCoreApplication::translate(
+                       "zavek::net::NetworkTransport",
+                       "The server address \"%1\" is not HOST:PORT, for example "
+                       "zavek.example.org:7460.")
                        .arg(text);
         return false;
     }
@@ -47,14 +49,15 @@ public:
         });
         connect(socket_, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
             certificateProblem_ =
-                QStringLiteral("The server %1 presented a certificate that %2 does not vouch for "
-                               "(%3), so the shell did not connect. Check --ca, or ask the "
-                               "operator for the server's certificate authority.")
+                NetworkTransport::tr(
+                    "The server %1 presented a certificate that %2 does not vouch for "
+                    "(%3), so the shell did not connect. Check --ca, or ask the "
+                    "operator for the server's certificate authority.")
                     .arg(owner_.describe(),
                          owner_.address_.caFile.isEmpty()
-                             ? QStringLiteral("none of the system's certificate authorities")
+                             ? NetworkTransport::tr("none of the system's certificate authorities")
                              : owner_.address_.caFile,
-                         errors.isEmpty() ? QStringLiteral("no reason given")
+                         errors.isEmpty() ? NetworkTransport::tr("no reason given")
                                           : errors.first().errorString());
         });
         connect(socket_, &QSslSocket::readyRead, this, &Link::read);
@@ -125,15 +128,13 @@ NetworkTransport::NetworkTransport(ServerAddress address) : address_(std::move(a
     if (!address_.caFile.isEmpty()) {
         QFile file(address_.caFile);
         if (!file.open(QIODevice::ReadOnly))
-            fail(codes::kInvalidArgument,
-                 QStringLiteral("Cannot read the certificate authority file %1: %2.")
-                     .arg(address_.caFile, file.errorString()));
+            fail(codes::kInvalidArgument, tr("Cannot read the certificate authority file %1: %2.")
+                                              .arg(address_.caFile, file.errorString()));
         const QList<QSslCertificate> authorities =
             QSslCertificate::fromData(file.readAll(), QSsl::Pem);
         if (authorities.isEmpty())
             fail(codes::kInvalidArgument,
-                 QStringLiteral("%1 holds no PEM certificate to trust the server by.")
-                     .arg(address_.caFile));
+                 tr("%1 holds no PEM certificate to trust the server by.").arg(address_.caFile));
         tls.setCaCertificates(authorities);
     }
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
@@ -164,12 +165,11 @@ void NetworkTransport::send(const QByteArray& request) {
     {
         std::lock_guard lock(mutex_);
         if (!connected_)
-            fail(
-                codes::kNotConnected,
-                QStringLiteral("There is no connection to the server %1 (%2), so nothing was "
-                               "sent. Wait until the status line says the server is connected "
-                               "again, then try again.")
-                    .arg(describe(), problem_.isEmpty() ? QStringLiteral("connecting") : problem_));
+            fail(codes::kNotConnected,
+                 tr("There is no connection to the server %1 (%2), so nothing was "
+                    "sent. Wait until the status line says the server is connected "
+                    "again, then try again.")
+                     .arg(describe(), problem_.isEmpty() ? tr("connecting") : problem_));
     }
     post(request);
 }
@@ -193,9 +193,9 @@ QByteArray NetworkTransport::call(const QByteArray& request, int timeoutMs) {
     std::unique_lock lock(mutex_);
     if (!connected_)
         fail(codes::kNotConnected,
-             QStringLiteral("The shell is not connected to the server %1 (%2); wait for it to "
-                            "reconnect and try again.")
-                 .arg(describe(), problem_.isEmpty() ? QStringLiteral("connecting") : problem_));
+             tr("The shell is not connected to the server %1 (%2); wait for it to "
+                "reconnect and try again.")
+                 .arg(describe(), problem_.isEmpty() ? tr("connecting") : problem_));
     waiter_ = Waiter{decoded.messageId, std::nullopt, false};
     post(request);
     const bool answered = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
@@ -207,12 +207,12 @@ QByteArray NetworkTransport::call(const QByteArray& request, int timeoutMs) {
         return *waiter.reply;
     if (waiter.lost)
         fail(codes::kNotConnected,
-             QStringLiteral("The connection to the server %1 was lost before it answered; try "
-                            "again once it is back.")
+             tr("The connection to the server %1 was lost before it answered; try "
+                "again once it is back.")
                  .arg(describe()));
-    fail(codes::kNotConnected, QStringLiteral("The server %1 did not answer within %2 ms; try "
-                                              "again, and if it keeps failing tell your system "
-                                              "administrator.")
+    fail(codes::kNotConnected, tr("The server %1 did not answer within %2 ms; try "
+                                  "again, and if it keeps failing tell your system "
+                                  "administrator.")
                                    .arg(describe())
                                    .arg(timeoutMs));
 }
@@ -222,12 +222,9 @@ bool NetworkTransport::waitConnected(int ms, QString* why) {
     changed_.wait_for(lock, std::chrono::milliseconds(ms),
                       [&] { return connected_ || !problem_.isEmpty(); });
     if (!connected_ && why)
-        *why =
-            problem_.isEmpty()
-                ? QStringLiteral("The server %1 did not answer within %2 ms.")
-                      .arg(describe())
-                      .arg(ms)
-                : QStringLiteral("Cannot connect to the server %1: %2").arg(describe(), problem_);
+        *why = problem_.isEmpty()
+                   ? tr("The server %1 did not answer within %2 ms.").arg(describe()).arg(ms)
+                   : tr("Cannot connect to the server %1: %2").arg(describe(), problem_);
     return connected_;
 }
 
@@ -238,8 +235,8 @@ void NetworkTransport::linkUp() {
         std::lock_guard lock(mutex_);
         connected_ = true;
         problem_.clear();
-        text = everConnected_ ? QStringLiteral("Connected to the server %1 again.").arg(describe())
-                              : QStringLiteral("Connected to the server %1.").arg(describe());
+        text = everConnected_ ? tr("Connected to the server %1 again.").arg(describe())
+                              : tr("Connected to the server %1.").arg(describe());
         everConnected_ = true;
         sink = stateSink_;
     }
@@ -255,7 +252,7 @@ void NetworkTransport::linkDown(const QString& why) {
         // Said once when the connection goes, not again for every attempt that fails.
         const bool wasConnected = connected_;
         connected_ = false;
-        problem_ = why.isEmpty() ? QStringLiteral("no reason given") : why;
+        problem_ = why.isEmpty() ? tr("no reason given") : why;
         if (waiter_)
             waiter_->lost = true;
         if (wasConnected)
@@ -263,8 +260,8 @@ void NetworkTransport::linkDown(const QString& why) {
     }
     changed_.notify_all();
     if (sink)
-        sink(false, QStringLiteral("No connection to the server %1 (%2); reconnecting. Nothing is "
-                                   "sent meanwhile; save again once it is back.")
+        sink(false, tr("No connection to the server %1 (%2); reconnecting. Nothing is "
+                       "sent meanwhile; save again once it is back.")
                         .arg(describe(), why));
 }
 

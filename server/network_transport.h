@@ -4,6 +4,7 @@
 
 #include "common/transport.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QThread>
 
@@ -27,6 +28,8 @@ struct ServerAddress {
 bool parseServerAddress(const QString& text, ServerAddress& address, QString* why);
 
 class NetworkTransport final : public ITransport {
+    Q_DECLARE_TR_FUNCTIONS(zavek::net::NetworkTransport)
+
 public:
     // Fails when the certificate authority file cannot be read.
     explicit NetworkTransport(ServerAddress address);

@@ -76,8 +76,8 @@ MessageData ServerRequests::answer(const MessageData& request, const QString& pe
             log_(QStringLiteral("%1: request of unknown type %2 refused")
                      .arg(peer)
                      .arg(request.messageType));
-            fail(codes::kStop, QStringLiteral("The server does not handle requests of type %1. "
-                                              "Nothing was done; update ZAVEK and try again.")
+            fail(codes::kStop, tr("The server does not handle requests of type %1. "
+                                  "Nothing was done; update ZAVEK and try again.")
                                    .arg(request.messageType));
         }
     });
@@ -121,15 +121,14 @@ void ServerRequests::catalogue(const MessageData& request, MessageData& reply,
         log_(QStringLiteral("%1: catalogue read by %2 refused: the query is not the catalogue "
                             "of region %3")
                  .arg(peer, session.adminId, session.region));
-        fail(codes::kStop,
-             QStringLiteral("The server answers only the catalogue of your own region, so the "
-                            "read was refused. Update ZAVEK and sign in again."));
+        fail(codes::kStop, tr("The server answers only the catalogue of your own region, so the "
+                              "read was refused. Update ZAVEK and sign in again."));
     }
     QSqlQuery query(QSqlDatabase::database(connectionName_));
     query.setForwardOnly(true);
     if (!query.exec(expected))
         fail(codes::kDatabase,
-             QStringLiteral("The catalogue could not be read: %1").arg(query.lastError().text()));
+             tr("The catalogue could not be read: %1").arg(query.lastError().text()));
     TableData table;
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i)

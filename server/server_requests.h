@@ -7,6 +7,7 @@
 #include "backend/request_processor.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 
 #include <functional>
@@ -14,6 +15,8 @@
 namespace zavek::server {
 
 class ServerRequests {
+    Q_DECLARE_TR_FUNCTIONS(zavek::server::ServerRequests)
+
 public:
     using Log = std::function<void(const QString& line)>;
 

@@ -35,15 +35,15 @@ void ComponentLoader::load(const QString& path) {
     library_ = std::make_unique<QLibrary>(path);
     if (!library_->load())
         fail(codes::kClassNotAvailable,
-             QStringLiteral("The security component %1 cannot be loaded (%2); rebuild it with "
-                            "./zavek run.")
+             tr("The security component %1 cannot be loaded (%2); rebuild it with "
+                "./zavek run.")
                  .arg(path, library_->errorString()));
 }
 
 QFunctionPointer ComponentLoader::resolve(const char* name) {
     QFunctionPointer fn = library_->resolve(name);
     if (!fn)
-        fail(codes::kClassNotAvailable, QStringLiteral("The component %1 lacks its entry point %2.")
+        fail(codes::kClassNotAvailable, tr("The component %1 lacks its entry point %2.")
                                             .arg(library_->fileName(), QLatin1String(name)));
     return fn;
 }
@@ -61,33 +61,31 @@ void ComponentLoader::ensureRegistered() {
         return;
     if (!own)
         fail(codes::kClassNotAvailable,
-             QStringLiteral("The security component is not installed (%1 is missing); build it "
-                            "with ./zavek run.")
+             tr("The security component is not installed (%1 is missing); build it "
+                "with ./zavek run.")
                  .arg(path));
     load(path);
     auto registerServer = reinterpret_cast<RegisterServerFn>(resolve(kEntryRegister));
     if (registerServer(&registry_) != kResultOk)
-        fail(codes::kClassNotAvailable,
-             QStringLiteral("The security component could not register itself."));
+        fail(codes::kClassNotAvailable, tr("The security component could not register itself."));
 }
 
 IUserDocument* ComponentLoader::create(const QString& progId, const DocumentContext& context) {
     const auto entry = registry_.find(progId);
     if (!entry)
-        fail(codes::kClassNotAvailable,
-             QStringLiteral("No component is registered as %1.").arg(progId));
+        fail(codes::kClassNotAvailable, tr("No component is registered as %1.").arg(progId));
     load(entry->modulePath);
     auto getClassObject = reinterpret_cast<GetClassObjectFn>(resolve(kEntryGetClassObject));
     IClassFactory* factory = nullptr;
     const QByteArray classId = entry->classId.toLatin1();
     if (getClassObject(classId.constData(), &factory) != kResultOk || !factory)
         fail(codes::kClassNotAvailable,
-             QStringLiteral("The component does not offer the class %1.").arg(entry->classId));
+             tr("The component does not offer the class %1.").arg(entry->classId));
     IUserDocument* document = nullptr;
     const std::int32_t result = factory->CreateInstance(context, &document);
     factory->Release();
     if (result != kResultOk || !document)
-        fail(codes::kClassNotAvailable, QStringLiteral("The document could not be created."));
+        fail(codes::kClassNotAvailable, tr("The document could not be created."));
     return document;
 }
 

@@ -4,6 +4,7 @@
 #include "common/component_registry.h"
 #include "document/component_api.h"
 
+#include <QCoreApplication>
 #include <QLibrary>
 #include <QString>
 
@@ -12,6 +13,8 @@
 namespace zavek::shell {
 
 class ComponentLoader {
+    Q_DECLARE_TR_FUNCTIONS(zavek::shell::ComponentLoader)
+
 public:
     ComponentLoader(IComponentRegistry& registry, QString pluginDir);
     ~ComponentLoader();

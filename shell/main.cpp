@@ -13,6 +13,7 @@
 #include "shell/startup.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
@@ -38,8 +39,10 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        std::fputs("zavek-shell needs a display. Run it on a desktop, or in a virtual one with "
-                   "xvfb-run -a zavek-shell, or render a picture with --screenshot FILE.\n",
+        std::fputs(qPrintable(QCoreApplication::translate(
+                       "zavek::shell::Startup",
+                       "zavek-shell needs a display. Run it on a desktop, or in a virtual one with "
+                       "xvfb-run -a zavek-shell, or render a picture with --screenshot FILE.\n")),
                    stderr);
         return 1;
     }
@@ -93,8 +96,11 @@ int main(int argc, char** argv) {
                 session = signIn(QString::fromLatin1(backend::kDemoAdminId),
                                  QString::fromLatin1(backend::kDemoAdminPassword));
             })) {
-            std::fprintf(stderr, "--screenshot signs in as the demo administrator: %s\n",
-                         qPrintable(failure->description()));
+            std::fprintf(stderr, "%s\n",
+                         qPrintable(QCoreApplication::translate(
+                                        "zavek::shell::Startup",
+                                        "--screenshot signs in as the demo administrator: %1")
+                                        .arg(failure->description())));
             return 1;
         }
     } else {
@@ -120,9 +126,11 @@ int main(int argc, char** argv) {
 
     int status = 0;
     {
-        shell::MainWindow window(loader, DocumentContext{},
-                                 QStringLiteral("ZAVEK Security Administration — %1 (%2)")
-                                     .arg(session.adminName, session.region));
+        shell::MainWindow window(
+            loader, DocumentContext{},
+            QCoreApplication::translate("zavek::shell::Startup",
+                                        "ZAVEK Security Administration — %1 (%2)")
+                .arg(session.adminName, session.region));
         window.show();
         if (network)
             window.followConnection(*network);
@@ -134,11 +142,16 @@ int main(int argc, char** argv) {
             while (settle.elapsed() < 300)
                 QApplication::processEvents();
             if (!window.grab().save(options.screenshot)) {
-                std::fprintf(stderr, "Cannot write the picture to %s.\n",
-                             qPrintable(options.screenshot));
+                std::fprintf(
+                    stderr, "%s\n",
+                    qPrintable(QCoreApplication::translate("zavek::shell::Startup",
+                                                           "Cannot write the picture to %1.")
+                                   .arg(options.screenshot)));
                 return 1;
             }
-            std::printf("Saved %s\n", qPrintable(options.screenshot));
+            std::printf("%s\n",
+                        qPrintable(QCoreApplication::translate("zavek::shell::Startup", "Saved %1")
+                                       .arg(options.screenshot)));
             window.closeAllDocuments();
         } else {
             status = QApplication::exec();

@@ -21,10 +21,6 @@
 
 namespace zavek::shell {
 
-namespace {
-const QString kCaption = QStringLiteral("Security Administration");
-}
-
 MainWindow::MainWindow(ComponentLoader& loader, DocumentContext context, QString title)
     : loader_(loader), context_(context), host_(this) {
     setWindowTitle(title);
@@ -38,7 +34,7 @@ MainWindow::MainWindow(ComponentLoader& loader, DocumentContext context, QString
     connect(&host_, &ShellHost::statusChanged, status_, &QLabel::setText);
     connect(&host_, &ShellHost::toolbarChanged, this, [this] { refreshToolbar(); });
 
-    QToolBar* bar = addToolBar(QStringLiteral("Document"));
+    QToolBar* bar = addToolBar(tr("Document"));
     bar->setObjectName(QStringLiteral("DocumentToolbar"));
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     bar->setMovable(false);
@@ -48,46 +44,43 @@ MainWindow::MainWindow(ComponentLoader& loader, DocumentContext context, QString
         QStyle::StandardPixmap icon;
     };
     const ButtonDesign design[] = {
-        {kSave, "Save", QStyle::SP_DialogSaveButton},
-        {kNew, "New", QStyle::SP_FileIcon},
-        {kDelete, "Delete", QStyle::SP_TrashIcon},
-        {kPrint, "Print", QStyle::SP_FileDialogDetailedView},
-        {kRefresh, "Refresh", QStyle::SP_BrowserReload},
+        {kSave, QT_TR_NOOP("Save"), QStyle::SP_DialogSaveButton},
+        {kNew, QT_TR_NOOP("New"), QStyle::SP_FileIcon},
+        {kDelete, QT_TR_NOOP("Delete"), QStyle::SP_TrashIcon},
+        {kPrint, QT_TR_NOOP("Print"), QStyle::SP_FileDialogDetailedView},
+        {kRefresh, QT_TR_NOOP("Refresh"), QStyle::SP_BrowserReload},
     };
     for (const auto& b : design) {
-        QAction* action =
-            bar->addAction(style()->standardIcon(b.icon), QString::fromLatin1(b.text));
+        QAction* action = bar->addAction(style()->standardIcon(b.icon), tr(b.text));
         action->setObjectName(QStringLiteral("Button%1").arg(b.id));
         actions_[b.id] = action;
         if (b.id == kSave)
             connect(action, &QAction::triggered, this, &MainWindow::save);
         else
-            connect(action, &QAction::triggered, this, [this] {
-                host_.setStatusText(QStringLiteral("Not available in this document."));
-            });
+            connect(action, &QAction::triggered, this,
+                    [this] { host_.setStatusText(tr("Not available in this document.")); });
     }
     actions_[kSave]->setShortcut(QKeySequence::Save);
 
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(QStringLiteral("&Open Security Administration"), this,
-                    [this] { openSecurityDocument(); });
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->addAction(tr("&Open Security Administration"), this, [this] { openSecurityDocument(); });
     file->addAction(actions_[kSave]);
-    file->addAction(QStringLiteral("&Close Document"), this, [this] {
+    file->addAction(tr("&Close Document"), this, [this] {
         if (QMdiSubWindow* w = mdi_->activeSubWindow())
             w->close();
     });
     file->addSeparator();
-    file->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, this, &QWidget::close);
-    QMenu* document = menuBar()->addMenu(QStringLiteral("&Document"));
-    document->addAction(QStringLiteral("Save changes?"), this, &MainWindow::askToSave);
+    file->addAction(tr("&Quit"), QKeySequence::Quit, this, &QWidget::close);
+    QMenu* document = menuBar()->addMenu(tr("&Document"));
+    document->addAction(tr("Save changes?"), this, &MainWindow::askToSave);
     document
-        ->addAction(QStringLiteral("&History…"), this,
+        ->addAction(tr("&History…"), this,
                     [this] {
                         if (DocumentWindow* w = activeDocument())
                             w->document()->ShowHistory();
                     })
         ->setObjectName(QStringLiteral("HistoryAction"));
-    QAction* copy = document->addAction(QStringLiteral("Copy Security Groups From\u2026"), this,
+    QAction* copy = document->addAction(tr("Copy Security Groups From\u2026"), this,
                                         &MainWindow::copyGroupsFrom);
     copy->setObjectName(QStringLiteral("CopyGroupsFrom"));
     // Asked each time the menu opens: only the document knows whether an officer is shown.
@@ -95,11 +88,11 @@ MainWindow::MainWindow(ComponentLoader& loader, DocumentContext context, QString
         DocumentWindow* w = activeDocument();
         copy->setEnabled(w && !w->released() && w->document()->CanCopyGroupsFrom());
     });
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->addAction(QStringLiteral("&About"), this, [this] {
-        QMessageBox::about(this, QStringLiteral("About ZAVEK Security Administration"),
-                           QStringLiteral("ZAVEK Security Administration 1.0\n"
-                                          "Assign security groups and agencies to officers."));
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(tr("&About"), this, [this] {
+        QMessageBox::about(this, tr("About ZAVEK Security Administration"),
+                           tr("ZAVEK Security Administration 1.0\n"
+                              "Assign security groups and agencies to officers."));
     });
 
     connect(mdi_, &QMdiArea::subWindowActivated, this, &MainWindow::activated);
@@ -158,7 +151,7 @@ DocumentWindow* MainWindow::openSecurityDocument() {
         return nullptr;
     }
     const QString tag = QStringLiteral("SECADM%1").arg(nextTag_++);
-    auto* window = new DocumentWindow(document, tag, kCaption);
+    auto* window = new DocumentWindow(document, tag, tr("Security Administration"));
     mdi_->addSubWindow(window);
     window->resize(document->Form()->width() + 40, document->Form()->height() + 60);
     // Closing a window hands its buttons back; the toolbar then shows the window left active.

@@ -21,7 +21,7 @@ SignInDialog::SignInDialog(backend::Authenticator& authenticator, QWidget* paren
 
 SignInDialog::SignInDialog(SignIn signIn, QWidget* parent)
     : QDialog(parent), signIn_(std::move(signIn)) {
-    setWindowTitle(QStringLiteral("Sign in — ZAVEK Security Administration"));
+    setWindowTitle(tr("Sign in — ZAVEK Security Administration"));
     identifier_ = new QLineEdit(this);
     identifier_->setObjectName(QStringLiteral("AdminId"));
     password_ = new QLineEdit(this);
@@ -34,16 +34,16 @@ SignInDialog::SignInDialog(SignIn signIn, QWidget* parent)
     message_->hide();
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Administrator:"), identifier_);
-    form->addRow(QStringLiteral("Password:"), password_);
+    form->addRow(tr("Administrator:"), identifier_);
+    form->addRow(tr("Password:"), password_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
-    signInButton_ = buttons->addButton(QStringLiteral("Sign in"), QDialogButtonBox::AcceptRole);
+    signInButton_ = buttons->addButton(tr("Sign in"), QDialogButtonBox::AcceptRole);
     signInButton_->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &SignInDialog::trySignIn);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Sign in with your administrator account."), this));
+    layout->addWidget(new QLabel(tr("Sign in with your administrator account."), this));
     layout->addLayout(form);
     layout->addWidget(message_);
     layout->addWidget(buttons);
@@ -52,7 +52,7 @@ SignInDialog::SignInDialog(SignIn signIn, QWidget* parent)
 
 void SignInDialog::trySignIn() {
     if (identifier_->text().trimmed().isEmpty()) {
-        message_->setText(QStringLiteral("Enter your administrator identifier."));
+        message_->setText(tr("Enter your administrator identifier."));
         message_->show();
         identifier_->setFocus();
         return;

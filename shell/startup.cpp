@@ -7,6 +7,7 @@
 #include "common/transport.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QProgressDialog>
 #include <QStringList>
 
@@ -15,7 +16,8 @@
 namespace zavek::shell {
 
 QString usage() {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+        "zavek::shell::Startup",
         "usage: zavek-shell [--database LOCATION | --server HOST:PORT [--ca FILE]]\n"
         "                   [--timeout-ms N] [--screenshot FILE]\n"
         "  --database LOCATION  an SQLite file, or postgresql://user@host:port/dbname\n"
@@ -35,7 +37,9 @@ Options parseOptions(const QStringList& arguments) {
         const QString& a = arguments[i];
         auto value = [&](const char* name) -> QString {
             if (i + 1 >= arguments.size()) {
-                options.error = QStringLiteral("%1 needs a value.").arg(QLatin1String(name));
+                options.error =
+                    QCoreApplication::translate("zavek::shell::Startup", "%1 needs a value.")
+                        .arg(QLatin1String(name));
                 return {};
             }
             return arguments[++i];
@@ -54,10 +58,12 @@ Options parseOptions(const QStringList& arguments) {
             bool ok = false;
             options.timeoutMs = value("--timeout-ms").toInt(&ok);
             if (!ok || options.timeoutMs <= 0)
-                options.error =
-                    QStringLiteral("--timeout-ms needs a positive number of milliseconds.");
+                options.error = QCoreApplication::translate(
+                    "zavek::shell::Startup",
+                    "--timeout-ms needs a positive number of milliseconds.");
         } else {
-            options.error = QStringLiteral("Unknown option %1.").arg(a);
+            options.error =
+                QCoreApplication::translate("zavek::shell::Startup", "Unknown option %1.").arg(a);
         }
         if (!options.error.isEmpty())
             break;
@@ -69,8 +75,9 @@ Options parseOptions(const QStringList& arguments) {
     if (options.server.isEmpty() && options.database.isEmpty())
         options.database = backend::defaultDatabaseLocation();
     if (!options.server.isEmpty() && !options.database.isEmpty() && options.error.isEmpty())
-        options.error = QStringLiteral("Give either --database or --server, not both: with a "
-                                       "server, only the server opens the database.");
+        options.error = QCoreApplication::translate(
+            "zavek::shell::Startup", "Give either --database or --server, not both: with a "
+                                     "server, only the server opens the database.");
     return options;
 }
 
@@ -83,8 +90,10 @@ void prepareDatabase(const QString& location, const QString& connection, bool sh
             return;
         if (!progress) {
             progress = std::make_unique<QProgressDialog>(
-                QStringLiteral("Creating the demo database…"), QString(), 0, total);
-            progress->setWindowTitle(QStringLiteral("ZAVEK Security Administration"));
+                QCoreApplication::translate("zavek::shell::Startup", "Creating the demo database…"),
+                QString(), 0, total);
+            progress->setWindowTitle(QCoreApplication::translate("zavek::shell::Startup",
+                                                                 "ZAVEK Security Administration"));
             progress->setMinimumDuration(300);
         }
         progress->setValue(done);
@@ -102,8 +111,10 @@ backend::Session signInThroughServer(const QString& adminId, const QString& pass
     const MessageData reply = callBackEnd(std::move(request));
     const TableData* table = reply.table(QStringLiteral("SESSION"));
     if (!table || table->rows.size() != 1 || table->rows[0].size() < 3 || reply.sessionId.isEmpty())
-        fail(codes::kStop, QStringLiteral("The server's answer to the sign-in could not be read. "
-                                          "Update ZAVEK and try again."));
+        fail(codes::kStop,
+             QCoreApplication::translate("zavek::shell::Startup",
+                                         "The server's answer to the sign-in could not be read. "
+                                         "Update ZAVEK and try again."));
     const auto& row = table->rows[0];
     return backend::Session{reply.sessionId, row[0].toString(), row[1].toString(),
                             row[2].toString()};
