@@ -7,6 +7,8 @@
 #include "common/session_info.h"
 #include "common/shell_services.h"
 
+#include <iterator>
+
 namespace zavek {
 
 namespace {
@@ -91,10 +93,10 @@ void GroupRules::InitializeListView() {
         // The rows go into fresh lists, shown only once the whole catalogue is read, so that
         // a show that fails midway keeps the catalogue already on screen. On the first show
         // there is none, and the items read before the failure are shown.
-        GroupListModel::Items read[2];
+        GroupListModel::Items read[std::size(kCheckLists)];
         const auto show = [&] {
-            for (int i = 0; i < 2; ++i)
-                lists_[i]->replaceItems(std::move(read[i]));
+            for (CheckList which : kCheckLists)
+                list(which).replaceItems(std::move(read[at(which)]));
         };
         const auto stopped = attempt([&] {
             readQueryRows(
@@ -118,8 +120,8 @@ void GroupRules::InitializeListView() {
                 });
         });
         if (stopped) {
-            if (stopped->code() == codes::kNullValue && lists_[0]->count() == 0 &&
-                lists_[1]->count() == 0)
+            if (stopped->code() == codes::kNullValue && list(CheckList::Groups).count() == 0 &&
+                list(CheckList::Agencies).count() == 0)
                 show();
             throw *stopped;
         }
