@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace zavek {
 
@@ -66,6 +67,15 @@ struct TrapContext {
 // Returns true when body finished without a failure.
 bool trapped(const TrapContext& context, const char* procedure, const std::function<void()>& body,
              const std::function<void()>& closing = {});
+
+// The trap of a procedure that answers: body's value, or fallback when body failed (logged as
+// above).
+template <typename T, typename Body>
+T trappedOr(const TrapContext& context, const char* procedure, T fallback, Body&& body) {
+    std::optional<T> value;
+    trapped(context, procedure, [&] { value.emplace(body()); });
+    return value ? std::move(*value) : std::move(fallback);
+}
 
 // Logs a failure the way the trap does.
 void logFailure(const TrapContext& context, const char* procedure, const Failure& failure);

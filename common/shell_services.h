@@ -5,6 +5,9 @@
 
 namespace zavek {
 
+// The toolbar buttons a document drives, numbered as the host's toolbar numbers them.
+enum class ToolbarButton : std::int32_t { Save = 7, New = 8, Delete = 9, Print = 14, Refresh = 12 };
+
 // What the host shell implements for the document: status line, toolbar, shell state.
 class IShellHost {
 public:

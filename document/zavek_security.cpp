@@ -23,10 +23,10 @@ namespace zavek {
 
 namespace {
 std::atomic<int> gAlive{0};
-constexpr std::int32_t kToolbarButtons[] = {7, 8, 9, 14, 12};
+constexpr ToolbarButton kToolbarButtons[] = {ToolbarButton::Save, ToolbarButton::New,
+                                             ToolbarButton::Delete, ToolbarButton::Print,
+                                             ToolbarButton::Refresh};
 constexpr int kWaitSleepMs = 500;
-const QString kPromptStart = QStringLiteral("Security groups have been changed for ");
-const QString kPromptEnd = QStringLiteral(".\r\n Would you like to save your changes ?");
 
 platform::Platform withDefaults(platform::Platform given, platform::IComponentInfo* component) {
     const platform::Platform qt = platform::qtPlatform(component);
@@ -224,8 +224,8 @@ void ZavekSecurity::UserDocument_Show() {
 
 void ZavekSecurity::ConfigureToolbar(std::int32_t enabled) {
     trapped(trap_, "ConfigureToolbar", [&] {
-        for (std::int32_t id : kToolbarButtons) {
-            std::int32_t button = id;
+        for (ToolbarButton id : kToolbarButtons) {
+            std::int32_t button = static_cast<std::int32_t>(id);
             std::int32_t flag = enabled;
             ShellServices::Instance().EnableToolbarButton(button, flag, state_.msWindowTag);
         }
@@ -258,9 +258,7 @@ void ZavekSecurity::waitForSave(OfficerExchange::SaveTicket ticket) {
 CloseAnswer ZavekSecurity::askClose() {
     if (!rules_->DataChanged())
         return CloseAnswer::NothingToSave;
-    const int answer =
-        platform_.messageBox->Show(kPromptStart + state_.msOfficerName + kPromptEnd,
-                                   platform::YesNoCancelQuestion, state_.msWindowCaption);
+    const int answer = exchange_->askToSave();
     if (answer == platform::AnswerYes)
         return CloseAnswer::Save;
     if (answer == platform::AnswerNo)
@@ -268,92 +266,87 @@ CloseAnswer ZavekSecurity::askClose() {
     return CloseAnswer::Cancel;
 }
 
-void ZavekSecurity::finishClose(CloseAnswer answer, bool& result) {
+bool ZavekSecurity::finishClose(CloseAnswer answer) {
     switch (answer) {
     case CloseAnswer::NothingToSave:
         ConfigureToolbar(-1);
-        result = true;
-        return;
-    case CloseAnswer::Save: {
+        return true;
+    case CloseAnswer::Save:
         // Until the back end has stored the changes the document may not close. A copy's
         // question must not come up while the close waits.
         copy_->abandon();
-        result = false;
-        if (!exchange_->SendData()) {
-            ShellServices::Instance().SetStatusText(QStringLiteral("Save failed"));
-            ConfigureToolbar(-1);
-            return;
-        }
-        const OfficerExchange::SaveTicket ticket = exchange_->lastSave();
-        state_.mbReplyReceived = false;
-        state_.mbReplyFailed = false;
-        waitForSave(ticket);
-        // Unanswered within the bound: the edits go back to pending and the document stays.
-        exchange_->giveUp(ticket);
-        result = exchange_->outcome(ticket) == OfficerExchange::SaveOutcome::Stored;
-        ConfigureToolbar(-1);
-        // A click made during the wait was no part of that save: closing would drop it.
-        if (result && rules_->hasChanges()) {
-            result = false;
-            rules_->enableSave(true);
-            ShellServices::Instance().SetStatusText(
-                QStringLiteral("Saving Security Group for ") + state_.msOfficerName +
-                QStringLiteral(" done; the changes made since are still pending. Save them, "
-                               "then close again."));
-        }
-        return;
-    }
+        // Trapped on its own: a failure from here on keeps the document open.
+        return trappedOr(trap_, "CloseDocument", false, [&] { return saveBeforeClose(); });
     case CloseAnswer::Discard:
-        rules_->CheckGroups(Clear);
+        rules_->CheckGroups(CheckMode::Clear);
         ConfigureToolbar(-1);
-        result = true;
-        return;
+        return true;
     case CloseAnswer::Cancel:
-        result = false;
-        return;
+        return false;
     }
+    return false;
+}
+
+bool ZavekSecurity::saveBeforeClose() {
+    if (!exchange_->SendData()) {
+        ShellServices::Instance().SetStatusText(QStringLiteral("Save failed"));
+        ConfigureToolbar(-1);
+        return false;
+    }
+    const OfficerExchange::SaveTicket ticket = exchange_->lastSave();
+    waitForSave(ticket);
+    // Unanswered within the bound: the edits go back to pending and the document stays.
+    exchange_->giveUp(ticket);
+    const bool stored = exchange_->outcome(ticket) == OfficerExchange::SaveOutcome::Stored;
+    ConfigureToolbar(-1);
+    // A click made during the wait was no part of that save: closing would drop it.
+    if (stored && rules_->hasChanges()) {
+        rules_->enableSave(true);
+        ShellServices::Instance().SetStatusText(
+            QStringLiteral("Saving Security Group for ") + state_.msOfficerName +
+            QStringLiteral(" done; the changes made since are still pending. Save them, "
+                           "then close again."));
+        return false;
+    }
+    return stored;
 }
 
 std::int16_t ZavekSecurity::CloseDocument() {
-    bool result = true;
-    trapped(trap_, "CloseDocument", [&] {
-        result = true;
-        finishClose(askClose(), result);
-    });
-    return result ? -1 : 0;
+    const bool closes =
+        trappedOr(trap_, "CloseDocument", true, [&] { return finishClose(askClose()); });
+    return closes ? -1 : 0;
 }
 
 CloseAnswer ZavekSecurity::AskToClose() {
     // A failure before an answer lets the document close, as CloseDocument does.
-    CloseAnswer answer = CloseAnswer::NothingToSave;
-    trapped(trap_, "CloseDocument", [&] { answer = askClose(); });
-    return answer;
+    return trappedOr(trap_, "CloseDocument", CloseAnswer::NothingToSave,
+                     [&] { return askClose(); });
 }
 
 std::int16_t ZavekSecurity::FinishClose(CloseAnswer answer) {
-    bool result = answer != CloseAnswer::Cancel;
-    trapped(trap_, "CloseDocument", [&] { finishClose(answer, result); });
-    return result ? -1 : 0;
+    const bool closes = trappedOr(trap_, "CloseDocument", answer != CloseAnswer::Cancel,
+                                  [&] { return finishClose(answer); });
+    return closes ? -1 : 0;
 }
 
 std::int16_t ZavekSecurity::NeedSave() {
-    bool result = false;
-    trapped(trap_, "NeedSave", [&] {
-        result = false;
+    const bool handled = trappedOr(trap_, "NeedSave", false, [&] {
         if (!rules_->DataChanged())
-            return;
-        const int answer =
-            platform_.messageBox->Show(kPromptStart + state_.msOfficerName + kPromptEnd,
-                                       platform::YesNoCancelQuestion, state_.msWindowCaption);
+            return false;
+        const int answer = exchange_->askToSave();
         if (answer == platform::AnswerYes) {
             SaveData();
-            result = true;
-        } else if (answer == platform::AnswerCancel) {
-            result = true;
-            platform_.pointer->SetShape(platform::PointerDefault);
+            return true;
         }
+        if (answer == platform::AnswerCancel) {
+            // The answer stands even if the pointer cannot be set back.
+            trapped(trap_, "NeedSave",
+                    [&] { platform_.pointer->SetShape(platform::PointerDefault); });
+            return true;
+        }
+        return false;
     });
-    return result ? -1 : 0;
+    return handled ? -1 : 0;
 }
 
 void ZavekSecurity::BeforeUnload() {

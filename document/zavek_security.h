@@ -5,9 +5,9 @@
 #include "document/component_api.h"
 #include "document/history_dialog.h"
 #include "document/security_form.h"
+#include "exchange/group_copy.h"
 #include "exchange/history_model.h"
 #include "exchange/history_request.h"
-#include "exchange/group_copy.h"
 #include "exchange/officer_exchange.h"
 #include "groups/document_state.h"
 #include "groups/group_rules.h"
@@ -87,7 +87,9 @@ private:
     QString hostWindowText(const char* property) const;
     void attachListener();
     CloseAnswer askClose();
-    void finishClose(CloseAnswer answer, bool& result);
+    // True when the document may close.
+    bool finishClose(CloseAnswer answer);
+    bool saveBeforeClose();
     void waitForSave(OfficerExchange::SaveTicket ticket);
     void connectControls();
     void revertFromHistory(int row);

@@ -49,7 +49,8 @@ void GroupCopy::CopyGroupsFrom() {
             const QString text =
                 picked->name + QStringLiteral(" is the officer shown. Pick another officer to "
                                               "copy security groups from.");
-            services_.platform.messageBox->Show(text, platform::OkInformation, s.msWindowCaption);
+            services_.platform.messageBox->Show(text, platform::BoxStyle::OkInformation,
+                                                s.msWindowCaption);
             status(text);
             return;
         }
@@ -131,7 +132,7 @@ void GroupCopy::abandon() {
 void GroupCopy::report(const QString& what) {
     services_.platform.messageBox->Show(
         what + QStringLiteral("\r\n\r\nNothing was copied; the lists are unchanged."),
-        platform::OkCritical, services_.state.msWindowCaption);
+        platform::BoxStyle::OkCritical, services_.state.msWindowCaption);
     status(QStringLiteral("Copying the security groups of ") + source_.name +
            QStringLiteral(" failed; the lists are unchanged"));
 }
@@ -157,7 +158,7 @@ void GroupCopy::finish(const QString& error) {
                 source_.id.trimmed())
                 codes.push_back(table->field(QStringLiteral("GRP_CD")).Text());
     }
-    const GroupListModel& groups = rules_.list(0);
+    const GroupListModel& groups = rules_.list(CheckList::Groups);
     const auto held = std::count_if(codes.begin(), codes.end(), [&](const QString& code) {
         return groups.firstIndexOf(code) >= 0;
     });
@@ -172,7 +173,7 @@ void GroupCopy::finish(const QString& error) {
                        "of %1.\r\n\r\n"
                        "Nothing is stored until you press Save.")
             .arg(from, to, QString::number(held)),
-        platform::AddReplaceCancelQuestion, s.msWindowCaption);
+        platform::BoxStyle::AddReplaceCancelQuestion, s.msWindowCaption);
     // While the box was open, only replies could change the screen.
     if (s.msInspId != targetId_ || !exchange_.officerShown())
         status(QStringLiteral("The copy from ") + from +
@@ -190,8 +191,8 @@ void GroupCopy::lay(Mode mode, const std::vector<QString>& codes) {
     std::vector<bool> wanted = before;
     if (mode == Mode::Replace)
         std::fill(wanted.begin(), wanted.end(), false);
-    const GroupListModel& groups = rules_.list(0);
-    const GroupListModel& agencies = rules_.list(1);
+    const GroupListModel& groups = rules_.list(CheckList::Groups);
+    const GroupListModel& agencies = rules_.list(CheckList::Agencies);
     for (const QString& code : codes) {
         // A code is a security group when the group list has it, as when an officer is shown.
         if (const int row = groups.firstIndexOf(code); row >= 0)
@@ -203,8 +204,8 @@ void GroupCopy::lay(Mode mode, const std::vector<QString>& codes) {
     // On the stored state, as after a refused save: what the copy asks for is laid on top and
     // is pending until Save.
     const std::vector<bool> stored = rules_.tags();
-    rules_.CheckGroups(Restore);
-    rules_.layEdits(stored, wanted);
+    rules_.CheckGroups(CheckMode::Restore);
+    rules_.layEdits(rules_.editsBetween(stored, wanted));
 
     int changed = 0;
     for (std::size_t i = 0; i < before.size(); ++i)

@@ -2,7 +2,7 @@
 
 #include "common/message.h"
 #include "common/message_bus.h"
-#include "common/session_info.h"
+#include "exchange/officer_exchange.h"
 
 namespace zavek {
 
@@ -39,20 +39,9 @@ void HistoryRequest::load() {
     officerId_ = s.msInspId.trimmed();
     officerName_ = s.msOfficerName;
     model_.clear();
-    KelbMessage message;
-    message.ReplyTo(recipient());
-    message.ClientVersion(platform::versionText(*services_.platform.component));
-    message.MessageType(message_types::kHistory);
-    QString sessionId;
-    SessionInfo::Instance().SessionId(sessionId);
-    message.SessionId(sessionId);
+    const KelbMessage message =
+        officerRequest(services_, message_types::kHistory, officerId_, recipient());
     messageId_ = message.MessageId();
-    KelbCriteria criteria;
-    criteria.SystemName(QStringLiteral("QUILLMOR"));
-    criteria.FieldName(QStringLiteral("key:INSP_ID"));
-    criteria.Operator(QStringLiteral("="));
-    criteria.Value(officerId_);
-    message.AddCriteria(criteria);
     settle(State::Loading, QStringLiteral("Loading the history of %1…").arg(officerName_));
     if (const auto failure = attempt([&] { message.Send(); })) {
         messageId_.clear();

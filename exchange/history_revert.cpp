@@ -8,15 +8,18 @@
 namespace zavek {
 
 namespace {
-constexpr int kGroups = 0;
-constexpr int kAgencies = 1;
+// The first row of a code with its stored tag.
+struct StoredItem {
+    int row;
+    bool tag;
+};
 
-// The stored tag of the code's row, or nothing when the catalogue no longer has it.
-std::optional<bool> stored(GroupRules& rules, int list, const QString& code) {
+// The code's item, or nothing when the catalogue no longer has it.
+std::optional<StoredItem> stored(GroupRules& rules, CheckList list, const QString& code) {
     const int row = rules.list(list).firstIndexOf(code);
     if (row < 0)
         return std::nullopt;
-    return rules.list(list).tag(row);
+    return StoredItem{row, rules.list(list).tag(row)};
 }
 } // namespace
 
@@ -28,19 +31,19 @@ RevertPlan revertPlan(GroupRules& rules, const HistoryEntry& entry) {
             agencyChanges.push_back(&c);
             continue;
         }
-        const std::optional<bool> tag = stored(rules, kGroups, c.code);
-        if (!tag)
+        const std::optional<StoredItem> item = stored(rules, CheckList::Groups, c.code);
+        if (!item)
             plan.leftOut << QStringLiteral("%1 (no longer in the catalogue)").arg(c.description);
-        else if (*tag != c.added)
+        else if (item->tag != c.added)
             plan.leftOut << QStringLiteral("%1 (%2 since)")
                                 .arg(c.description, c.added ? QStringLiteral("removed")
                                                             : QStringLiteral("added again"));
         else
-            plan.edits.push_back({kGroups, c.code, !c.added});
+            plan.edits.push_back({CheckList::Groups, item->row, !c.added});
     }
     if (!agencyChanges.empty()) {
         // The agencies the officer would hold after the inverse, from what is stored now.
-        GroupListModel& agencies = rules.list(kAgencies);
+        GroupListModel& agencies = rules.list(CheckList::Agencies);
         std::set<QString> held;
         bool editedOnScreen = false;
         for (int row = 0; row < agencies.count(); ++row) {
@@ -52,13 +55,15 @@ RevertPlan revertPlan(GroupRules& rules, const HistoryEntry& entry) {
         bool known = true;
         std::vector<PendingEdit> edits;
         for (const HistoryChange* c : agencyChanges) {
-            known = known && stored(rules, kAgencies, c->code).has_value();
+            const std::optional<StoredItem> item = stored(rules, CheckList::Agencies, c->code);
+            known = known && item.has_value();
             stillApplies = stillApplies && (held.count(c->code) > 0) == c->added;
             if (c->added)
                 held.erase(c->code);
             else
                 held.insert(c->code);
-            edits.push_back({kAgencies, c->code, !c->added});
+            if (item)
+                edits.push_back({CheckList::Agencies, item->row, !c->added});
         }
         if (!known)
             plan.leftOut << QStringLiteral("the agency (no longer in the catalogue)");

@@ -16,8 +16,6 @@ const QString kPromptStart = QStringLiteral("Security groups have been changed f
 const QString kPromptEnd = QStringLiteral(".\r\n Would you like to save your changes ?");
 const QString kCaptionPrefix = QStringLiteral("Current Officer : ");
 const QString kSavingPrefix = QStringLiteral("Saving Security Group for ");
-constexpr std::int32_t kRetrievalType = 2;
-constexpr std::int32_t kSaveType = 3;
 constexpr std::size_t kTrackedSaves = 32;
 constexpr std::size_t kSettledKept = 16;
 
@@ -36,8 +34,9 @@ QString noAnswer(const QString& name) {
 }
 } // namespace
 
-void addressRequest(KelbMessage& message, const DocumentServices& services, std::int32_t type) {
-    message.ReplyTo(services.state.documentIdentity);
+void addressRequest(KelbMessage& message, const DocumentServices& services, std::int32_t type,
+                    const QString& replyTo) {
+    message.ReplyTo(replyTo);
     message.ClientVersion(platform::versionText(*services.platform.component));
     message.MessageType(type);
     QString sessionId;
@@ -45,9 +44,10 @@ void addressRequest(KelbMessage& message, const DocumentServices& services, std:
     message.SessionId(sessionId);
 }
 
-KelbMessage retrievalRequest(const DocumentServices& services, const QString& officerId) {
+KelbMessage officerRequest(const DocumentServices& services, std::int32_t type,
+                           const QString& officerId, const QString& replyTo) {
     KelbMessage message;
-    addressRequest(message, services, kRetrievalType);
+    addressRequest(message, services, type, replyTo);
     KelbCriteria criteria;
     criteria.SystemName(QStringLiteral("QUILLMOR"));
     criteria.FieldName(QStringLiteral("key:INSP_ID"));
@@ -57,16 +57,28 @@ KelbMessage retrievalRequest(const DocumentServices& services, const QString& of
     return message;
 }
 
+KelbMessage retrievalRequest(const DocumentServices& services, const QString& officerId) {
+    return officerRequest(services, message_types::kRetrieval, officerId,
+                          services.state.documentIdentity);
+}
+
 OfficerExchange::OfficerExchange(DocumentServices services, GroupRules& rules)
     : services_(std::move(services)), rules_(rules) {}
 
-void OfficerExchange::showBox(const QString& text, int style) const {
+void OfficerExchange::showBox(const QString& text, platform::BoxStyle style) const {
     services_.platform.messageBox->Show(text, style, services_.state.msWindowCaption);
+}
+
+int OfficerExchange::askToSave() const {
+    const DocumentState& s = services_.state;
+    return services_.platform.messageBox->Show(kPromptStart + s.msOfficerName + kPromptEnd,
+                                               platform::BoxStyle::YesNoCancelQuestion,
+                                               s.msWindowCaption);
 }
 
 void OfficerExchange::clearForm(const char* procedure) {
     trapped(services_.trap, procedure, [&] {
-        rules_.CheckGroups(Clear);
+        rules_.CheckGroups(CheckMode::Clear);
         services_.form.setCaption(kCaptionPrefix);
         services_.state.msInspId.clear();
         loadedId_.clear();
@@ -89,9 +101,7 @@ void OfficerExchange::ZAVEK_OfficerSelect1_OfficerSelected(const QString& office
             return;
         }
         if (rules_.DataChanged()) {
-            const int answer = services_.platform.messageBox->Show(
-                kPromptStart + s.msOfficerName + kPromptEnd, platform::YesNoCancelQuestion,
-                s.msWindowCaption);
+            const int answer = askToSave();
             if (answer == platform::AnswerYes) {
                 // A save that never left keeps the officer on screen with the edits, as
                 // Cancel does: switching now would drop them.
@@ -105,7 +115,7 @@ void OfficerExchange::ZAVEK_OfficerSelect1_OfficerSelected(const QString& office
         }
         services_.platform.pointer->SetShape(platform::PointerHourglass);
         s.msOfficerName = services_.form.selectedOfficerName();
-        rules_.CheckGroups(Store);
+        rules_.CheckGroups(CheckMode::Store);
         s.msInspId = officerId;
         loadedId_.clear();
         status(header(QStringLiteral("Requesting Security Group for ")));
@@ -122,8 +132,7 @@ void OfficerExchange::ZAVEK_OfficerSelect1_OfficerSelected(const QString& office
             return;
         }
 
-        s.mbRetrievalRequest = true;
-        s.mbTimedOut = false;
+        s.sent(DocumentState::Sent::Retrieval);
     });
 }
 
@@ -132,7 +141,7 @@ void OfficerExchange::retrievalFailed() {
     // just picked. No officer is shown until one is picked again.
     DocumentState& s = services_.state;
     failedId_ = s.msMessageId;
-    rules_.CheckGroups(Clear);
+    rules_.CheckGroups(CheckMode::Clear);
     services_.form.setCaption(kCaptionPrefix);
     s.msInspId.clear();
     loadedId_.clear();
@@ -152,7 +161,7 @@ void OfficerExchange::moKelbMessage_DataReady(const QString& recipient) {
         const QString error = ReplyChecker::Instance().GetReplyError(
             s.documentIdentity, QStringLiteral("ZAVEK_Security.moKelbMessage_DataReady"),
             s.msMessageId);
-        s.mbReplyReceived = true;
+        s.answered();
         const MessageData* reply = ReplyStore::Instance().announcing();
         if (reply && reply->replyTo.trimmed() != s.documentIdentity.trimmed())
             reply = nullptr;
@@ -170,9 +179,9 @@ void OfficerExchange::moKelbMessage_DataReady(const QString& recipient) {
             // Only a retrieval not yet shown fails here; the lists are then no officer's.
             if (loadedId_ != s.msMessageId && !s.msInspId.isEmpty())
                 retrievalFailed();
-            showBox(error, platform::OkCritical);
+            showBox(error, platform::BoxStyle::OkCritical);
             if (!s.mbTimedOut) {
-                s.mbReplyFailed = true;
+                s.failed();
                 status(QStringLiteral("Search was not successful"));
             } else {
                 status(QStringLiteral("Search timed"));
@@ -187,7 +196,7 @@ void OfficerExchange::moKelbMessage_DataReady(const QString& recipient) {
         reshowUnsaved();
     });
     if (!ok)
-        rules_.CheckGroups(Clear);
+        rules_.CheckGroups(CheckMode::Clear);
     // Always: the default pointer, also after a failure.
     services_.platform.pointer->SetShape(platform::PointerDefault);
 }
@@ -206,7 +215,7 @@ void OfficerExchange::moKelbMessage_MsgTimeout(const QVariant& argument) {
         if (id != s.msMessageId && unanswered.empty())
             return;
         if (id == s.msMessageId)
-            s.mbTimedOut = true;
+            s.timedOut();
         for (SaveTicket ticket : unanswered)
             giveUp(ticket);
     });
@@ -222,24 +231,22 @@ void OfficerExchange::SaveData() {
                 return;
             }
             int agencies = 0;
-            const GroupListModel& agencyList = rules_.list(1);
+            const GroupListModel& agencyList = rules_.list(CheckList::Agencies);
             for (int row = 0; row < agencyList.count(); ++row)
                 agencies += agencyList.isChecked(row) ? 1 : 0;
             if (agencies > 1) {
                 showBox(QStringLiteral("Can not select more than one Agency."),
-                        platform::OkCritical);
+                        platform::BoxStyle::OkCritical);
                 return;
             }
             if (agencies == 0) {
-                showBox(QStringLiteral("Please select an Agency."), platform::OkCritical);
+                showBox(QStringLiteral("Please select an Agency."), platform::BoxStyle::OkCritical);
                 return;
             }
-            if (!SendData()) {
+            if (!sendSave(DocumentState::Sent::SaveFromButton)) {
                 reportSendFailure(s.msOfficerName);
                 return;
             }
-            s.mbTimedOut = false;
-            s.mbRetrievalRequest = false;
             rules_.enableSave(false);
         },
         [&] {
@@ -250,6 +257,10 @@ void OfficerExchange::SaveData() {
 }
 
 bool OfficerExchange::SendData() {
+    return sendSave(DocumentState::Sent::Save);
+}
+
+bool OfficerExchange::sendSave(DocumentState::Sent how) {
     DocumentState& s = services_.state;
     building_.clear();
     bool reset = false;
@@ -257,14 +268,14 @@ bool OfficerExchange::SendData() {
     const auto failure = attempt([&] {
         status(header(kSavingPrefix));
         KelbMessage message;
-        addressRequest(message, services_, kSaveType);
+        addressRequest(message, services_, message_types::kSave, s.documentIdentity);
         message.MessageId(s.msMessageId);
 
         RecordTable changes;
         changes.Source(QStringLiteral("OFFICERGROUP"));
         changes.Open();
-        SetRecordSet(changes, 0);
-        SetRecordSet(changes, 1);
+        for (CheckList which : kCheckLists)
+            SetRecordSet(changes, which);
         message.AddTable(changes, QStringLiteral("OFFICERGROUP"));
 
         if (services_.form.resetPasswordValue() == 1) {
@@ -281,7 +292,7 @@ bool OfficerExchange::SendData() {
         }
         message.Send();
         handedOver = true;
-        s.mbTimedOut = false;
+        s.sent(how);
     });
     if (failure) {
         logFailure(services_.trap, "SendData", *failure);
@@ -312,9 +323,9 @@ bool OfficerExchange::SendData() {
     return !failure;
 }
 
-void OfficerExchange::SetRecordSet(RecordTable& table, std::int32_t listIndex) {
+void OfficerExchange::SetRecordSet(RecordTable& table, CheckList which) {
     trapped(services_.trap, "SetRecordSet", [&] {
-        GroupListModel& list = rules_.list(listIndex);
+        GroupListModel& list = rules_.list(which);
         for (int row = 0; row < list.count(); ++row) {
             if (list.tag(row) == list.isChecked(row))
                 continue;
@@ -328,7 +339,7 @@ void OfficerExchange::SetRecordSet(RecordTable& table, std::int32_t listIndex) {
             table.Update();
             // Advanced only once its row is written, so that a row that failed stays pending.
             list.setTag(row, add);
-            building_.push_back(SentRow{static_cast<int>(listIndex), row, code, add});
+            building_.push_back(SentRow{which, row, code, add});
         }
     });
 }
@@ -364,7 +375,7 @@ bool OfficerExchange::stillShown(const SentSave& save) const {
 
 OfficerExchange::SentSave* OfficerExchange::saveAnsweredBy(const MessageData* reply) {
     const QString id = reply ? reply->messageId : services_.state.msMessageId;
-    if (reply && reply->messageType == kRetrievalType)
+    if (reply && reply->messageType == message_types::kRetrieval)
         return nullptr;
     // Saves under one identifier are answered in the order they were sent; one that timed out
     // may still be answered late.
@@ -411,7 +422,7 @@ void OfficerExchange::settleSave(SentSave& save, const QString& error) {
         forget(ticket);
         return;
     }
-    s.mbReplyFailed = true;
+    s.failed();
     save.outcome = SaveOutcome::Refused;
     // Already reported when it went unanswered: kept for the officer's next showing, or put
     // back on the lists, whose edits the administrator has dealt with since.
@@ -433,7 +444,7 @@ void OfficerExchange::settleSave(SentSave& save, const QString& error) {
     const QString name = save.officerName;
     forget(ticket);
     rules_.enableSave(rules_.hasChanges());
-    showBox(error, platform::OkCritical);
+    showBox(error, platform::BoxStyle::OkCritical);
     status(storeMoved ? stillPending(name) +
                             QStringLiteral("; the lists show what is stored now with your changes "
                                            "ticked again")
@@ -451,7 +462,7 @@ bool OfficerExchange::showStoredWithEdits() {
     const std::vector<bool> wanted = rules_.checks();
     rules_.LoadOfficerGroups();
     const bool moved = rules_.tags() != before;
-    rules_.layEdits(before, wanted);
+    rules_.layEdits(rules_.editsBetween(before, wanted));
     return moved;
 }
 
@@ -484,7 +495,7 @@ void OfficerExchange::keepForReshow(SentSave& save, const QString& error) {
                 (refused ? QStringLiteral(" were not saved. Select ")
                          : QStringLiteral(" may not have been saved. Select ")) +
                 name + QStringLiteral(" again to get them back, then save again."),
-            platform::OkCritical);
+            platform::BoxStyle::OkCritical);
     status(
         kSavingPrefix + name +
         (refused ? QStringLiteral(" failed; select ") : QStringLiteral(" got no answer; select ")) +
@@ -506,7 +517,8 @@ void OfficerExchange::reshowUnsaved() {
         // On the stored state just loaded: the rows that failed count as changes again.
         std::vector<PendingEdit> edits;
         for (const SentRow& r : it->rows)
-            edits.push_back({r.list, r.code, r.add});
+            if (const int row = rules_.list(r.list).firstIndexOf(r.code); row >= 0)
+                edits.push_back({r.list, row, r.add});
         rules_.layEdits(edits);
         if (it->reset)
             services_.form.setResetPasswordValue(1);
@@ -529,7 +541,7 @@ void OfficerExchange::reportSendFailure(const QString& officerName) {
     showBox(kSavingPrefix + officerName + QStringLiteral(" failed: ") + sendFailure_ +
                 QStringLiteral("\r\nYour changes are still pending; save again once the problem "
                                "is solved."),
-            platform::OkCritical);
+            platform::BoxStyle::OkCritical);
     status(stillPending(officerName));
 }
 

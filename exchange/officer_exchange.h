@@ -19,10 +19,14 @@ namespace zavek {
 class RecordTable;
 struct MessageData;
 
-// Addresses a request of the document's: its replies come back to it, with the client's version
-// and the session it was signed in with.
-void addressRequest(KelbMessage& message, const DocumentServices& services, std::int32_t type);
-// A retrieval of one officer by key, addressed as above; not yet sent.
+// Addresses a request of the document's: its replies come back to replyTo, with the client's
+// version and the session it was signed in with.
+void addressRequest(KelbMessage& message, const DocumentServices& services, std::int32_t type,
+                    const QString& replyTo);
+// A request about one officer by key, addressed as above; not yet sent.
+KelbMessage officerRequest(const DocumentServices& services, std::int32_t type,
+                           const QString& officerId, const QString& replyTo);
+// A retrieval of one officer, answered to the document.
 KelbMessage retrievalRequest(const DocumentServices& services, const QString& officerId);
 
 class OfficerExchange {
@@ -36,10 +40,13 @@ public:
     // The argument is the identifier of the request that went unanswered.
     void moKelbMessage_MsgTimeout(const QVariant& argument);
 
+    // The question asked before the shown officer's changes could be lost, on a switch of
+    // officer, on close and when the host asks: Yes, No or Cancel.
+    int askToSave() const;
     void SaveData();
     // True when the request was built and handed over.
     bool SendData();
-    void SetRecordSet(RecordTable& table, std::int32_t listIndex);
+    void SetRecordSet(RecordTable& table, CheckList which);
 
     // What became of a save SendData handed over, as far as this document knows. A save that
     // is refused or never answered has its edits pending again.
@@ -58,7 +65,7 @@ public:
 private:
     // One change row as sent: the item it came from and the tag it was advanced to.
     struct SentRow {
-        int list;
+        CheckList list;
         int row;
         QString code;
         bool add;
@@ -78,10 +85,12 @@ private:
         bool awaitingReshow = false;
     };
 
+    // SendData, with what the save's answer does with the lists.
+    bool sendSave(DocumentState::Sent how);
     void clearForm(const char* procedure);
     void retrievalFailed();
     QString header(const QString& prefix) const { return prefix + services_.state.msOfficerName; }
-    void showBox(const QString& text, int style) const;
+    void showBox(const QString& text, platform::BoxStyle style) const;
     bool stillShown(const SentSave& save) const;
     SentSave* saveAnsweredBy(const MessageData* reply);
     void settleSave(SentSave& save, const QString& error);

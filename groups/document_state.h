@@ -9,14 +9,44 @@
 
 namespace zavek {
 
+// A flag of the request the document has out: read anywhere, written only by the request's
+// events (DocumentState::sent and the others).
+class RequestFlag {
+public:
+    explicit operator bool() const { return on_; }
+
+private:
+    friend struct DocumentState;
+    bool on_ = false;
+};
+
 struct DocumentState {
     QString msInspId;
     QString msOfficerName;
     QString msMessageId;
-    bool mbRetrievalRequest = false;
-    bool mbTimedOut = false;
-    bool mbReplyReceived = false;
-    bool mbReplyFailed = false;
+
+    // What a request handed over does with the lists when its answer comes.
+    enum class Sent {
+        Retrieval,      // the answer is loaded on them
+        Save,           // they go on taking answers as they did before the save
+        SaveFromButton, // the Save button's: its answer leaves them as they are
+    };
+    // The request's life, one event each. The flags stay apart because they do not follow
+    // one another: a time-out does not stop a late answer from loading the lists, and an
+    // answer or a failure is remembered until the next request is sent.
+    void sent(Sent request);
+    void answered();
+    void failed();
+    void timedOut();
+
+    // The lists take the answers under msMessageId.
+    RequestFlag mbRetrievalRequest;
+    // The request under msMessageId went unanswered in time.
+    RequestFlag mbTimedOut;
+    // An answer came since the last request was sent, and one of them was an error.
+    RequestFlag mbReplyReceived;
+    RequestFlag mbReplyFailed;
+
     QString documentIdentity; // fixed for the document's life
     // The host window's tag and caption, read at each start-up. Every document keeps its own,
     // so that several windows never drive each other's toolbar or title each other's boxes.

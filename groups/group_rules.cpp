@@ -7,10 +7,14 @@
 #include "common/session_info.h"
 #include "common/shell_services.h"
 
+#include <iterator>
+
 namespace zavek {
 
 namespace {
-constexpr std::int32_t kSaveButton = 7;
+constexpr std::size_t at(CheckList which) {
+    return static_cast<std::size_t>(which);
+}
 
 // A null catalogue field ends the load as reading it as text would.
 void required(const TextCell& cell, const char* field) {
@@ -30,14 +34,19 @@ GroupRules::GroupRules(DocumentServices services, GroupListModel& groups, GroupL
                        IListGeometry& geometry)
     : services_(std::move(services)), lists_{&groups, &agencies}, geometry_(geometry) {}
 
+GroupListModel& GroupRules::list(CheckList which) {
+    return *lists_[at(which)];
+}
+
 GroupListModel& GroupRules::list(int index) {
-    if (index != 0 && index != 1)
-        fail(codes::kInvalidArgument, QStringLiteral("There is no list %1.").arg(index));
-    return *lists_[index];
+    for (CheckList which : kCheckLists)
+        if (index == static_cast<int>(which))
+            return list(which);
+    fail(codes::kInvalidArgument, QStringLiteral("There is no list %1.").arg(index));
 }
 
 void GroupRules::enableSave(bool enabled) {
-    std::int32_t button = kSaveButton;
+    std::int32_t button = static_cast<std::int32_t>(ToolbarButton::Save);
     std::int32_t flag = enabled ? -1 : 0;
     ShellServices::Instance().EnableToolbarButton(button, flag, services_.state.msWindowTag);
 }
@@ -58,17 +67,22 @@ std::vector<bool> GroupRules::checks() const {
     return out;
 }
 
-void GroupRules::layEdits(const std::vector<bool>& seen, const std::vector<bool>& wanted) {
+std::vector<PendingEdit> GroupRules::editsBetween(const std::vector<bool>& seen,
+                                                  const std::vector<bool>& wanted) const {
+    std::vector<PendingEdit> edits;
     std::size_t i = 0;
-    for (GroupListModel* l : lists_)
-        for (int row = 0; row < l->count() && i < seen.size() && i < wanted.size(); ++row, ++i)
+    for (CheckList which : kCheckLists)
+        for (int row = 0; row < lists_[at(which)]->count() && i < seen.size() && i < wanted.size();
+             ++row, ++i)
             if (wanted[i] != seen[i])
-                l->setChecked(row, wanted[i]);
+                edits.push_back({which, row, wanted[i]});
+    return edits;
 }
 
 void GroupRules::InitializeListView() {
     const auto failure = attempt([&] {
-        for (int i = 0; i < 2; ++i) {
+        for (CheckList which : kCheckLists) {
+            const int i = static_cast<int>(which);
             geometry_.setColumnWidthTwips(i, 1, geometry_.listWidthTwips(i));
             geometry_.setColumnWidthTwips(i, 2, 0);
         }
@@ -79,10 +93,10 @@ void GroupRules::InitializeListView() {
         // The rows go into fresh lists, shown only once the whole catalogue is read, so that
         // a show that fails midway keeps the catalogue already on screen. On the first show
         // there is none, and the items read before the failure are shown.
-        GroupListModel::Items read[2];
+        GroupListModel::Items read[std::size(kCheckLists)];
         const auto show = [&] {
-            for (int i = 0; i < 2; ++i)
-                lists_[i]->replaceItems(std::move(read[i]));
+            for (CheckList which : kCheckLists)
+                list(which).replaceItems(std::move(read[at(which)]));
         };
         const auto stopped = attempt([&] {
             readQueryRows(
@@ -91,8 +105,8 @@ void GroupRules::InitializeListView() {
                 [&](const TextCell* cell) {
                     const std::string_view type =
                         cell[0].null ? std::string_view() : cell[0].bytes();
-                    GroupListModel::Items* target = type == "A"   ? &read[1]
-                                                    : type == "P" ? &read[0]
+                    GroupListModel::Items* target = type == "A"   ? &read[at(CheckList::Agencies)]
+                                                    : type == "P" ? &read[at(CheckList::Groups)]
                                                                   : nullptr;
                     if (!target)
                         return;
@@ -106,8 +120,8 @@ void GroupRules::InitializeListView() {
                 });
         });
         if (stopped) {
-            if (stopped->code() == codes::kNullValue && lists_[0]->count() == 0 &&
-                lists_[1]->count() == 0)
+            if (stopped->code() == codes::kNullValue && list(CheckList::Groups).count() == 0 &&
+                list(CheckList::Agencies).count() == 0)
                 show();
             throw *stopped;
         }
@@ -118,20 +132,17 @@ void GroupRules::InitializeListView() {
 }
 
 bool GroupRules::DataChanged() {
-    bool result = false;
-    trapped(services_.trap, "DataChanged", [&] {
+    return trappedOr(services_.trap, "DataChanged", false, [&] {
         ShellServices::Instance().SetStatusText(QStringLiteral("Checking for data changes"));
-        result = false;
-        result = hasChanges();
+        return hasChanges();
     });
-    return result;
 }
 
 bool GroupRules::hasChanges() const {
     if (services_.form.resetPasswordValue() == 1)
         return true;
-    for (int index : {1, 0}) {
-        const GroupListModel& l = *lists_[index];
+    for (CheckList which : {CheckList::Agencies, CheckList::Groups}) {
+        const GroupListModel& l = *lists_[at(which)];
         for (int row = 0; row < l.count(); ++row)
             if (l.tag(row) != l.isChecked(row))
                 return true;
@@ -139,28 +150,32 @@ bool GroupRules::hasChanges() const {
     return false;
 }
 
-void GroupRules::CheckGroups(std::int32_t mode) {
+void GroupRules::CheckGroups(CheckMode mode) {
     trapped(services_.trap, "CheckGroups", [&] {
-        if (mode != Store && mode != Clear && mode != Restore)
-            return;
-        const GroupListModel::CheckChanges groups(*lists_[0]), agencies(*lists_[1]);
+        const GroupListModel::CheckChanges groups(list(CheckList::Groups)),
+            agencies(list(CheckList::Agencies));
         for (GroupListModel* l : lists_) {
             for (int row = 0; row < l->count(); ++row) {
                 switch (mode) {
-                case Store:
+                case CheckMode::Store:
                     l->setTag(row, l->isChecked(row));
                     break;
-                case Clear:
+                case CheckMode::Clear:
                     l->setChecked(row, false);
                     l->setTag(row, false);
                     break;
-                case Restore:
+                case CheckMode::Restore:
                     l->setChecked(row, l->tag(row));
                     break;
                 }
             }
         }
     });
+}
+
+void GroupRules::CheckGroups(std::int32_t mode) {
+    if (mode == Store || mode == Clear || mode == Restore)
+        CheckGroups(static_cast<CheckMode>(mode));
 }
 
 void GroupRules::chkResetPassword_Click() {
@@ -179,7 +194,7 @@ void GroupRules::lvOfficerGroups_Click(std::int16_t index) {
     Q_UNUSED(index);
     trapped(services_.trap, "lvOfficerGroups_Click", [&] {
         if (services_.state.msInspId.isEmpty()) {
-            CheckGroups(Restore);
+            CheckGroups(CheckMode::Restore);
             enableSave(false);
         }
         if (!services_.state.msInspId.isEmpty())
@@ -192,10 +207,11 @@ void GroupRules::LoadOfficerGroups() {
     trapped(
         services_.trap, "LoadOfficerGroups",
         [&] {
-            const GroupListModel::CheckChanges groups(*lists_[0]), agencies(*lists_[1]);
+            const GroupListModel::CheckChanges groups(list(CheckList::Groups)),
+                agencies(list(CheckList::Agencies));
             std::unique_ptr<RecordTable> table = ReplyStore::Instance().GetTable(
                 QStringLiteral("OFFICERGROUP"), s.documentIdentity, s.msMessageId);
-            CheckGroups(Clear);
+            CheckGroups(CheckMode::Clear);
             if (!table)
                 return;
             table->MoveFirst();
@@ -204,8 +220,8 @@ void GroupRules::LoadOfficerGroups() {
                     table->field(QStringLiteral("INSP_ID")).TextOrEmpty().trimmed();
                 if (officer == s.msInspId) {
                     const QString code = table->field(QStringLiteral("GRP_CD")).Text();
-                    if (!SetChecked(code, 0))
-                        SetChecked(code, 1);
+                    if (!SetChecked(code, CheckList::Groups))
+                        SetChecked(code, CheckList::Agencies);
                 }
                 table->MoveNext();
             }
@@ -213,29 +229,25 @@ void GroupRules::LoadOfficerGroups() {
         [&] { services_.form.setCaption(kCaptionPrefix + s.msOfficerName); });
 }
 
-bool GroupRules::SetChecked(const QString& code, std::int32_t listIndex) {
-    bool result = false;
-    trapped(services_.trap, "SetChecked", [&] {
-        result = false;
-        GroupListModel& l = list(listIndex);
+bool GroupRules::SetChecked(const QString& code, CheckList which) {
+    return trappedOr(services_.trap, "SetChecked", false, [&] {
+        GroupListModel& l = list(which);
         const int row = l.firstIndexOf(code);
         if (row < 0)
-            return;
+            return false;
         l.setChecked(row, true);
         l.setTag(row, true);
-        result = true;
+        return true;
     });
-    return result;
 }
 
 int GroupRules::layEdits(const std::vector<PendingEdit>& edits) {
     int laid = 0;
     for (const PendingEdit& edit : edits) {
         GroupListModel& l = list(edit.list);
-        const int row = l.firstIndexOf(edit.code);
-        if (row < 0)
+        if (edit.row < 0 || edit.row >= l.count())
             continue;
-        l.setChecked(row, edit.checked);
+        l.setChecked(edit.row, edit.checked);
         ++laid;
     }
     return laid;

@@ -10,7 +10,17 @@
 
 namespace zavek {
 
-enum CheckGroupsMode : std::int32_t { Store = 0, Clear = 1, Restore = 2 };
+// The two lists, numbered as the form and the list procedures number them.
+enum class CheckList : std::int32_t { Groups = 0, Agencies = 1 };
+inline constexpr CheckList kCheckLists[] = {CheckList::Groups, CheckList::Agencies};
+
+// How CheckGroups sweeps the lists: Store ticks what is ticked, Clear empties both, Restore
+// ticks what is stored.
+enum class CheckMode : std::int32_t { Store = 0, Clear = 1, Restore = 2 };
+// The modes' numbers by name, for callers of the procedure that speak numbers.
+inline constexpr std::int32_t Store = static_cast<std::int32_t>(CheckMode::Store);
+inline constexpr std::int32_t Clear = static_cast<std::int32_t>(CheckMode::Clear);
+inline constexpr std::int32_t Restore = static_cast<std::int32_t>(CheckMode::Restore);
 
 class IListGeometry {
 public:
@@ -21,8 +31,8 @@ public:
 
 // An item of a list to be shown ticked or not, on top of what the list stores.
 struct PendingEdit {
-    int list;
-    QString code;
+    CheckList list;
+    int row;
     bool checked;
 };
 
@@ -31,31 +41,35 @@ public:
     GroupRules(DocumentServices services, GroupListModel& groups, GroupListModel& agencies,
                IListGeometry& geometry);
 
+    GroupListModel& list(CheckList which);
+    // The list by its number; a number that names no list fails.
     GroupListModel& list(int index);
 
     void InitializeListView();
     bool DataChanged();
     // The change test without its status text, for callers that report something else.
     bool hasChanges() const;
+    void CheckGroups(CheckMode mode);
+    // The procedure by the mode's number: a number that names no mode changes nothing.
     void CheckGroups(std::int32_t mode);
     void chkResetPassword_Click();
     void lvOfficerGroups_Click(std::int16_t index);
     void LoadOfficerGroups();
-    bool SetChecked(const QString& code, std::int32_t listIndex);
+    bool SetChecked(const QString& code, CheckList which);
 
-    // Lays edits on the lists as pending changes over the stored state: the first item with the
-    // code is shown ticked or not, and counts as a change where that differs from what is
-    // stored. Returns how many were laid on; a code the list does not hold is passed over.
+    // Lays edits on the lists as pending changes over the stored state: each item is shown
+    // ticked or not, and counts as a change where that differs from what is stored. Returns how
+    // many were laid on; a row the list no longer holds is passed over.
     int layEdits(const std::vector<PendingEdit>& edits);
     // One flag per item, the group list's then the agency list's: their tags, or their checks.
     std::vector<bool> tags() const;
     std::vector<bool> checks() const;
-    // The administrator's edits laid on lists that show a stored state: each item whose wanted
-    // check differs from what the administrator was shown as stored (seen) takes the wanted
-    // check; the others keep the stored state. Both vectors are in the order tags() gives.
-    void layEdits(const std::vector<bool>& seen, const std::vector<bool>& wanted);
+    // The edits of the items whose wanted check differs from the one seen, both vectors in the
+    // order tags() gives: laid on lists that show a stored state, they keep the others stored.
+    std::vector<PendingEdit> editsBetween(const std::vector<bool>& seen,
+                                          const std::vector<bool>& wanted) const;
 
-    // Toolbar button 7 of this document's window.
+    // The Save button of this document's window.
     void enableSave(bool enabled);
 
 private:

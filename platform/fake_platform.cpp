@@ -6,14 +6,16 @@
 
 namespace zavek::platform {
 
-int FakeMessageBox::Show(const QString& text, int style, const QString& title) {
+int FakeMessageBox::Show(const QString& text, BoxStyle style, const QString& title) {
     int answer =
-        style == YesNoCancelQuestion || style == AddReplaceCancelQuestion ? AnswerCancel : AnswerOk;
+        style == BoxStyle::YesNoCancelQuestion || style == BoxStyle::AddReplaceCancelQuestion
+            ? AnswerCancel
+            : AnswerOk;
     if (!answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
     }
-    shown_.push_back(ShownBox{text, style, title, answer});
+    shown_.push_back(ShownBox{text, static_cast<int>(style), title, answer});
     if (onShow)
         onShow(shown_.back());
     return answer;

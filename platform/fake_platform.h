@@ -11,7 +11,7 @@ namespace zavek::platform {
 
 struct ShownBox {
     QString text;
-    int style = 0;
+    int style = 0; // the style's number
     QString title;
     int answer = 0;
 };
@@ -21,7 +21,7 @@ public:
     // Queues the answer of the next question; boxes without a queued answer get Cancel when
     // they ask a question, OK otherwise.
     void queueAnswer(int answer) { answers_.push_back(answer); }
-    int Show(const QString& text, int style, const QString& title) override;
+    int Show(const QString& text, BoxStyle style, const QString& title) override;
     const std::vector<ShownBox>& shown() const { return shown_; }
     void clear() { shown_.clear(), answers_.clear(); }
     // Runs inside Show, before it answers: lets a test act while the box is "open".
@@ -45,13 +45,13 @@ private:
 
 class ZAVEK_PLATFORM_API FakeMousePointer final : public IMousePointer {
 public:
-    void SetShape(int shape) override { shape_ = shape, history_.push_back(shape); }
-    int Shape() const override { return shape_; }
-    const std::vector<int>& history() const { return history_; }
+    void SetShape(PointerShape shape) override { shape_ = shape, history_.push_back(shape); }
+    PointerShape Shape() const override { return shape_; }
+    const std::vector<PointerShape>& history() const { return history_; }
 
 private:
-    int shape_ = PointerDefault;
-    std::vector<int> history_;
+    PointerShape shape_ = PointerDefault;
+    std::vector<PointerShape> history_;
 };
 
 // A pump with a fake clock: Sleep only advances the clock. ProcessEvents can also run the

@@ -15,8 +15,9 @@ class QDialog;
 
 namespace zavek::platform {
 
-// Message box styles as the document passes them.
-enum MessageBoxStyle : int {
+// Message box styles, numbered as the box interface numbers them: a box shown is recorded by
+// its style's number.
+enum class BoxStyle : int {
     OkCritical = 16,          // OK button, critical-stop icon
     YesNoCancelQuestion = 35, // Yes, No and Cancel, question icon
     OkInformation = 64,       // OK button, information icon
@@ -24,6 +25,12 @@ enum MessageBoxStyle : int {
     // current groups" and Cancel, question icon.
     AddReplaceCancelQuestion = 4131,
 };
+// The styles' numbers by name, for callers that speak numbers.
+inline constexpr int OkCritical = static_cast<int>(BoxStyle::OkCritical);
+inline constexpr int YesNoCancelQuestion = static_cast<int>(BoxStyle::YesNoCancelQuestion);
+inline constexpr int OkInformation = static_cast<int>(BoxStyle::OkInformation);
+inline constexpr int AddReplaceCancelQuestion =
+    static_cast<int>(BoxStyle::AddReplaceCancelQuestion);
 
 // Answers a message box returns.
 enum MessageBoxAnswer : int {
@@ -35,17 +42,22 @@ enum MessageBoxAnswer : int {
     AnswerReplace = 102,
 };
 
-// Mouse pointer shapes.
-enum PointerShape : int {
+// Mouse pointer shapes, numbered as the pointer property numbers them.
+enum class PointerShape : int {
     PointerDefault = 0,
     PointerHourglass = 11,
 };
+using enum PointerShape;
+// A shape read back compares with the property's number.
+constexpr bool operator==(PointerShape shape, int number) {
+    return static_cast<int>(shape) == number;
+}
 
 class ZAVEK_PLATFORM_API IMessageBox {
 public:
     virtual ~IMessageBox();
     // Shows a modal box and returns the answer (MessageBoxAnswer).
-    virtual int Show(const QString& text, int style, const QString& title) = 0;
+    virtual int Show(const QString& text, BoxStyle style, const QString& title) = 0;
 };
 
 class ZAVEK_PLATFORM_API IDialogRunner {
@@ -59,8 +71,8 @@ class ZAVEK_PLATFORM_API IMousePointer {
 public:
     virtual ~IMousePointer();
     // Sets the application-wide pointer; setting the same shape again does not stack.
-    virtual void SetShape(int shape) = 0;
-    virtual int Shape() const = 0;
+    virtual void SetShape(PointerShape shape) = 0;
+    virtual PointerShape Shape() const = 0;
 };
 
 class ZAVEK_PLATFORM_API IEventPump {

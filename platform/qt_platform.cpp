@@ -9,18 +9,18 @@
 
 namespace zavek::platform {
 
-int QtMessageBox::Show(const QString& text, int style, const QString& title) {
+int QtMessageBox::Show(const QString& text, BoxStyle style, const QString& title) {
     QMessageBox box;
     box.setWindowTitle(title);
     box.setText(text);
     QPushButton* add = nullptr;
     QPushButton* replace = nullptr;
-    if (style == YesNoCancelQuestion) {
+    if (style == BoxStyle::YesNoCancelQuestion) {
         box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::Cancel);
-    } else if (style == AddReplaceCancelQuestion) {
+    } else if (style == BoxStyle::AddReplaceCancelQuestion) {
         box.setIcon(QMessageBox::Question);
         add = box.addButton(QStringLiteral("Add to the current groups"), QMessageBox::YesRole);
         replace = box.addButton(QStringLiteral("Replace the current groups"), QMessageBox::NoRole);
@@ -28,16 +28,16 @@ int QtMessageBox::Show(const QString& text, int style, const QString& title) {
         box.setDefaultButton(add);
         box.setEscapeButton(QMessageBox::Cancel);
     } else {
-        box.setIcon(style == OkCritical      ? QMessageBox::Critical
-                    : style == OkInformation ? QMessageBox::Information
-                                             : QMessageBox::NoIcon);
+        box.setIcon(style == BoxStyle::OkCritical      ? QMessageBox::Critical
+                    : style == BoxStyle::OkInformation ? QMessageBox::Information
+                                                       : QMessageBox::NoIcon);
         box.setStandardButtons(QMessageBox::Ok);
     }
     // The pointer may show the hourglass while a box waits for an answer.
     QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
     const int pressed = box.exec();
     QGuiApplication::restoreOverrideCursor();
-    if (style == AddReplaceCancelQuestion)
+    if (style == BoxStyle::AddReplaceCancelQuestion)
         return box.clickedButton() == add       ? AnswerAdd
                : box.clickedButton() == replace ? AnswerReplace
                                                 : AnswerCancel;
@@ -49,7 +49,7 @@ int QtMessageBox::Show(const QString& text, int style, const QString& title) {
     case QMessageBox::Cancel:
         return AnswerCancel;
     default:
-        return style == YesNoCancelQuestion ? AnswerCancel : AnswerOk;
+        return style == BoxStyle::YesNoCancelQuestion ? AnswerCancel : AnswerOk;
     }
 }
 
@@ -65,7 +65,7 @@ QtMousePointer::~QtMousePointer() {
         QGuiApplication::restoreOverrideCursor();
 }
 
-void QtMousePointer::SetShape(int shape) {
+void QtMousePointer::SetShape(PointerShape shape) {
     shape_ = shape;
     if (shape == PointerDefault) {
         if (overridden_)

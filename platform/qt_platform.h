@@ -5,7 +5,11 @@ namespace zavek::platform {
 
 class ZAVEK_PLATFORM_API QtMessageBox final : public IMessageBox {
 public:
-    int Show(const QString& text, int style, const QString& title) override;
+    int Show(const QString& text, BoxStyle style, const QString& title) override;
+    // The style by its number; a number that names no style shows an OK box without an icon.
+    int Show(const QString& text, int style, const QString& title) {
+        return Show(text, static_cast<BoxStyle>(style), title);
+    }
 };
 
 class ZAVEK_PLATFORM_API QtDialogRunner final : public IDialogRunner {
@@ -16,11 +20,11 @@ public:
 class ZAVEK_PLATFORM_API QtMousePointer final : public IMousePointer {
 public:
     ~QtMousePointer() override;
-    void SetShape(int shape) override;
-    int Shape() const override { return shape_; }
+    void SetShape(PointerShape shape) override;
+    PointerShape Shape() const override { return shape_; }
 
 private:
-    int shape_ = PointerDefault;
+    PointerShape shape_ = PointerDefault;
     bool overridden_ = false;
 };
 

@@ -27,7 +27,7 @@ class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
     // Button identifiers as documents know them.
-    static constexpr int kSave = 7;
+    static constexpr int kSave = static_cast<int>(ToolbarButton::Save);
     static constexpr int kNew = 8;
     static constexpr int kDelete = 9;
     static constexpr int kPrint = 14;
