@@ -14,6 +14,8 @@
 namespace zavek {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 QByteArray resource(const char* path) {
     QFile file(QString::fromLatin1(path));
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray("missing");
@@ -27,8 +29,7 @@ TEST(Module, KeepsItsContractWithTheHost) {
     ASSERT_NE(handle, nullptr) << dlerror();                         // registrations live on
     const auto fn = [handle](const char* name) { return dlsym(handle, name); };
     QProcess nm;
-    nm.start(QStringLiteral("nm"), {QStringLiteral("-D"), QStringLiteral("--defined-only"),
-                                    QStringLiteral(ZAVEK_MODULE_FILE)});
+    nm.start(u"nm"_s, {u"-D"_s, u"--defined-only"_s, QStringLiteral(ZAVEK_MODULE_FILE)});
     ASSERT_TRUE(nm.waitForFinished(30000));
     QStringList names;
     for (const QString& line : QString::fromLocal8Bit(nm.readAllStandardOutput()).split('\n'))
@@ -39,17 +40,16 @@ TEST(Module, KeepsItsContractWithTheHost) {
                                               "zavek_register_server zavek_unregister_server"));
 
     QTemporaryDir dir;
-    FileComponentRegistry registry(dir.filePath(QStringLiteral("components.ini")));
-    registry.setEntry(
-        {QStringLiteral("Other.Thing"), QStringLiteral("{1}"), QStringLiteral("/x.so")});
+    FileComponentRegistry registry(dir.filePath(u"components.ini"_s));
+    registry.setEntry({u"Other.Thing"_s, u"{1}"_s, u"/x.so"_s});
     ASSERT_EQ(reinterpret_cast<RegisterServerFn>(fn(kEntryRegister))(&registry), kResultOk);
     const auto found = registry.find(QString::fromLatin1(kSecurityProgId));
     ASSERT_TRUE(found && QFile::exists(found->modulePath));
-    EXPECT_EQ(found->classId, QStringLiteral("{2F62CC39-58AF-45E0-ACB3-E9A20435EE77}"));
-    EXPECT_TRUE(found->modulePath.endsWith(QStringLiteral("SCR.ZAVEK_SecurityAdmin.so")));
+    EXPECT_EQ(found->classId, u"{2F62CC39-58AF-45E0-ACB3-E9A20435EE77}"_s);
+    EXPECT_TRUE(found->modulePath.endsWith(u"SCR.ZAVEK_SecurityAdmin.so"_s));
     ASSERT_EQ(reinterpret_cast<UnregisterServerFn>(fn(kEntryUnregister))(&registry), kResultOk);
     EXPECT_TRUE(!registry.find(QString::fromLatin1(kSecurityProgId)) &&
-                registry.find(QStringLiteral("Other.Thing")));
+                registry.find(u"Other.Thing"_s));
 
     const auto get = reinterpret_cast<GetClassObjectFn>(fn(kEntryGetClassObject));
     const auto canUnload = reinterpret_cast<CanUnloadNowFn>(fn(kEntryCanUnloadNow));

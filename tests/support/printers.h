@@ -2,18 +2,11 @@
 // Readable Qt values in test failure messages.
 
 #include <QString>
-#include <QStringList>
 
 #include <ostream>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& l, std::ostream* os) {
-    *os << '[';
-    for (const auto& s : l)
-        *os << '"' << s.toStdString() << "\" ";
-    *os << ']';
 }
 QT_END_NAMESPACE

@@ -1,24 +1,12 @@
 #include "tests/support/screen.h"
 
-#include "groups/document_state.h"
 #include "toolbox/officer_result_model.h"
 #include "toolbox/officer_select.h"
 
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QTreeView>
 
 namespace zavek::testing {
-namespace {
-
-QString cell(const TableData* table, std::size_t row, const char* field) {
-    if (!table || table->rows.size() <= row)
-        return {};
-    return table->rows[row][static_cast<std::size_t>(table->fieldIndex(QLatin1String(field)))]
-        .toString();
-}
-
-} // namespace
 
 Screen::Screen() {
     db.exec({QStringLiteral(
@@ -28,21 +16,20 @@ Screen::Screen() {
     SessionInfo::Instance().establish(QStringLiteral("session-1"), QStringLiteral("NW"),
                                       db.connectionName());
     transport->setResponder([this](const MessageData& request) -> std::optional<MessageData> {
-        const TableData* changes = request.table(QStringLiteral("OFFICERGROUP"));
-        QString officer =
-            request.messageType == 2 ? request.criteria.at(0).value : cell(changes, 0, "INSP_ID");
-        if (officer.isEmpty())
-            officer = cell(request.table(QStringLiteral("SETUP")), 0, "INSP_ID");
+        // Change rows are GRP_CD|INSP_ID|ACTION, the set-up row INSP_ID|INITIAL|ACTION.
+        const QStringList changes = rows(request, QStringLiteral("OFFICERGROUP"));
+        const QString officer =
+            request.messageType == 2 ? request.criteria.at(0).value
+            : changes.isEmpty() ? rows(request, QStringLiteral("SETUP")).value(0).section('|', 0, 0)
+                                : changes[0].section('|', 1, 1);
         MessageData reply = LoopbackTransport::replyTo(request);
         reply.errorText = request.messageType == 3 ? saveError : retrievalError;
-        for (std::size_t r = 0; reply.errorText.isEmpty() && changes && r < changes->rows.size();
-             ++r) {
-            stored[officer].removeAll(cell(changes, r, "GRP_CD"));
-            if (cell(changes, r, "ACTION") == QLatin1String("ADD"))
-                stored[officer].append(cell(changes, r, "GRP_CD"));
+        for (const QString& change : reply.errorText.isEmpty() ? changes : QStringList()) {
+            stored[officer].removeAll(change.section('|', 0, 0));
+            if (change.endsWith(QLatin1String("|ADD")))
+                stored[officer].append(change.section('|', 0, 0));
         }
-        TableData table;
-        table.fields = QStringList{QStringLiteral("INSP_ID"), QStringLiteral("GRP_CD")};
+        TableData table{{QStringLiteral("INSP_ID"), QStringLiteral("GRP_CD")}, {}};
         for (const auto& code : stored[officer])
             table.rows.push_back({QVariant(officer), QVariant(code)});
         reply.tables.push_back(NamedTable{QStringLiteral("OFFICERGROUP"), table});
@@ -72,13 +59,10 @@ Screen::~Screen() {
 
 void Screen::catalogue(const char* rows) {
     QStringList statements{QStringLiteral("DELETE FROM VRD_GROUP")};
-    for (const QString& row : QString::fromUtf8(rows).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        QStringList values;
-        for (const QString& v : row.split(QLatin1Char(',')))
-            values << (v == QLatin1String("NULL") ? v : QLatin1Char('\'') + v + QLatin1Char('\''));
-        statements << QStringLiteral("INSERT INTO VRD_GROUP VALUES (%1)")
-                          .arg(values.join(QLatin1Char(',')));
-    }
+    for (const QString& row : QString::fromUtf8(rows).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        statements << QStringLiteral("INSERT INTO VRD_GROUP VALUES ('%1')")
+                          .arg(QString(row).replace(QLatin1Char(','), QStringLiteral("','")))
+                          .replace(QStringLiteral("'NULL'"), QStringLiteral("NULL"));
     db.exec(statements);
 }
 

@@ -24,6 +24,7 @@
 
 namespace zavek::testing {
 
+using namespace Qt::StringLiterals;
 using platform::AnswerCancel;
 using platform::AnswerNo;
 using platform::AnswerYes;
@@ -47,10 +48,6 @@ public: // open to the tables of cases
     void tick(int list, const QString& code, bool checked);
     GroupListModel& items(int list) { return doc->rules().list(list); }
     int row(int list, const QString& code);
-    bool checked(int list, const QString& code) {
-        return items(list).item(row(list, code)).checked;
-    }
-    bool tag(int list, const QString& code) { return items(list).item(row(list, code)).tag; }
     std::optional<bool> saveButton() const { return host.buttonState(7, QStringLiteral("SEC1")); }
     // The screen in one line: the caption's name, then every item ticked or stored by code,
     // "-" before one stored but not ticked, "*" after a pending one; R: the reset box ticked;
