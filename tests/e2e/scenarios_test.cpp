@@ -369,6 +369,19 @@ TEST_P(Scenario, TheEditIsStoredOrStaysPendingAndTheScreenSaysWhich) {
         c.then(*this);
 }
 
+// Another program holds the embedded database's write lock while the shell saves.
+void saveWhileTheDatabaseIsLocked(Scenario& s) {
+    QSqlDatabase locker = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"locker"_s);
+    locker.setDatabaseName(s.location);
+    ASSERT_TRUE(locker.open() && QSqlQuery(locker).exec(u"BEGIN EXCLUSIVE"_s));
+    s.clickSave();
+}
+
+void unlockTheDatabase(Scenario&) {
+    QSqlDatabase::database(u"locker"_s).close();
+    QSqlDatabase::removeDatabase(u"locker"_s);
+}
+
 void saveWithTheServerStopped(Scenario& s) {
     s.stopServer();
     EXPECT_TRUE(QTest::qWaitFor(
@@ -598,6 +611,8 @@ std::vector<Scene> scenes() {
     using platform::AnswerReplace;
     // clang-format off
     std::vector<Scene> out = {
+        {.name = "ASaveRefusedWhileAnotherProgramLocksTheDatabase", .ticks = "CFD", .act = saveWhileTheDatabaseIsLocked,
+         .status = kPending, .boxes = 1, .box = "database is locked", .heal = unlockTheDatabase},
         {.name = "AStoppedServerKeepsTheEditPending", .server = true, .ticks = "CFD", .act = saveWithTheServerStopped, .status = kPending,
          .boxes = 1, .box = "nothing was sent", .heal = restartTheServer},
         {.name = "TheServerServesItsOwnClientsOnly", .server = true, .ticks = "CFD", .act = talkToTheServerAsOthers,
