@@ -3,6 +3,7 @@
 // a save or nothing, exactly one agency. SQLite: a file; PostgreSQL: the server keeps running.
 // ZAVEK_KILLS sets the number of kills (20 by default; ./zavek test --kills 100).
 
+#include "backend/sql.h"
 #include "tests/postgres/test_database.h"
 
 #include <QCoreApplication>
@@ -46,8 +47,8 @@ TEST_P(KillHarness, EveryKillLeavesAWholeStoreThatMatchesTheAuditLog) {
         // The killed client's server process may still be ending its transaction.
         (void)QTest::qWaitFor([&] {
             return GetParam() == Engine::Sqlite ||
-                   scalarOf(c.db(), "SELECT COUNT(*) FROM pg_stat_activity WHERE datname = "
-                                    "current_database() AND pid <> pg_backend_pid()") == 0;
+                   backend::scalar(c.db(), "SELECT COUNT(*) FROM pg_stat_activity WHERE datname = "
+                                           "current_database() AND pid <> pg_backend_pid()") == 0;
         });
         QSqlQuery q(c.db());
         ASSERT_TRUE(GetParam() == Engine::Postgres ||
@@ -67,7 +68,9 @@ TEST_P(KillHarness, EveryKillLeavesAWholeStoreThatMatchesTheAuditLog) {
         }
     }
     // The saves were made, not all refused.
-    EXPECT_GE(scalarOf(c.db(), "SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID LIKE 'KILL%'"), kills);
+    EXPECT_GE(backend::scalar(c.db(), "SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID LIKE 'KILL%'")
+                  .toInt(),
+              kills);
 }
 
 ZAVEK_BOTH_DATABASES(KillHarness);

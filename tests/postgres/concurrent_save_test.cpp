@@ -5,9 +5,8 @@
 #include "backend/audit.h"
 #include "backend/request_processor.h"
 #include "backend/schema.h"
+#include "backend/sql.h"
 #include "tests/postgres/test_database.h"
-
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -45,8 +44,10 @@ protected:
         return out;
     }
     int audited(const QString& officer, const QString& id) {
-        return scalarOf(db(), "SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID = ? AND MESSAGE_ID = ?",
-                        {officer, id});
+        return backend::scalar(
+                   db(), "SELECT COUNT(*) FROM AUDIT_LOG WHERE INSP_ID = ? AND MESSAGE_ID = ?",
+                   {officer, id})
+            .toInt();
     }
 };
 
@@ -87,9 +88,7 @@ TEST_P(ConcurrentSaves, SavesAtTheSameMomentAreEachAllOrNothing) {
                 start.arrive_and_wait();
                 replies[i] = processor.process(requests[i]);
             };
-            std::thread a(administrator, 0), b(administrator, 1);
-            a.join();
-            b.join();
+            std::jthread(administrator, 0), std::jthread(administrator, 1);
             std::set<QString> expected{code(c.initial)};
             int applied = 0, rows = 0;
             for (int i = 0; i < 2; ++i) {
@@ -168,27 +167,31 @@ TEST_P(ConcurrentSaves, AVersionOneDatabaseUpgradesAndKeepsItsAuditRows) {
     TestDatabase first(GetParam()); // of its own: the fixture's is already seeded
     Connection c(first.location());
     ASSERT_EQ(backend::migrate(c.db(), 1), 1);
-    QSqlQuery q(c.db());
-    ASSERT_TRUE(
-        q.exec("INSERT INTO ADMINISTRATOR VALUES ('admin', 'Admin', 'NW', 'h')") &&
-        q.exec("INSERT INTO ADMIN_SESSION VALUES ('plain-token', 'admin', 'NW', 'a', 'b')") &&
-        q.exec("INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, INSP_ID, GRP_CD, ACTION, MESSAGE_ID) "
-               "VALUES ('2026-01-02T03:04:05.000Z', 'admin', 'NW1', 'CFR', 'ADD', 'm-1')"));
+    auto count = [&](const QString& where) {
+        return backend::scalar(c.db(), "SELECT COUNT(*) FROM " + where).toInt();
+    };
+    for (const char* sql :
+         {"INSERT INTO ADMINISTRATOR VALUES ('admin', 'Admin', 'NW', 'h')",
+          "INSERT INTO ADMIN_SESSION VALUES ('plain-token', 'admin', 'NW', 'a', 'b')",
+          "INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, INSP_ID, GRP_CD, ACTION, MESSAGE_ID) "
+          "VALUES ('2026-01-02T03:04:05.000Z', 'admin', 'NW1', 'CFR', 'ADD', 'm-1')"})
+        backend::execute(c.db(), sql);
     EXPECT_EQ(backend::migrate(c.db()), backend::kSchemaVersion - 1);
     EXPECT_EQ(backend::schemaVersion(c.db()), backend::kSchemaVersion);
-    EXPECT_EQ(scalarOf(c.db(),
-                       "SELECT COUNT(*) FROM AUDIT_LOG WHERE ADMIN_ID = 'admin' AND ACTION = "
-                       "'ADD' AND MESSAGE_ID = 'm-1' AND DETAIL IS NULL"),
+    EXPECT_EQ(count("AUDIT_LOG WHERE ADMIN_ID = 'admin' AND ACTION = 'ADD' AND MESSAGE_ID = 'm-1' "
+                    "AND DETAIL IS NULL"),
               1);
-    EXPECT_EQ(scalarOf(c.db(), "SELECT COUNT(*) FROM ADMIN_SESSION"), 0);
+    EXPECT_EQ(count("ADMIN_SESSION"), 0);
     for (const QString& action : backend::auditActionTexts()) // each taken, as the count shows
-        scalarOf(c.db(),
-                 "INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, ACTION) VALUES ('t', 'admin', ?)",
-                 {action});
-    EXPECT_FALSE(q.exec(
-        "INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, ACTION) VALUES ('t', 'admin', 'DROP')"));
-    EXPECT_EQ(scalarOf(c.db(), "SELECT COUNT(*) FROM AUDIT_LOG"),
-              int(backend::auditActionTexts().size()) + 1);
+        backend::scalar(
+            c.db(), "INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, ACTION) VALUES ('t', 'admin', ?)",
+            {action});
+    EXPECT_TRUE(attempt([&] {
+        backend::execute(
+            c.db(),
+            "INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, ACTION) VALUES ('t', 'admin', 'DROP')");
+    }));
+    EXPECT_EQ(count("AUDIT_LOG"), int(backend::auditActionTexts().size()) + 1);
 }
 
 ZAVEK_BOTH_DATABASES(ConcurrentSaves);

@@ -3,25 +3,17 @@
 #include "backend/authenticator.h"
 #include "backend/database.h"
 #include "backend/demo_data.h"
+#include "backend/sql.h"
 #include "common/failure.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QUrl>
 #include <QUuid>
 
 namespace zavek::testing {
 namespace {
-QSqlQuery run(QSqlDatabase& db, const QString& sql, const QVariantList& values = {}) {
-    QSqlQuery q(db);
-    q.prepare(sql);
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!(values.isEmpty() ? q.exec(sql) : q.exec())) // a statement without values runs unprepared
-        fail(codes::kDatabase, q.lastError().text());
-    return q;
-}
-QStringList column(QSqlQuery q) {
+QStringList column(QSqlDatabase& db, const QString& sql, std::initializer_list<QVariant> values) {
+    QSqlQuery q = backend::prepare(db, sql);
+    backend::run(q, values);
     QStringList out;
     while (q.next())
         out << q.value(0).toString();
@@ -29,9 +21,11 @@ QStringList column(QSqlQuery q) {
 }
 } // namespace
 
+// Unprepared, as CREATE DATABASE must run.
 QString onPostgresServer(const QString& statement) {
-    const auto failure = attempt(
-        [&] { run(Connection(qEnvironmentVariable("ZAVEK_TEST_POSTGRES")).db(), statement); });
+    const auto failure = attempt([&] {
+        backend::execute(Connection(qEnvironmentVariable("ZAVEK_TEST_POSTGRES")).db(), statement);
+    });
     return failure ? failure->description() : QString();
 }
 
@@ -87,7 +81,7 @@ QString seededSession(QSqlDatabase& db, const backend::IClock& clock, bool seed)
 
 std::set<QString> storedMemberships(QSqlDatabase& db, const QString& officer) {
     const QStringList held =
-        column(run(db, "SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ?", {officer}));
+        column(db, "SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ?", {officer});
     return {held.begin(), held.end()};
 }
 
@@ -100,26 +94,16 @@ std::set<QString> heldInReply(const MessageData& reply) {
 }
 
 QStringList catalogueCodes(QSqlDatabase& db, const QString& type) {
-    return column(run(db,
-                      "SELECT GRP_CD FROM VRD_GROUP WHERE REGION = 'NW' AND GRP_TYP_CD = ? "
-                      "ORDER BY GRP_CD",
-                      {type}));
+    return column(
+        db, "SELECT GRP_CD FROM VRD_GROUP WHERE REGION = 'NW' AND GRP_TYP_CD = ? ORDER BY GRP_CD",
+        {type});
 }
 
 void addOfficer(QSqlDatabase& db, const QString& officer, const QStringList& codes) {
-    run(db, "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION) VALUES (?, ?, 'NW')",
-        {officer, "Test officer " + officer});
+    column(db, "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION) VALUES (?, ?, 'NW')",
+           {officer, "Test officer " + officer});
     for (const auto& code : codes)
-        run(db, "INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)", {officer, code});
-}
-
-int scalarOf(QSqlDatabase& db, const QString& statement, const QVariantList& values) {
-    int value = -1;
-    attempt([&] {
-        QSqlQuery q = run(db, statement, values);
-        value = q.next() ? q.value(0).toInt() : -1;
-    });
-    return value;
+        column(db, "INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)", {officer, code});
 }
 
 } // namespace zavek::testing
