@@ -36,7 +36,7 @@ using Hook = std::function<void(AdminCommands&, QSqlDatabase&)>;
 
 // One command as the operator types it, or a hook that works on the database between two.
 struct Step {
-    QStringList args;
+    QStringList args = {};
     int exit = 0;
     QStringList says = {};  // texts the output or the errors hold; "!text": must not hold
     QStringList typed = {}; // passwords asked for and lines of standard input

@@ -67,7 +67,7 @@ TEST_P(HostileTexts, RoundTripThroughImportSearchSaveAndAudit) {
             processor.process(saveRequest(session, idOf(i), {{group, "ADD"}}));
         EXPECT_EQ(heldInReply(reply), (std::set<QString>{agency, group}))
             << where << reply.errorText.toStdString();
-        const admin::AuditReport audit = admin::readAudit(c.db(), {.officer = idOf(i)});
+        const admin::AuditReport audit = admin::readAudit(c.db(), {idOf(i), {}});
         ASSERT_EQ(audit.rows.size(), 1u) << where;
         EXPECT_EQ(audit.rows[0][3], idOf(i));
         const admin::CsvDocument written = admin::parseCsv(admin::auditAsCsv(audit));
