@@ -3,10 +3,9 @@
 #include "backend/database.h"
 #include "backend/password.h"
 #include "backend/schema.h"
-#include "backend/sql.h"
 #include "common/failure.h"
+#include "tests/postgres/test_database.h"
 
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUuid>
@@ -38,23 +37,12 @@ void BackendFixture::SetUp() {
     for (const QString& statement :
          sql.arg(hash, tokenDigest(session_.token), now, storedTime(clock_.now().addSecs(8 * 3600)))
              .split(u';'))
-        exec(statement);
+        execute(db_, statement);
 }
 
 void BackendFixture::TearDown() {
     db_ = QSqlDatabase();
     closeDatabase(connection_);
-}
-
-void BackendFixture::exec(const QString& sql) {
-    QSqlQuery q(db_);
-    ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
-}
-
-int BackendFixture::count(const QString& sql, const QSqlDatabase& db) {
-    QSqlQuery q(db.isValid() ? db : db_);
-    EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
-    return q.next() ? q.value(0).toInt() : -1;
 }
 
 QString BackendFixture::dump() {
@@ -71,19 +59,14 @@ QString BackendFixture::dump() {
 }
 
 MessageData BackendFixture::retrieval(const QString& id) const {
-    return {"doc-1", "1.0", 2, session_.token, "msg-1", {{"QUILLMOR", "key:INSP_ID", "=", id}},
-            {},      {}};
+    return zavek::testing::retrievalRequest(session_.token, id, "msg-1");
 }
 
 MessageData BackendFixture::save(const QString& id, const QString& changes, bool reset) const {
-    MessageData m{"doc-1", "1.0", 3, session_.token, "msg-1", {}, {}, {}};
-    TableData groups{{"GRP_CD", "INSP_ID", "ACTION"}, {}};
+    std::vector<zavek::testing::Change> list;
     for (const QString& change : changes.split(u',', Qt::SkipEmptyParts))
-        groups.rows.push_back({change.mid(1), id, change.startsWith(u'+') ? "ADD" : "DEL"});
-    m.tables.push_back({QStringLiteral("OFFICERGROUP"), groups});
-    if (reset)
-        m.tables.push_back({"SETUP", {{"INSP_ID", "INITIAL", "ACTION"}, {{id, "Y", "RESET"}}}});
-    return m;
+        list.push_back({change.mid(1), change.startsWith(u'+') ? "ADD" : "DEL"});
+    return zavek::testing::saveRequest(session_.token, id, list, "msg-1", reset);
 }
 
 QString BackendFixture::codes(const MessageData& reply) {
@@ -93,10 +76,6 @@ QString BackendFixture::codes(const MessageData& reply) {
             out << row[static_cast<std::size_t>(t->fieldIndex(QStringLiteral("GRP_CD")))]
                        .toString();
     return out.join(u' ');
-}
-
-int BackendFixture::auditRows(const QString& action) {
-    return count(QStringLiteral("SELECT COUNT(*) FROM AUDIT_LOG WHERE ACTION = '%1'").arg(action));
 }
 
 QString BackendFixture::signIn(const QString& id, const QString& password) {

@@ -42,13 +42,9 @@ TEST_P(NthStatementFails, EverySaveIsAllOrNothingAndTheReplyTellsTheTruth) {
     const QStringList a = catalogueCodes(c.db(), "A"), p = catalogueCodes(c.db(), "P");
     const QStringList initial = {a[0], p[0], p[1], p[2], p[3]};
     std::vector<Change> changes{{a[0], "DEL"}, {a[1], "ADD"}};
-    for (int i = 0; i < 4; ++i) {
-        changes.push_back({p[i], "DEL"});
-        changes.push_back({p[i + 5], "ADD"});
-    }
-    MessageData request = saveRequest(session, "FAULT01", changes, "fault-save");
-    request.tables.push_back(
-        {"SETUP", {{"INSP_ID", "INITIAL", "ACTION"}, {{"FAULT01", "Y", "RESET"}}}});
+    for (int i = 0; i < 4; ++i)
+        changes.insert(changes.end(), {{p[i], "DEL"}, {p[i + 5], "ADD"}});
+    const MessageData request = saveRequest(session, "FAULT01", changes, "fault-save", true);
     addOfficer(c.db(), "FAULT01", initial);
     QSqlQuery q(c.db());
     auto restore = [&] {

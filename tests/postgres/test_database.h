@@ -50,9 +50,10 @@ struct Connection {
 using Change = std::pair<QString, QString>; // GRP_CD, "ADD" or "DEL"
 MessageData retrievalRequest(const QString& session, const QString& officer,
                              const QString& messageId = newMessageId());
+// reset: with the officer's password reset as well.
 MessageData saveRequest(const QString& session, const QString& officer,
                         const std::vector<Change>& changes,
-                        const QString& messageId = newMessageId());
+                        const QString& messageId = newMessageId(), bool reset = false);
 // Migrates and seeds the demo data (seed), and signs the demo administrator in.
 QString seededSession(QSqlDatabase& db, const backend::IClock& clock = backend::systemClock(),
                       bool seed = true);
