@@ -4,18 +4,13 @@
 #include "backend/password.h"
 #include "backend/schema.h"
 #include "common/failure.h"
-#include "tests/postgres/test_database.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QUuid>
 
 namespace zavek::backend::testing {
 
 void BackendFixture::SetUp() {
-    connection_ =
-        QStringLiteral("backend-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    db_ = openDatabase(dir_.filePath(QStringLiteral("t.sqlite")), connection_);
     migrate(db_);
     // Hashing costs a good part of a second, so the fixture does it once per run and opens the
     // session itself.
@@ -38,11 +33,6 @@ void BackendFixture::SetUp() {
          sql.arg(hash, tokenDigest(session_.token), now, storedTime(clock_.now().addSecs(8 * 3600)))
              .split(u';'))
         execute(db_, statement);
-}
-
-void BackendFixture::TearDown() {
-    db_ = QSqlDatabase();
-    closeDatabase(connection_);
 }
 
 QString BackendFixture::dump() {
@@ -85,9 +75,7 @@ QString BackendFixture::signIn(const QString& id, const QString& password) {
 }
 
 MessageData BackendFixture::send(const MessageData& m) {
-    RequestProcessor processor(db_, clock_);
-    processor.setStatementFaults(faults_);
-    return processor.process(m);
+    return RequestProcessor(db_, clock_).process(m);
 }
 
 } // namespace zavek::backend::testing

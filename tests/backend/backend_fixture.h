@@ -3,10 +3,8 @@
 #include "backend/request_processor.h"
 #include "backend/sql.h"
 #include "common/message.h"
+#include "tests/postgres/test_database.h"
 #include "tests/support/fake_clock.h"
-
-#include <QSqlDatabase>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -19,7 +17,6 @@ namespace zavek::backend::testing {
 class BackendFixture : public ::testing::Test {
 public:
     void SetUp() override;
-    void TearDown() override;
 
     int count(const QString& sql) { return scalar(db_, sql).toInt(); }
     int auditRows(const QString& action) {
@@ -40,11 +37,10 @@ public:
 
     zavek::testing::FakeClock clock_;
     QTemporaryDir dir_;
-    QString connection_;
-    QSqlDatabase db_;
+    zavek::testing::Connection connection_{dir_.filePath(QStringLiteral("t.sqlite"))};
+    QSqlDatabase& db_ = connection_.db();
     Session session_;
     Session signedIn;
-    IStatementFaults* faults_ = nullptr;
 };
 
 using Edit = std::function<void(BackendFixture&, MessageData&)>;
