@@ -6,9 +6,6 @@
 #include "tests/postgres/test_database.h"
 #include "tests/support/fake_clock.h"
 
-#include <QSqlQuery>
-#include <QSqlRecord>
-
 #include <gtest/gtest.h>
 
 namespace zavek::testing {
@@ -45,28 +42,24 @@ TEST_P(NthStatementFails, EverySaveIsAllOrNothingAndTheReplyTellsTheTruth) {
     for (int i = 0; i < 4; ++i)
         changes.insert(changes.end(), {{p[i], "DEL"}, {p[i + 5], "ADD"}});
     const MessageData request = saveRequest(session, "FAULT01", changes, "fault-save", true);
-    addOfficer(c.db(), "FAULT01", initial);
-    QSqlQuery q(c.db());
     auto restore = [&] {
-        q.exec("DELETE FROM OFFICER_GROUP WHERE INSP_ID = 'FAULT01'");
-        q.exec("DELETE FROM AUDIT_LOG");
-        q.exec("UPDATE OFFICER SET PWD_HASH = 'h', MUST_CHANGE_PWD = 0 WHERE INSP_ID = 'FAULT01'");
-        for (const auto& code : initial)
-            q.exec(QStringLiteral("INSERT INTO OFFICER_GROUP VALUES ('FAULT01', '%1')").arg(code));
+        for (const char* sql :
+             {"DELETE FROM AUDIT_LOG", "DELETE FROM OFFICER_GROUP WHERE INSP_ID = 'FAULT01'",
+              "DELETE FROM OFFICER WHERE INSP_ID = 'FAULT01'"})
+            backend::execute(c.db(), sql);
+        addOfficer(c.db(), "FAULT01", initial);
     };
-    // Memberships, the reset flag and the audit rows, as one text.
+    // Memberships, the hash and the reset flag, and the audit rows, as one text.
     auto state = [&] {
-        QString out;
+        QStringList out;
         for (const char* sql :
              {"SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = 'FAULT01' ORDER BY GRP_CD",
-              "SELECT PWD_HASH, MUST_CHANGE_PWD FROM OFFICER WHERE INSP_ID = 'FAULT01'",
-              "SELECT INSP_ID, GRP_CD, ACTION, MESSAGE_ID FROM AUDIT_LOG ORDER BY AUDIT_ID"}) {
-            EXPECT_TRUE(q.exec(sql));
-            while (q.next())
-                for (int i = 0; i < q.record().count(); ++i)
-                    out += q.value(i).toString() + (i + 1 < q.record().count() ? '|' : '\n');
-        }
-        return out;
+              "SELECT COALESCE(PWD_HASH, '-') || '|' || MUST_CHANGE_PWD FROM OFFICER WHERE INSP_ID "
+              "= 'FAULT01'",
+              "SELECT INSP_ID || '|' || COALESCE(GRP_CD, '-') || '|' || ACTION || '|' || "
+              "MESSAGE_ID FROM AUDIT_LOG ORDER BY AUDIT_ID"})
+            out += column(c.db(), sql);
+        return out.join(u'\n');
     };
     StatementFaults faults;
     backend::RequestProcessor processor(c.db(), clock);

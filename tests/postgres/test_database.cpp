@@ -10,7 +10,7 @@
 #include <QUuid>
 
 namespace zavek::testing {
-namespace {
+
 QStringList column(QSqlDatabase& db, const QString& sql, std::initializer_list<QVariant> values) {
     QSqlQuery q = backend::prepare(db, sql);
     backend::run(q, values);
@@ -19,7 +19,6 @@ QStringList column(QSqlDatabase& db, const QString& sql, std::initializer_list<Q
         out << q.value(0).toString();
     return out;
 }
-} // namespace
 
 // Unprepared, as CREATE DATABASE must run.
 QString onPostgresServer(const QString& statement) {
@@ -103,7 +102,8 @@ QStringList catalogueCodes(QSqlDatabase& db, const QString& type) {
 }
 
 void addOfficer(QSqlDatabase& db, const QString& officer, const QStringList& codes) {
-    column(db, "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION) VALUES (?, ?, 'NW')",
+    column(db,
+           "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, PWD_HASH) VALUES (?, ?, 'NW', 'h')",
            {officer, "Test officer " + officer});
     for (const auto& code : codes)
         column(db, "INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)", {officer, code});

@@ -61,7 +61,10 @@ std::set<QString> storedMemberships(QSqlDatabase& db, const QString& officer);
 std::set<QString> heldInReply(const MessageData& reply);
 // The codes of one type ("A" or "P") of region NW, in code order.
 QStringList catalogueCodes(QSqlDatabase& db, const QString& type);
-// Adds an officer of region NW who holds exactly the given codes.
+// The first column of each row the statement gives, as text.
+QStringList column(QSqlDatabase& db, const QString& sql,
+                   std::initializer_list<QVariant> values = {});
+// Adds an officer of region NW, with the password hash "h", who holds exactly the given codes.
 void addOfficer(QSqlDatabase& db, const QString& officer, const QStringList& codes);
 
 } // namespace zavek::testing
