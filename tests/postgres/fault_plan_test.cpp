@@ -19,8 +19,8 @@ struct StatementFaults final : backend::IStatementFaults {
     QStringList seen;
     void beforeStatement(const QString& sql) override {
         seen << sql;
-        const int n = int(seen.size());
-        if (failAt == 0 || n < failAt || (n > failAt && fault != ConflictAlways))
+        if (failAt == 0 || seen.size() < failAt ||
+            (seen.size() > failAt && fault != ConflictAlways))
             return;
         throw fault == Broken
             ? backend::SqlFailure("injected", "58030", "injected input/output error")

@@ -64,11 +64,11 @@ MessageData retrievalRequest(const QString& session, const QString& officer,
 
 MessageData saveRequest(const QString& session, const QString& officer,
                         const std::vector<Change>& changes, const QString& messageId, bool reset) {
-    MessageData m{"test-document", "1.0.0", 3, session, messageId, {}, {}, {}};
     TableData table{{"GRP_CD", "INSP_ID", "ACTION"}, {}};
     for (const auto& [code, action] : changes)
         table.rows.push_back({code, officer, action});
-    m.tables.push_back({"OFFICERGROUP", table});
+    MessageData m{"test-document",           "1.0.0", 3, session, messageId, {},
+                  {{"OFFICERGROUP", table}}, {}};
     if (reset)
         m.tables.push_back(
             {"SETUP", {{"INSP_ID", "INITIAL", "ACTION"}, {{officer, "Y", "RESET"}}}});
