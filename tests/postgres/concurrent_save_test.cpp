@@ -18,19 +18,13 @@ using Changes = std::vector<std::pair<const char*, const char*>>;
 
 class ConcurrentSaves : public ::testing::TestWithParam<Engine> {
 protected:
+    void SetUp() override { ZAVEK_REQUIRE_DATABASE(database); }
+    QSqlDatabase& db() { return connection.db(); }
+
     TestDatabase database{GetParam()};
     Connection connection{database.location()}; // a file of its own when PostgreSQL is skipped
-    QString sessions[2];
-    QStringList agencies, groups;
-
-    void SetUp() override {
-        ZAVEK_REQUIRE_DATABASE(database);
-        sessions[0] = seededSession(db());
-        sessions[1] = seededSession(db(), backend::systemClock(), false);
-        agencies = catalogueCodes(db(), "A");
-        groups = catalogueCodes(db(), "P");
-    }
-    QSqlDatabase& db() { return connection.db(); }
+    QString sessions[2] = {seededSession(db()), seededSession(db())};
+    QStringList agencies = catalogueCodes(db(), "A"), groups = catalogueCodes(db(), "P");
     // "A1" is the second agency of the catalogue, "P0" the first other group.
     QString code(const char* c) const { return (c[0] == 'A' ? agencies : groups)[c[1] - '0']; }
     // Administrator i's save of the changes, from the view of the retrieval `view`.
@@ -119,7 +113,7 @@ TEST_P(ConcurrentSaves, ASaveFromAStaleViewIsRefusedOnlyWhenItCollides) {
         {"AgencyThenGroup", {{"A0", "DEL"}, {"A1", "ADD"}}, {{"P1", "ADD"}}, false}};
     // clang-format on
     int n = 0;
-    backend::RequestProcessor processor(db());
+    backend::RequestProcessor backEnd(db());
     for (const auto& [name, first, second, collides] : cases)
         for (int firstSaver = 0; firstSaver < 2; ++firstSaver) {
             const QString officer = QStringLiteral("STALE%1").arg(n++);
@@ -127,16 +121,15 @@ TEST_P(ConcurrentSaves, ASaveFromAStaleViewIsRefusedOnlyWhenItCollides) {
             const QString views[2] = {newMessageId(), newMessageId()};
             for (int i = 0; i < 2; ++i)
                 ASSERT_EQ(
-                    processor.process(retrievalRequest(sessions[i], officer, views[i])).errorText,
+                    backEnd.process(retrievalRequest(sessions[i], officer, views[i])).errorText,
                     "");
             const int other = 1 - firstSaver;
             ASSERT_EQ(
-                processor.process(saveBy(firstSaver, officer, first, views[firstSaver])).errorText,
+                backEnd.process(saveBy(firstSaver, officer, first, views[firstSaver])).errorText,
                 "")
                 << name;
             const std::set<QString> afterFirst = storedMemberships(db(), officer);
-            const MessageData stale =
-                processor.process(saveBy(other, officer, second, views[other]));
+            const MessageData stale = backEnd.process(saveBy(other, officer, second, views[other]));
             const QString& text = stale.errorText;
             EXPECT_EQ(text.isEmpty(), !collides) << name << ": " << text.toStdString();
             EXPECT_EQ(heldInReply(stale), storedMemberships(db(), officer)) << name;
@@ -150,7 +143,7 @@ TEST_P(ConcurrentSaves, ASaveFromAStaleViewIsRefusedOnlyWhenItCollides) {
                 << text.toStdString();
             EXPECT_EQ(storedMemberships(db(), officer), afterFirst) << name;
             EXPECT_EQ(audited(officer, views[other]), 0) << name;
-            EXPECT_FALSE(processor.process(saveBy(other, officer, second, views[other]))
+            EXPECT_FALSE(backEnd.process(saveBy(other, officer, second, views[other]))
                              .errorText.contains("since you opened"))
                 << name;
         }

@@ -75,12 +75,10 @@ TEST_P(NthStatementFails, EverySaveIsAllOrNothingAndTheReplyTellsTheTruth) {
     for (Fault fault : {Broken, Conflict, ConflictAlways})
         for (int n = 1; n <= names.size(); ++n) {
             restore();
-            ASSERT_EQ(state(), before);
             faults.failAt = n, faults.fault = fault, faults.seen.clear();
             const MessageData reply = processor.process(request);
             const QString now = state();
-            const std::string where = "statement " + std::to_string(n) + " (" +
-                                      names[n - 1].left(60).toStdString() + "), fault " +
+            const std::string where = names[n - 1].left(60).toStdString() + ", fault " +
                                       std::to_string(fault) + ": " + reply.errorText.toStdString();
             const bool saidSaved = reply.errorText.isEmpty();
             EXPECT_EQ(now, saidSaved ? after : before) << where;

@@ -75,15 +75,13 @@ MessageData saveRequest(const QString& session, const QString& officer,
     return m;
 }
 
-QString seededSession(QSqlDatabase& db, const backend::IClock& clock, bool seed) {
-    if (seed)
-        backend::seedDemoData(db);
+QString seededSession(QSqlDatabase& db, const backend::IClock& clock) {
+    backend::seedDemoData(db); // once: it leaves a database with officers alone
     return backend::Authenticator(db, clock).signIn(backend::kDemoAdminId, "zavek-demo").token;
 }
 
 std::set<QString> storedMemberships(QSqlDatabase& db, const QString& officer) {
-    const QStringList held =
-        column(db, "SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ?", {officer});
+    const auto held = column(db, "SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ?", {officer});
     return {held.begin(), held.end()};
 }
 

@@ -54,9 +54,9 @@ MessageData retrievalRequest(const QString& session, const QString& officer,
 MessageData saveRequest(const QString& session, const QString& officer,
                         const std::vector<Change>& changes,
                         const QString& messageId = newMessageId(), bool reset = false);
-// Migrates and seeds the demo data (seed), and signs the demo administrator in.
-QString seededSession(QSqlDatabase& db, const backend::IClock& clock = backend::systemClock(),
-                      bool seed = true);
+// Migrates and seeds the demo data unless there are officers, and signs the demo administrator
+// in.
+QString seededSession(QSqlDatabase& db, const backend::IClock& clock = backend::systemClock());
 std::set<QString> storedMemberships(QSqlDatabase& db, const QString& officer);
 std::set<QString> heldInReply(const MessageData& reply);
 // The codes of one type ("A" or "P") of region NW, in code order.
