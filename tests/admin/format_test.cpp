@@ -101,8 +101,7 @@ TEST(ImportChecks, EveryBadLineIsListedWithItsNumber) {
                 read << QString::number(e.line) + ':' + e.type + e.description;
         }
         QStringList texts;
-        for (const auto& e : errors)
-            texts << e.text();
+        std::ranges::transform(errors, std::back_inserter(texts), &LineError::text);
         EXPECT_EQ(texts, want) << text.toStdString();
         // The groups are split on semicolons, each once; an officer moving region without its
         // groups is not imported at all.
