@@ -1,10 +1,10 @@
 // The CSV reader of zavek-admin: any file's bytes are refused with a line number or read into
-// records, which the import checks validate, each refusal with its line; every record written
-// back reads back the same, and no cell written for a spreadsheet starts a formula.
+// records; every record written back reads back the same, and no cell written for a spreadsheet
+// starts a formula.
 
 #include "fuzz/fuzz_support.h"
 
-#include "admin/officer_import.h"
+#include "admin/csv.h"
 
 using namespace zavek::admin;
 
@@ -18,16 +18,5 @@ int fuzzOne(const QByteArray& bytes) {
         for (const QString& field : record.fields)
             assert(!QStringLiteral("=+-@\t\r").contains(spreadsheetSafe(field + "x")[0]));
     }
-    auto k = [](const char* code) { return groupKey("NW", code); };
-    const OfficerState state{
-        {{{k("BIS"), "A"}, {k("CFR"), "P"}}, {k("CFR")}}, {{"NW00123", "NW"}}, {}};
-    std::vector<LineError> errors;
-    validateCatalogue(readCsvTable(decoded.text, CatalogueImport::columns(), {}, errors),
-                      state.catalogue, errors);
-    validateOfficers(readCsvTable(decoded.text, OfficerImport::requiredColumns(),
-                                  OfficerImport::optionalColumns(), errors),
-                     state, errors);
-    for (const auto& error : errors)
-        assert(error.line >= 1 && !error.message.isEmpty());
     return 0;
 }

@@ -29,7 +29,6 @@ public:
     }
     QString environment(const char* name) const override { return env.value(name); }
 
-private:
     struct Counting : admin::SilentProgress {
         explicit Counting(int& count) : count_(count) {}
         void advance(int, int) override { ++count_; }

@@ -51,23 +51,13 @@ TEST(CsvWriting, CellsAFormulaCouldStartWithAreWrittenAsText) {
 // Every refused line of an import, each named with its line: the columns, the catalogue's rows,
 // and the officers' rows checked against the catalogue of their region.
 TEST(ImportChecks, EveryBadLineIsListedWithItsNumber) {
-    const CatalogueState catalogue{{{groupKey("NW", "HELD"), "P"}, {groupKey("NW", "FREE"), "P"}},
-                                   {groupKey("NW", "HELD")}};
-    OfficerState officers{{}, {{"I9", "NW"}}, {}};
-    for (auto [region, code, type] : {std::tuple{"NW", "AG1", "A"},
-                                      {"NW", "AG2", "A"},
-                                      {"NW", "G1", "P"},
-                                      {"NW", "G2", "P"},
-                                      {"SE", "SAG", "A"}})
-        officers.catalogue.typeOf.insert(groupKey(region, code), type);
     const char* const kOfficerHeader = "INSP_ID,OFFICER_NAME,REGION,AGENCY_CD,GROUP_CODES\n";
-    struct Case {
-        bool officerFile;
-        QString text;
-        QStringList errors;
-    };
     // clang-format off
-    const Case cases[] = {
+    const CatalogueState catalogue{{{groupKey("NW", "HELD"), "P"}, {groupKey("NW", "FREE"), "P"}, {groupKey("NW", "AG1"), "A"},
+        {groupKey("NW", "AG2"), "A"}, {groupKey("NW", "G1"), "P"}, {groupKey("NW", "G2"), "P"}, {groupKey("SE", "SAG"), "A"}},
+        {groupKey("NW", "HELD")}};
+    const OfficerState officers{catalogue, {{"I9", "NW"}}, {}};
+    const std::tuple<bool, QString, QStringList> cases[] = { // an officers' file?, its text, the errors
         {false, "REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,A,AG1,Agency one\nNW,p,G1,\"Group, one\"\n", {}},
         {false, "REGION,GRP_TYP_CD,GRP_CD,GRP_DES\nNW,A,AG1,Agency\nNW,X,G1,Group\n,P,G2,Group\nNW,P,,Group\nNW,P,G3,\n",
          {"line 3: GRP_TYP_CD must be A or P, not \"X\"", "line 4: REGION is empty",
@@ -96,30 +86,28 @@ TEST(ImportChecks, EveryBadLineIsListedWithItsNumber) {
          {"line 2: officer I9 moves from region NW to SE; add a GROUP_CODES column so that the groups fit the new region"}},
     };
     // clang-format on
-    for (const Case& c : cases) {
+    for (const auto& [officerFile, text, want] : cases) {
         std::vector<LineError> errors;
         QStringList read; // what was accepted, when nothing was refused
-        if (c.officerFile) {
+        if (officerFile) {
             for (const auto& e :
-                 validateOfficers(readCsvTable(c.text, OfficerImport::requiredColumns(),
+                 validateOfficers(readCsvTable(text, OfficerImport::requiredColumns(),
                                                OfficerImport::optionalColumns(), errors),
                                   officers, errors))
                 read << e.inspId + ':' + e.groups.value_or(QStringList{u"-"_s}).join(';');
         } else {
-            for (const auto& e :
-                 validateCatalogue(readCsvTable(c.text, CatalogueImport::columns(), {}, errors),
-                                   catalogue, errors))
+            for (const auto& e : validateCatalogue(
+                     readCsvTable(text, CatalogueImport::columns(), {}, errors), catalogue, errors))
                 read << QString::number(e.line) + ':' + e.type + e.description;
         }
         QStringList texts;
-        for (const auto& e : errors)
-            texts << e.text();
-        EXPECT_EQ(texts, c.errors) << c.text.toStdString();
+        std::ranges::transform(errors, std::back_inserter(texts), &LineError::text);
+        EXPECT_EQ(texts, want) << text.toStdString();
         // The groups are split on semicolons, each once; an officer moving region without its
         // groups is not imported at all.
         EXPECT_TRUE(errors.empty() ? (read == QStringList{"I1:G1;G2", "I2:"}) ||
                                          (read == QStringList{"2:AAgency one", "3:PGroup, one"})
-                                   : !c.text.contains(u"I9") || read.isEmpty())
+                                   : !text.contains(u"I9") || read.isEmpty())
             << read.join(' ').toStdString();
     }
 }

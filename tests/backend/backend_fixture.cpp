@@ -3,20 +3,14 @@
 #include "backend/database.h"
 #include "backend/password.h"
 #include "backend/schema.h"
-#include "backend/sql.h"
 #include "common/failure.h"
 
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QUuid>
 
 namespace zavek::backend::testing {
 
 void BackendFixture::SetUp() {
-    connection_ =
-        QStringLiteral("backend-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    db_ = openDatabase(dir_.filePath(QStringLiteral("t.sqlite")), connection_);
     migrate(db_);
     // Hashing costs a good part of a second, so the fixture does it once per run and opens the
     // session itself.
@@ -38,23 +32,7 @@ void BackendFixture::SetUp() {
     for (const QString& statement :
          sql.arg(hash, tokenDigest(session_.token), now, storedTime(clock_.now().addSecs(8 * 3600)))
              .split(u';'))
-        exec(statement);
-}
-
-void BackendFixture::TearDown() {
-    db_ = QSqlDatabase();
-    closeDatabase(connection_);
-}
-
-void BackendFixture::exec(const QString& sql) {
-    QSqlQuery q(db_);
-    ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
-}
-
-int BackendFixture::count(const QString& sql, const QSqlDatabase& db) {
-    QSqlQuery q(db.isValid() ? db : db_);
-    EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
-    return q.next() ? q.value(0).toInt() : -1;
+        execute(db_, statement);
 }
 
 QString BackendFixture::dump() {
@@ -71,19 +49,14 @@ QString BackendFixture::dump() {
 }
 
 MessageData BackendFixture::retrieval(const QString& id) const {
-    return {"doc-1", "1.0", 2, session_.token, "msg-1", {{"QUILLMOR", "key:INSP_ID", "=", id}},
-            {},      {}};
+    return zavek::testing::retrievalRequest(session_.token, id, "msg-1");
 }
 
 MessageData BackendFixture::save(const QString& id, const QString& changes, bool reset) const {
-    MessageData m{"doc-1", "1.0", 3, session_.token, "msg-1", {}, {}, {}};
-    TableData groups{{"GRP_CD", "INSP_ID", "ACTION"}, {}};
+    std::vector<zavek::testing::Change> list;
     for (const QString& change : changes.split(u',', Qt::SkipEmptyParts))
-        groups.rows.push_back({change.mid(1), id, change.startsWith(u'+') ? "ADD" : "DEL"});
-    m.tables.push_back({QStringLiteral("OFFICERGROUP"), groups});
-    if (reset)
-        m.tables.push_back({"SETUP", {{"INSP_ID", "INITIAL", "ACTION"}, {{id, "Y", "RESET"}}}});
-    return m;
+        list.push_back({change.mid(1), change.startsWith(u'+') ? "ADD" : "DEL"});
+    return zavek::testing::saveRequest(session_.token, id, list, "msg-1", reset);
 }
 
 QString BackendFixture::codes(const MessageData& reply) {
@@ -95,10 +68,6 @@ QString BackendFixture::codes(const MessageData& reply) {
     return out.join(u' ');
 }
 
-int BackendFixture::auditRows(const QString& action) {
-    return count(QStringLiteral("SELECT COUNT(*) FROM AUDIT_LOG WHERE ACTION = '%1'").arg(action));
-}
-
 QString BackendFixture::signIn(const QString& id, const QString& password) {
     const auto failure =
         attempt([&] { signedIn = Authenticator(db_, clock_).signIn(id, password); });
@@ -106,9 +75,7 @@ QString BackendFixture::signIn(const QString& id, const QString& password) {
 }
 
 MessageData BackendFixture::send(const MessageData& m) {
-    RequestProcessor processor(db_, clock_);
-    processor.setStatementFaults(faults_);
-    return processor.process(m);
+    return RequestProcessor(db_, clock_).process(m);
 }
 
 } // namespace zavek::backend::testing

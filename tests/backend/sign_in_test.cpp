@@ -22,11 +22,8 @@ QString storedHash(Fixture& f) {
         .toString();
 }
 
-using SignInTest = BackendFixture;
-
-TEST_F(SignInTest, PasswordsAreArgon2idWithAtLeastTheInteractiveLimits) {
-    for (const QString& hash :
-         {storedHash(*this), hashPassword(QStringLiteral("x")), dummyHash()}) {
+TEST_F(BackendFixture, PasswordsAreArgon2idWithAtLeastTheInteractiveLimits) {
+    for (const QString& hash : {hashPassword(QStringLiteral("x")), dummyHash()}) {
         const auto m = QRegularExpression(QStringLiteral(R"(^\$argon2id\$v=19\$m=(\d+),t=(\d+),)"))
                            .match(hash);
         ASSERT_TRUE(m.hasMatch()) << hash.toStdString();
@@ -58,10 +55,11 @@ QString lockedOutThenLifted(Fixture& f, const QString& name, const QString& pass
     }
     EXPECT_EQ(f.auditRows(QStringLiteral("SIGN_IN_FAILED")), 15);
     EXPECT_EQ(f.auditRows(QStringLiteral("LOCKED_OUT")), 3);
-    EXPECT_EQ(
-        f.count(u"SELECT COUNT(*) FROM AUDIT_LOG WHERE ADMIN_ID = '%1' AND AUDIT_TIME <> ''"_s.arg(
-            name)),
-        18);
+    EXPECT_EQ(scalar(f.db_,
+                     u"SELECT COUNT(*) FROM AUDIT_LOG WHERE ADMIN_ID = ? AND AUDIT_TIME <> ''"_s,
+                     {name})
+                  .toInt(),
+              18);
     EXPECT_EQ(listLockouts(f.db_).size(), 1u);
     EXPECT_EQ(listLockouts(f.db_).at(0).failures, 12);
     EXPECT_TRUE(liftLockout(f.db_, name, QStringLiteral("operator"), f.clock_));
@@ -95,7 +93,7 @@ QString weakHashRenewedOnce(Fixture& f) {
     std::array<char, crypto_pwhash_STRBYTES> weak{};
     EXPECT_EQ(
         crypto_pwhash_str_alg(weak.data(), "secret", 6, 1, 8192, crypto_pwhash_ALG_ARGON2ID13), 0);
-    f.exec(QStringLiteral("UPDATE ADMINISTRATOR SET PWD_HASH = '%1'").arg(weak.data()));
+    execute(f.db_, QStringLiteral("UPDATE ADMINISTRATOR SET PWD_HASH = '%1'").arg(weak.data()));
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(f.signIn(QStringLiteral("admin"), QStringLiteral("secret")), QString());
         EXPECT_FALSE(needsRehash(storedHash(f))) << storedHash(f).toStdString();
@@ -104,50 +102,34 @@ QString weakHashRenewedOnce(Fixture& f) {
     return f.signedIn.token;
 }
 
-// What sign-ins, time and use make of access: a save with the token a row ends with works
-// exactly when the row says.
-struct Access {
-    const char* name;
-    std::function<QString(Fixture&)> token;
-    bool works;
-};
-
-class AccessTest : public Fixture, public ::testing::WithParamInterface<Access> {};
-
-TEST_P(AccessTest, ASaveWorksExactlyWhileTheSessionIsLive) {
-    const Access& c = GetParam();
-    MessageData request = save("NW00123", "+CFU");
-    request.sessionId = c.token(*this);
-    const QString before = dump();
-    const MessageData reply = send(request);
-    EXPECT_EQ(reply.errorText.isEmpty(), c.works) << reply.errorText.toStdString();
-    if (!c.works) {
-        EXPECT_EQ(dump(), before);
-        EXPECT_EQ(reply.table(QStringLiteral("OFFICERGROUP")), nullptr);
-    }
+// What sign-ins, time and use make of access: a save with the token the row's function ends
+// with works exactly when the row says.
+Edit token(std::function<QString(Fixture&)> make) {
+    return [make](Fixture& f, MessageData& m) { m.sessionId = make(f); };
 }
+const char* const kExpired = "Your session has expired";
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Sessions, AccessTest, ::testing::Values(
-    Access{"Fresh", [](Fixture& f) { EXPECT_EQ(f.session_.token.size(), 64); return f.session_.token; }, true},
-    Access{"Idle29Minutes", [](Fixture& f) { return after(f, 29, false); }, true},
-    Access{"Idle30Minutes", [](Fixture& f) { return after(f, 30, false); }, false},
-    Access{"InUseForSevenHoursFifty", [](Fixture& f) { return after(f, 470, true); }, true},
-    Access{"InUseForEightHours", [](Fixture& f) { return after(f, 480, true); }, false},
-    Access{"SignedOut", [](Fixture& f) { Authenticator(f.db_, f.clock_).signOut(f.session_.token); return f.session_.token; }, false},
+INSTANTIATE_TEST_SUITE_P(Sessions, RequestTest, ::testing::Values(
+    Request{"Fresh", "NW00123", "+CFU", token([](Fixture& f) { EXPECT_EQ(f.session_.token.size(), 64); return f.session_.token; }), nullptr, "BIS CFR CFU", 1},
+    Request{"Idle29Minutes", "NW00123", "+CFU", token([](Fixture& f) { return after(f, 29, false); }), nullptr, "BIS CFR CFU", 1},
+    Request{"Idle30Minutes", "NW00123", "+CFU", token([](Fixture& f) { return after(f, 30, false); }), kExpired, nullptr},
+    Request{"InUseForSevenHoursFifty", "NW00123", "+CFU", token([](Fixture& f) { return after(f, 470, true); }), nullptr, "BIS CFR CFU", 1},
+    Request{"InUseForEightHours", "NW00123", "+CFU", token([](Fixture& f) { return after(f, 480, true); }), kExpired, nullptr},
+    Request{"SignedOut", "NW00123", "+CFU", token([](Fixture& f) { Authenticator(f.db_, f.clock_).signOut(f.session_.token); return f.session_.token; }), kExpired, nullptr},
     // The session table holds no token a reader could use.
-    Access{"ItsStoredDigest", [](Fixture& f) {
+    Request{"ItsStoredDigest", "NW00123", "+CFU", token([](Fixture& f) {
         EXPECT_EQ(f.count(u"SELECT COUNT(*) FROM ADMIN_SESSION WHERE '%1' IN (TOKEN_HASH, ADMIN_ID, REGION)"_s.arg(f.session_.token)), 0);
-        return tokenDigest(f.session_.token); }, false},
-    Access{"Forged", [](Fixture&) { return newSessionToken(); }, false},
-    Access{"OfAnotherRegionsAdministrator", [](Fixture& f) {
+        return tokenDigest(f.session_.token); }), kExpired, nullptr},
+    Request{"Forged", "NW00123", "+CFU", token([](Fixture&) { return newSessionToken(); }), kExpired, nullptr},
+    Request{"OfAnotherRegionsAdministrator", "NW00123", "+CFU", token([](Fixture& f) {
         addAdministrator(f.db_, "admin.se", "SE", "SE", "se-secret");
         EXPECT_EQ(f.signIn("admin.se", "se-secret"), QString());
-        return f.signedIn.token; }, false},
-    Access{"KnownNameLockedOutThenLifted", [](Fixture& f) { return lockedOutThenLifted(f, "admin", "secret"); }, true},
-    Access{"UnknownNameLockedOutThenLifted", [](Fixture& f) { return lockedOutThenLifted(f, "nobody", "any"); }, false},
-    Access{"ASuccessForgetsEarlierFailures", secondSignInForgetsTheFailures, true},
-    Access{"AWeakerStoredHashIsRenewedOnceAndAudited", weakHashRenewedOnce, true}),
+        return f.signedIn.token; }), "Officer NW00123 was not found in your region", nullptr},
+    Request{"KnownNameLockedOutThenLifted", "NW00123", "+CFU", token([](Fixture& f) { return lockedOutThenLifted(f, "admin", "secret"); }), nullptr, "BIS CFR CFU", 1},
+    Request{"UnknownNameLockedOutThenLifted", "NW00123", "+CFU", token([](Fixture& f) { return lockedOutThenLifted(f, "nobody", "any"); }), kExpired, nullptr},
+    Request{"ASuccessForgetsEarlierFailures", "NW00123", "+CFU", token(secondSignInForgetsTheFailures), nullptr, "BIS CFR CFU", 1},
+    Request{"AWeakerStoredHashIsRenewedOnceAndAudited", "NW00123", "+CFU", token(weakHashRenewedOnce), nullptr, "BIS CFR CFU", 1}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 

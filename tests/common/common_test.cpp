@@ -1,16 +1,13 @@
-// The common library's small services: the error log, trapping, the shell services, the
-// component registry and a message's own identifier and tables.
+// The common library's small services: the error log, trapping, the shell services and the
+// component registry (its removal of the module's own entry: the module test).
 
 #include "common/component_registry.h"
 #include "common/error_logger.h"
 #include "common/failure.h"
-#include "common/message.h"
-#include "common/record_table.h"
 #include "common/shell_services.h"
 #include "tests/support/fake_shell_host.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -38,9 +35,8 @@ TEST(ErrorLoggerTest, EachEntryIsOneLineSeenByObserversAndNothingThrows) {
     std::vector<LogEntry> seen;
     const int id = logger.addObserver([&](const LogEntry& e) { seen.push_back(e); });
     logger.addObserver([](const LogEntry&) { throw std::runtime_error("observer broke"); });
-    EXPECT_NO_THROW(logger.LogError("Ødegård 山田: first line\nsecond\tline",
-                                    "SCR.ZAVEK_SecurityAdmin", "ZAVEK_Security.InitializeListView",
-                                    std::nullopt, 1));
+    EXPECT_NO_THROW(logger.LogError("Ødegård 山田: first line\nsecond\tline", "SCR.Exe",
+                                    "Doc.InitializeListView", std::nullopt, 1));
     logger.removeObserver(id);
     logger.LogError("second", "exe", "src", QVariant(5), 3);
     QFile file(logger.logFile());
@@ -48,8 +44,7 @@ TEST(ErrorLoggerTest, EachEntryIsOneLineSeenByObserversAndNothingThrows) {
     const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0].section('\t', 1),
-              "Ødegård 山田: first line second line\tSCR.ZAVEK_SecurityAdmin\t"
-              "ZAVEK_Security.InitializeListView\t1");
+              "Ødegård 山田: first line second line\tSCR.Exe\tDoc.InitializeListView\t1");
     EXPECT_TRUE(lines[1].endsWith("\tsecond\texe\tsrc\t3"));
     EXPECT_EQ(seen.size(), 1u);
     logger.setLogFile(unwritable(dir, "below/error.log"));
@@ -112,28 +107,11 @@ TEST(ComponentRegistryTest, EntriesAreKeptInTheFileAndRemovedOnlyWithTheirClass)
     FileComponentRegistry(path).removeEntry(entry.progId, "{someone-else}");
     const auto found = FileComponentRegistry(path).find(entry.progId);
     EXPECT_TRUE(found && found->classId + found->modulePath == entry.classId + entry.modulePath);
-    FileComponentRegistry(path).removeEntry(entry.progId, entry.classId);
-    EXPECT_FALSE(FileComponentRegistry(path).find(entry.progId));
     ErrorLogger::Instance().clearRecent();
     FileComponentRegistry blocked(unwritable(dir, "components.ini"));
     blocked.setEntry(entry);
     EXPECT_TRUE(blocked.writeFailed() && !ErrorLogger::Instance().recent().empty() &&
                 ErrorLogger::Instance().recent().back().description.contains("a-file"));
-}
-
-TEST(KelbMessageTest, EachMessageHasItsOwnRandomIdentifierAndCopiesTheTablesItCarries) {
-    // Random identifiers need no counter that a restart or a second process would repeat.
-    static const QRegularExpression uuid(
-        "^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$");
-    KelbMessage m;
-    EXPECT_TRUE(uuid.match(m.MessageId()).hasMatch() && m.MessageId() != KelbMessage().MessageId());
-    RecordTable table;
-    table.Source("SETUP");
-    table.Open();
-    m.AddTable(table, "SETUP");
-    table.AddNew();
-    ASSERT_NE(m.data().table("setup"), nullptr);
-    EXPECT_EQ(m.data().table("setup")->rows.size(), 0u);
 }
 
 } // namespace

@@ -15,11 +15,9 @@ namespace {
 class RecordTableTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        database.exec({u"CREATE TABLE VRD_GROUP (GROUP_CODE TEXT, DESCRIPTION TEXT, "
-                       "GROUP_TYPE INTEGER)"_s,
-                       u"INSERT INTO VRD_GROUP VALUES ('A1', 'Armoury', 1)"_s,
-                       u"INSERT INTO VRD_GROUP VALUES ('B2', '', 1)"_s,
-                       u"INSERT INTO VRD_GROUP VALUES ('C3', NULL, 2)"_s});
+        database.exec(
+            {u"CREATE TABLE VRD_GROUP (GROUP_CODE TEXT, DESCRIPTION TEXT, GROUP_TYPE INTEGER)"_s,
+             u"INSERT INTO VRD_GROUP VALUES ('A1', 'Armoury', 1), ('B2', '', 1), ('C3', NULL, 2)"_s});
         SessionInfo::Instance().establish(u"S-1"_s, u"NORTH"_s, database.connectionName());
     }
     void TearDown() override { SessionInfo::Instance().clear(); }
@@ -42,17 +40,10 @@ protected:
 
 TEST_F(RecordTableTest, AQueryIsWalkedInItsOrderAndReadByFieldNameInAnyCase) {
     RecordTable table = open(u"SELECT GROUP_CODE, Description FROM VRD_GROUP ORDER BY 1 DESC"_s);
-    std::int32_t count = -1;
-    table.RecordCount(count);
-    EXPECT_EQ(count, 3);
     QStringList codes;
-    bool eof = true;
-    table.MoveFirst();
-    for (table.EOF_(eof); !eof; table.EOF_(eof)) {
+    for (table.MoveFirst(); !table.isEof(); table.MoveNext())
         codes << table.GetFields()[u"group_code"_s].Text() + u'=' +
                      table.GetFields().Item(u"DESCRIPTION"_s).TextOrEmpty();
-        table.MoveNext();
-    }
     EXPECT_EQ(codes, (QStringList{"C3=", "B2=", "A1=Armoury"}));
     EXPECT_EQ(query("GROUP_CODE = 'C3'").field(u"GROUP_TYPE"_s).Text(), u"2"_s);
     // Null is not the empty text.
@@ -82,15 +73,9 @@ TEST_F(RecordTableTest, RowsAddedInMemoryAreWalkedAndFieldsWrittenLaterAreNullBe
 
 // Every refusal of a table, with its code and the name it must mention.
 TEST_F(RecordTableTest, WhatATableCannotDoFailsWithItsCodeAndNamesTheCulprit) {
-    struct Case {
-        const char* name;
-        std::function<void()> body;
-        std::uint32_t code;
-        const char* says;
-    };
     RecordTable unopened;
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, std::function<void()>, std::uint32_t, const char*> cases[] = {
         {"null read as text", [] { query("GROUP_CODE = 'C3'").field("DESCRIPTION").Text(); }, codes::kNullValue, "DESCRIPTION"},
         {"field of an empty result", [] { query("GROUP_TYPE = 99").field("GROUP_CODE").Text(); }, codes::kNoCurrentRecord, ""},
         {"unknown field of a query", [] { open("SELECT * FROM VRD_GROUP").field("NO_SUCH_COLUMN").Value(); }, codes::kNoSuchField, "NO_SUCH_COLUMN"},
@@ -102,11 +87,11 @@ TEST_F(RecordTableTest, WhatATableCannotDoFailsWithItsCodeAndNamesTheCulprit) {
              SessionInfo::Instance().establish("S-1", "NORTH", "no-such-connection");
              open("SELECT 1"); }, codes::kNotConnected, ""}};
     // clang-format on
-    for (const Case& c : cases) {
-        const auto failure = attempt(c.body);
-        ASSERT_TRUE(failure) << c.name;
-        EXPECT_TRUE((!c.code || failure->code() == c.code) &&
-                    failure->description().contains(QLatin1String(c.says), Qt::CaseInsensitive))
-            << c.name << ": " << failure->description().toStdString();
+    for (const auto& [name, body, code, says] : cases) {
+        const auto failure = attempt(body);
+        ASSERT_TRUE(failure) << name;
+        EXPECT_TRUE((!code || failure->code() == code) &&
+                    failure->description().contains(QLatin1String(says), Qt::CaseInsensitive))
+            << name << ": " << failure->description().toStdString();
     }
 }

@@ -1,6 +1,6 @@
-// zavek_kill_saver LOCATION OFFICERS: saves random changes to the officers KILL000.. of region
-// NW in a loop until it is killed (session token in ZAVEK_KILL_TOKEN); prints "ready" once the
-// first save is answered.
+// zavek_kill_saver LOCATION OFFICERS TOKEN: saves random changes to the officers KILL000.. of
+// region NW in a loop until it is killed (argument TOKEN: the session); prints "saved" after each
+// save.
 
 #include "backend/request_processor.h"
 #include "tests/postgres/test_database.h"
@@ -14,20 +14,15 @@ using namespace zavek::testing;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc < 3)
-        return 2;
     Connection c(QString::fromLocal8Bit(argv[1]));
     const QStringList agencies = catalogueCodes(c.db(), "A"), groups = catalogueCodes(c.db(), "P");
     zavek::backend::RequestProcessor processor(c.db());
     std::mt19937 random(std::random_device{}());
-    auto pick = [&](qsizetype n) {
-        return std::uniform_int_distribution<qsizetype>(0, n - 1)(random);
-    };
-    for (bool first = true;; first = false) {
-        const QString officer =
-            QStringLiteral("KILL%1").arg(pick(std::atoi(argv[2])), 3, 10, QChar('0'));
-        const QString token = qEnvironmentVariable("ZAVEK_KILL_TOKEN");
-        const auto held = heldInReply(processor.process(retrievalRequest(token, officer)));
+    auto pick = [&](qsizetype n) { return qsizetype(random() % n); };
+    for (;;) {
+        const QString officer = QString("KILL%1").arg(pick(std::atoi(argv[2])), 3, 10, QChar('0'));
+        const auto held = heldInReply(
+            processor.process(retrievalRequest(QString::fromLocal8Bit(argv[3]), officer)));
         // Many rows per save, so that a kill often lands inside a transaction; the agency is
         // changed by removing the held one and adding another.
         std::vector<Change> changes;
@@ -41,8 +36,7 @@ int main(int argc, char** argv) {
                     changes.push_back({code, "DEL"});
             changes.push_back({agency, "ADD"});
         }
-        processor.process(saveRequest(token, officer, changes));
-        if (first)
-            std::puts("ready"), std::fflush(stdout);
+        processor.process(saveRequest(QString::fromLocal8Bit(argv[3]), officer, changes));
+        std::puts("saved"), std::fflush(stdout);
     }
 }

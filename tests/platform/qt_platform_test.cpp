@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCursor>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -10,48 +9,42 @@
 
 using namespace zavek::platform;
 
-static int overrideShape() {
-    const QCursor* c = QGuiApplication::overrideCursor();
-    return c ? c->shape() : -1; // -1: no override
-}
-
 // Each style with the button clicked (none: the window's close button), the answer, and what
-// the box showed: icon, buttons and the arrow over the hourglass, which comes back afterwards.
+// the box showed: title, text, icon, buttons and the arrow over the hourglass, which comes back
+// afterwards. The pointer changes only its own override of someone else's cursor.
 TEST(QtPlatformTest, EachBoxStyleAnswersTheClickedButtonAndOneDefaultUndoesTheHourglass) {
-    const auto ync = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    const std::tuple<int, QMessageBox::StandardButton, int, int, QMessageBox::StandardButtons>
-        cases[] = {{YesNoCancelQuestion, QMessageBox::Yes, 6, QMessageBox::Question, ync},
-                   {YesNoCancelQuestion, QMessageBox::No, 7, QMessageBox::Question, ync},
-                   {YesNoCancelQuestion, QMessageBox::NoButton, 2, QMessageBox::Question, ync},
-                   {OkCritical, QMessageBox::Ok, 1, QMessageBox::Critical, QMessageBox::Ok}};
-    auto pointer = std::make_unique<QtMousePointer>();
-    pointer->SetShape(PointerHourglass);
-    pointer->SetShape(PointerHourglass);
+    // Always one set here.
+    auto shape = [] { return int(QGuiApplication::overrideCursor()->shape()); };
+    using B = QMessageBox;
+    // clang-format off
+    const std::tuple<int, B::StandardButton, int, int, B::StandardButtons> cases[] = {
+        {YesNoCancelQuestion, B::Yes, 6, B::Question, B::Yes | B::No | B::Cancel}, {YesNoCancelQuestion, B::No, 7, B::Question, B::Yes | B::No | B::Cancel},
+        {YesNoCancelQuestion, B::NoButton, 2, B::Question, B::Yes | B::No | B::Cancel}, {OkCritical, B::Ok, 1, B::Critical, B::Ok}};
+    // clang-format on
+    QGuiApplication::setOverrideCursor(Qt::CrossCursor);
+    QtMousePointer pointer;
+    pointer.SetShape(PointerHourglass);
+    pointer.SetShape(PointerHourglass);
     for (const auto& [style, click, answer, icon, buttons] : cases) {
-        QVariantList seen;
         QTimer poll; // the box is modal: click it from the event loop it runs
-        QObject::connect(&poll, &QTimer::timeout, [&, click = click] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                poll.stop();
-                seen = {box->windowTitle(), box->text(), int(box->icon()),
-                        box->standardButtons().toInt(), overrideShape()};
-                box->button(click) ? box->button(click)->click() : box->reject();
-            }
-        });
+        QObject::connect(
+            &poll, &QTimer::timeout, [&, click = click, icon = icon, buttons = buttons] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    poll.stop();
+                    EXPECT_EQ((QVariantList{box->windowTitle(), box->text(), int(box->icon()),
+                                            box->standardButtons().toInt(), shape()}),
+                              (QVariantList{"Security Administration", "Save changes?", icon,
+                                            buttons.toInt(), int(Qt::ArrowCursor)}));
+                    box->button(click) ? box->button(click)->click() : box->reject();
+                }
+            });
         poll.start(10);
         EXPECT_EQ(QtMessageBox().Show("Save changes?", style, "Security Administration"), answer);
-        EXPECT_EQ(seen, (QVariantList{"Security Administration", "Save changes?", icon,
-                                      buttons.toInt(), int(Qt::ArrowCursor)}));
-        EXPECT_EQ(overrideShape(), Qt::WaitCursor);
+        EXPECT_EQ(shape(), Qt::WaitCursor);
     }
-    EXPECT_EQ(pointer->Shape(), 11);
-    pointer->SetShape(PointerDefault);
-    EXPECT_EQ(overrideShape(), -1);
-    EXPECT_EQ(pointer->Shape(), 0);
-    pointer->SetShape(PointerHourglass);
-    pointer.reset(); // destroying the pointer gives the cursor back, and leaves others' alone
-    EXPECT_EQ(overrideShape(), -1);
-    QGuiApplication::setOverrideCursor(Qt::CrossCursor);
-    QtMousePointer().SetShape(PointerDefault);
-    EXPECT_EQ(overrideShape(), Qt::CrossCursor);
+    pointer.SetShape(PointerDefault);
+    pointer.SetShape(PointerDefault); // no longer its own: the other cursor stays
+    EXPECT_EQ(shape(), Qt::CrossCursor);
+    QtMousePointer().SetShape(PointerHourglass); // destroyed, it gives the cursor back
+    EXPECT_EQ(shape(), Qt::CrossCursor);
 }

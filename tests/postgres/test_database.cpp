@@ -3,35 +3,28 @@
 #include "backend/authenticator.h"
 #include "backend/database.h"
 #include "backend/demo_data.h"
+#include "backend/sql.h"
 #include "common/failure.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QUrl>
 #include <QUuid>
 
 namespace zavek::testing {
-namespace {
-QSqlQuery run(QSqlDatabase& db, const QString& sql, const QVariantList& values = {}) {
-    QSqlQuery q(db);
-    q.prepare(sql);
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!(values.isEmpty() ? q.exec(sql) : q.exec())) // a statement without values runs unprepared
-        fail(codes::kDatabase, q.lastError().text());
-    return q;
-}
-QStringList column(QSqlQuery q) {
+
+QStringList column(QSqlDatabase& db, const QString& sql, std::initializer_list<QVariant> values) {
+    QSqlQuery q = backend::prepare(db, sql);
+    backend::run(q, values);
     QStringList out;
     while (q.next())
         out << q.value(0).toString();
     return out;
 }
-} // namespace
 
+// Unprepared, as CREATE DATABASE must run.
 QString onPostgresServer(const QString& statement) {
-    const auto failure = attempt(
-        [&] { run(Connection(qEnvironmentVariable("ZAVEK_TEST_POSTGRES")).db(), statement); });
+    const auto failure = attempt([&] {
+        backend::execute(Connection(qEnvironmentVariable("ZAVEK_TEST_POSTGRES")).db(), statement);
+    });
     return failure ? failure->description() : QString();
 }
 
@@ -70,24 +63,25 @@ MessageData retrievalRequest(const QString& session, const QString& officer,
 }
 
 MessageData saveRequest(const QString& session, const QString& officer,
-                        const std::vector<Change>& changes, const QString& messageId) {
-    MessageData m{"test-document", "1.0.0", 3, session, messageId, {}, {}, {}};
+                        const std::vector<Change>& changes, const QString& messageId, bool reset) {
     TableData table{{"GRP_CD", "INSP_ID", "ACTION"}, {}};
     for (const auto& [code, action] : changes)
         table.rows.push_back({code, officer, action});
-    m.tables.push_back({"OFFICERGROUP", table});
+    MessageData m{"test-document",           "1.0.0", 3, session, messageId, {},
+                  {{"OFFICERGROUP", table}}, {}};
+    if (reset)
+        m.tables.push_back(
+            {"SETUP", {{"INSP_ID", "INITIAL", "ACTION"}, {{officer, "Y", "RESET"}}}});
     return m;
 }
 
-QString seededSession(QSqlDatabase& db, const backend::IClock& clock, bool seed) {
-    if (seed)
-        backend::seedDemoData(db);
+QString seededSession(QSqlDatabase& db, const backend::IClock& clock) {
+    backend::seedDemoData(db); // once: it leaves a database with officers alone
     return backend::Authenticator(db, clock).signIn(backend::kDemoAdminId, "zavek-demo").token;
 }
 
 std::set<QString> storedMemberships(QSqlDatabase& db, const QString& officer) {
-    const QStringList held =
-        column(run(db, "SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ?", {officer}));
+    const auto held = column(db, "SELECT GRP_CD FROM OFFICER_GROUP WHERE INSP_ID = ?", {officer});
     return {held.begin(), held.end()};
 }
 
@@ -100,26 +94,17 @@ std::set<QString> heldInReply(const MessageData& reply) {
 }
 
 QStringList catalogueCodes(QSqlDatabase& db, const QString& type) {
-    return column(run(db,
-                      "SELECT GRP_CD FROM VRD_GROUP WHERE REGION = 'NW' AND GRP_TYP_CD = ? "
-                      "ORDER BY GRP_CD",
-                      {type}));
+    return column(
+        db, "SELECT GRP_CD FROM VRD_GROUP WHERE REGION = 'NW' AND GRP_TYP_CD = ? ORDER BY GRP_CD",
+        {type});
 }
 
 void addOfficer(QSqlDatabase& db, const QString& officer, const QStringList& codes) {
-    run(db, "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION) VALUES (?, ?, 'NW')",
-        {officer, "Test officer " + officer});
+    column(db,
+           "INSERT INTO OFFICER (INSP_ID, OFFICER_NAME, REGION, PWD_HASH) VALUES (?, ?, 'NW', 'h')",
+           {officer, "Test officer " + officer});
     for (const auto& code : codes)
-        run(db, "INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)", {officer, code});
-}
-
-int scalarOf(QSqlDatabase& db, const QString& statement, const QVariantList& values) {
-    int value = -1;
-    attempt([&] {
-        QSqlQuery q = run(db, statement, values);
-        value = q.next() ? q.value(0).toInt() : -1;
-    });
-    return value;
+        column(db, "INSERT INTO OFFICER_GROUP (INSP_ID, GRP_CD) VALUES (?, ?)", {officer, code});
 }
 
 } // namespace zavek::testing

@@ -30,10 +30,9 @@ QString onPostgresServer(const QString& statement);
 struct TestDatabase {
     explicit TestDatabase(Engine engine);
     ~TestDatabase();
-    bool skipped() const { return skipped_; } // PostgreSQL without a server
-    QString error() const { return error_; }  // empty when the database is there
     QString location() const { return location_; }
-    bool skipped_ = false;
+    bool skipped_ = false; // PostgreSQL without a server
+    // error_: empty when the database is there
     QTemporaryDir dir_;
     QString name_, location_, error_;
 };
@@ -51,27 +50,29 @@ struct Connection {
 using Change = std::pair<QString, QString>; // GRP_CD, "ADD" or "DEL"
 MessageData retrievalRequest(const QString& session, const QString& officer,
                              const QString& messageId = newMessageId());
+// reset: with the officer's password reset as well.
 MessageData saveRequest(const QString& session, const QString& officer,
                         const std::vector<Change>& changes,
-                        const QString& messageId = newMessageId());
-// Migrates and seeds the demo data (seed), and signs the demo administrator in.
-QString seededSession(QSqlDatabase& db, const backend::IClock& clock = backend::systemClock(),
-                      bool seed = true);
+                        const QString& messageId = newMessageId(), bool reset = false);
+// Migrates and seeds the demo data unless there are officers, and signs the demo administrator
+// in.
+QString seededSession(QSqlDatabase& db, const backend::IClock& clock = backend::systemClock());
 std::set<QString> storedMemberships(QSqlDatabase& db, const QString& officer);
 std::set<QString> heldInReply(const MessageData& reply);
 // The codes of one type ("A" or "P") of region NW, in code order.
 QStringList catalogueCodes(QSqlDatabase& db, const QString& type);
-// Adds an officer of region NW who holds exactly the given codes.
+// The first column of each row the statement gives, as text.
+QStringList column(QSqlDatabase& db, const QString& sql,
+                   std::initializer_list<QVariant> values = {});
+// Adds an officer of region NW, with the password hash "h", who holds exactly the given codes.
 void addOfficer(QSqlDatabase& db, const QString& officer, const QStringList& codes);
-// The first value the statement gives, as a number; -1 when it gives none.
-int scalarOf(QSqlDatabase& db, const QString& statement, const QVariantList& values = {});
 
 } // namespace zavek::testing
 
 #define ZAVEK_REQUIRE_DATABASE(database)                                                           \
     do {                                                                                           \
-        if ((database).skipped())                                                                  \
+        if ((database).skipped_)                                                                   \
             GTEST_SKIP() << "ZAVEK_TEST_POSTGRES is not set; run the tests through "               \
                             "scripts/with-postgres.sh (./zavek test does) to include PostgreSQL";  \
-        ASSERT_TRUE((database).error().isEmpty()) << (database).error().toStdString();             \
+        ASSERT_TRUE((database).error_.isEmpty()) << (database).error_.toStdString();               \
     } while (false)
