@@ -34,8 +34,8 @@ void hold(SaveFailures& s) {
 void refuseHeld(SaveFailures& s) {
     refuse(s), hold(s);
 }
-void unplug(SaveFailures&) {
-    MessageBus::Instance().setTransport(nullptr);
+void unplug(SaveFailures& s) {
+    s.bus.setTransport(nullptr);
 }
 const char* const kPending =
     "Saving Security Group for Ann Smith failed; your changes are still pending";
@@ -82,7 +82,7 @@ const SaveCase kSaves[] = {
 
 TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
     const SaveCase& c = GetParam();
-    MessageBus::Instance().setTimeoutMs(2000);
+    bus.setTimeoutMs(2000);
     doc->UserDocument_Show();
     pick(QStringLiteral("NW001"));
     deliver();
@@ -152,7 +152,7 @@ TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
                                     : "CFU ",
                                 c.reset ? " R" : ""));
     saveError.clear(), transport->setHolding(false), transport->clearSent();
-    MessageBus::Instance().setTransport(transport);
+    bus.setTransport(transport);
     doc->SaveData(), deliver();
     ASSERT_EQ(transport->sent().size(), 1u);
     EXPECT_EQ(rows(transport->sent()[0], QStringLiteral("OFFICERGROUP")),

@@ -56,12 +56,7 @@ TEST_P(Catalogue, FillsBothListsOrEndsAtTheFirstFailureLoggedOnce) {
     Geometry geometry;
     geometry.failWith = c.layoutFailure;
     GroupListModel lists[2];
-    GroupRules rules(
-        {doc->state(),
-         *doc,
-         fake.platform(),
-         {QStringLiteral("SCR.ZAVEK_SecurityAdmin"), QStringLiteral("ZAVEK_Security.")}},
-        lists[0], lists[1], geometry);
+    GroupRules rules(doc->services(), lists[0], lists[1], geometry);
     rules.InitializeListView();
     for (int i = 0; i < 2; ++i) {
         QStringList texts;

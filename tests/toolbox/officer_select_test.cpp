@@ -25,7 +25,7 @@ protected:
     }
     void SetUp() override {
         SessionInfo::Instance().establish("S-1", "NORTH", QString());
-        select.setDirectory(this);
+        select.setDirectory(this, &SessionInfo::Instance());
         select.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&select));
         QObject::connect(&select, &ZAVEK_OfficerSelect::OfficerSelected, &select,
