@@ -158,8 +158,12 @@ struct Lists {
     GroupListModel agencies;
     GroupRules rules;
     Lists()
-        : rules(DocumentServices{state, form, fake.platform(), TrapContext{}}, groups, agencies,
-                geometry) {}
+        : rules(
+              DocumentServices{state, form, fake.platform(), TrapContext{},
+                               SharedObjects{MessageBus::Instance(), ReplyStore::Instance(),
+                                             ReplyChecker::Instance(), SessionInfo::Instance(),
+                                             ShellServices::Instance(), *KelbListener::Instance()}},
+              groups, agencies, geometry) {}
 };
 
 struct ShownLists : Lists {

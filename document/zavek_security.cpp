@@ -49,14 +49,24 @@ int ZavekSecurity::aliveCount() {
 }
 
 ZavekSecurity::ZavekSecurity(const DocumentContext& context)
+    : ZavekSecurity(context, MessageBus::Instance()) {}
+
+// The thread's shared objects are looked up here only; the parts are handed them.
+ZavekSecurity::ZavekSecurity(const DocumentContext& context, MessageBus& bus)
     : componentInfo_(ids::kMajorVersion, ids::kMinorVersion, QString::fromLatin1(kModuleBaseName)),
       platform_(withDefaults(context.platform, &componentInfo_)),
+      shared_{bus,
+              ReplyStore::Instance(),
+              ReplyChecker::Instance(),
+              SessionInfo::Instance(),
+              ShellServices::Instance(),
+              *KelbListener::Instance()},
       form_(new SecurityForm()), trap_{platform_.component->ExeName(),
                                        QStringLiteral("ZAVEK_Security.")} {
     ++gAlive;
     state_.documentIdentity =
         QStringLiteral("ZAVEK_Security/") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    DocumentServices services{state_, *this, platform_, trap_};
+    const DocumentServices services = this->services();
     rules_ = std::make_unique<GroupRules>(services, *form_->model(0), *form_->model(1), *this);
     exchange_ = std::make_unique<OfficerExchange>(services, *rules_);
     history_ = std::make_unique<HistoryRequest>(services, historyModel_);
@@ -66,7 +76,7 @@ ZavekSecurity::ZavekSecurity(const DocumentContext& context)
     });
     copy_ = std::make_unique<GroupCopy>(services, *rules_, *exchange_, *this);
     directory_ = sessionOfficerDirectory();
-    form_->officerSelect()->setDirectory(directory_.get());
+    form_->officerSelect()->setDirectory(directory_.get(), &shared_.session);
     connectControls();
 }
 
@@ -129,7 +139,7 @@ QString ZavekSecurity::hostWindowText(const char* property) const {
 void ZavekSecurity::attachListener() {
     if (moKelbMessage)
         return;
-    KelbListener::Instance(moKelbMessage);
+    moKelbMessage = &shared_.listener;
     // A copy's answer is not the shown officer's: it must not clear the box or load the lists.
     connect(moKelbMessage, &KelbListener::DataReady, this, [this](const QString& recipient) {
         if (copy_->takeReply(recipient))
@@ -137,7 +147,7 @@ void ZavekSecurity::attachListener() {
         exchange_->moKelbMessage_DataReady(recipient);
         history_->moKelbMessage_DataReady(recipient);
         // A stored save of the officer whose history is open is a new entry of it.
-        const MessageData* reply = ReplyStore::Instance().announcing();
+        const MessageData* reply = shared_.replies.announcing();
         if (historyDialog_ && historyDialog_->isVisible() && reply &&
             reply->replyTo == state_.documentIdentity &&
             reply->messageType == message_types::kSave && reply->errorText.isEmpty() &&
@@ -184,12 +194,12 @@ void ZavekSecurity::revertFromHistory(int row) {
             return;
         if (history_->state() != HistoryRequest::State::Shown ||
             history_->officerId() != state_.msInspId.trimmed()) {
-            ShellServices::Instance().SetStatusText(
+            shared_.shell.SetStatusText(
                 QStringLiteral("The history shown is not of the officer on screen; open the "
                                "history again and revert from there."));
             return;
         }
-        revertOnLists(*rules_, historyModel_.entry(row), state_.msOfficerName);
+        revertOnLists(*rules_, shared_.shell, historyModel_.entry(row), state_.msOfficerName);
     });
 }
 
@@ -199,17 +209,17 @@ void ZavekSecurity::UserDocument_Show() {
     const std::function<void()> steps[] = {
         [&] { state_.msWindowTag = hostWindowText("Tag"); },
         [&] { state_.msWindowCaption = hostWindowText("Caption"); },
-        [&] { ShellServices::Instance().SetStatusText(QStringLiteral("Loading information")); },
+        [&] { shared_.shell.SetStatusText(QStringLiteral("Loading information")); },
         [&] { ConfigureToolbar(0); },
         [&] { platform_.pointer->SetShape(platform::PointerHourglass); },
         [&] { attachListener(); },
         [&] { rules_->InitializeListView(); },
         [&] {
             std::int16_t enabled = -1;
-            ShellServices::Instance().SetShellEnabled(enabled);
+            shared_.shell.SetShellEnabled(enabled);
         },
         [&] { platform_.pointer->SetShape(platform::PointerDefault); },
-        [&] { ShellServices::Instance().SetStatusText(QStringLiteral("Ready")); },
+        [&] { shared_.shell.SetStatusText(QStringLiteral("Ready")); },
         [&] { exchange_->ZAVEK_OfficerSelect1_ClearForm(); },
         // The first stop of the keyboard order.
         [&] { form_->resetPassword()->setFocus(Qt::OtherFocusReason); },
@@ -227,7 +237,7 @@ void ZavekSecurity::ConfigureToolbar(std::int32_t enabled) {
         for (ToolbarButton id : kToolbarButtons) {
             std::int32_t button = static_cast<std::int32_t>(id);
             std::int32_t flag = enabled;
-            ShellServices::Instance().EnableToolbarButton(button, flag, state_.msWindowTag);
+            shared_.shell.EnableToolbarButton(button, flag, state_.msWindowTag);
         }
     });
 }
@@ -236,7 +246,7 @@ void ZavekSecurity::ConfigureToolbar(std::int32_t enabled) {
 
 int ZavekSecurity::closeWaitPassLimit() const {
     // The message layer's time-out plus one pass: by then the reply or its time-out was due.
-    const int timeout = MessageBus::Instance().timeoutMs();
+    const int timeout = shared_.bus.timeoutMs();
     return (timeout + kWaitSleepMs - 1) / kWaitSleepMs + 1;
 }
 
@@ -289,7 +299,7 @@ bool ZavekSecurity::finishClose(CloseAnswer answer) {
 
 bool ZavekSecurity::saveBeforeClose() {
     if (!exchange_->SendData()) {
-        ShellServices::Instance().SetStatusText(QStringLiteral("Save failed"));
+        shared_.shell.SetStatusText(QStringLiteral("Save failed"));
         ConfigureToolbar(-1);
         return false;
     }
@@ -302,7 +312,7 @@ bool ZavekSecurity::saveBeforeClose() {
     // A click made during the wait was no part of that save: closing would drop it.
     if (stored && rules_->hasChanges()) {
         rules_->enableSave(true);
-        ShellServices::Instance().SetStatusText(
+        shared_.shell.SetStatusText(
             QStringLiteral("Saving Security Group for ") + state_.msOfficerName +
             QStringLiteral(" done; the changes made since are still pending. Save them, "
                            "then close again."));
@@ -353,7 +363,7 @@ void ZavekSecurity::BeforeUnload() {
     trapped(trap_, "BeforeUnload", [&] {
         ConfigureToolbar(-1);
         std::int16_t enabled = -1;
-        ShellServices::Instance().SetShellEnabled(enabled);
+        shared_.shell.SetShellEnabled(enabled);
     });
 }
 
@@ -426,7 +436,7 @@ std::optional<PickedOfficer> ZavekSecurity::pickOfficer(const QString& shownName
     auto* select = new ZAVEK_OfficerSelect(&dialog);
     select->setObjectName(QStringLiteral("copySource"));
     // The screen's own directory: officers of the session's region only.
-    select->setDirectory(directory_.get());
+    select->setDirectory(directory_.get(), &shared_.session);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, &dialog);
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(label);

@@ -22,6 +22,7 @@ namespace zavek {
 
 class KelbListener;
 class IOfficerDirectory;
+class MessageBus;
 
 class ZavekSecurity final : public QObject,
                             public _ZAVEK_Security,
@@ -32,6 +33,9 @@ class ZavekSecurity final : public QObject,
     Q_OBJECT
 public:
     explicit ZavekSecurity(const DocumentContext& context);
+    // A document whose requests go through this bus, not the thread's: a test's own, so that
+    // no transport, time-out or clock of it outlives the test.
+    ZavekSecurity(const DocumentContext& context, MessageBus& bus);
     ~ZavekSecurity() override;
 
     // _ZAVEK_Security
@@ -59,6 +63,8 @@ public:
     // For tests and the module: the live parts.
     SecurityForm& form() { return *form_; }
     DocumentState& state() { return state_; }
+    // What the parts were handed, for a test that makes a part of its own.
+    DocumentServices services() { return {state_, *this, platform_, trap_, shared_}; }
     GroupRules& rules() { return *rules_; }
     OfficerExchange& exchange() { return *exchange_; }
     GroupCopy& copy() { return *copy_; }
@@ -98,6 +104,7 @@ private:
 
     platform::StaticComponentInfo componentInfo_;
     platform::Platform platform_;
+    SharedObjects shared_;
     DocumentState state_;
     // The host may reparent the form into its own container, which then owns it.
     QPointer<SecurityForm> form_;

@@ -13,10 +13,6 @@ namespace zavek {
 
 namespace {
 constexpr std::size_t kAbandonedKept = 8;
-
-void status(const QString& text) {
-    ShellServices::Instance().SetStatusText(text);
-}
 } // namespace
 
 IOfficerPicker::~IOfficerPicker() = default;
@@ -24,6 +20,10 @@ IOfficerPicker::~IOfficerPicker() = default;
 GroupCopy::GroupCopy(DocumentServices services, GroupRules& rules, const OfficerExchange& exchange,
                      IOfficerPicker& picker)
     : services_(std::move(services)), rules_(rules), exchange_(exchange), picker_(picker) {}
+
+void GroupCopy::status(const QString& text) const {
+    services_.shared.shell.SetStatusText(text);
+}
 
 bool GroupCopy::available() const {
     return messageId_.isEmpty() && exchange_.officerShown();
@@ -60,7 +60,7 @@ void GroupCopy::CopyGroupsFrom() {
         const KelbMessage message = retrievalRequest(services_, picked->id);
         const QString id = message.MessageId();
         source_ = *picked;
-        if (const auto failure = attempt([&] { message.Send(); })) {
+        if (const auto failure = attempt([&] { services_.shared.bus.send(message.data()); })) {
             report(QStringLiteral("Requesting the security groups of ") + source_.name +
                    QStringLiteral(" failed: ") + failure->description());
             return;
@@ -78,7 +78,7 @@ bool GroupCopy::takeReply(const QString& recipient) {
     const DocumentState& s = services_.state;
     if (recipient.trimmed() != s.documentIdentity.trimmed())
         return false;
-    const MessageData* reply = ReplyStore::Instance().announcing();
+    const MessageData* reply = services_.shared.replies.announcing();
     if (!reply || reply->replyTo.trimmed() != s.documentIdentity.trimmed())
         return false;
     const auto late = std::find(abandoned_.begin(), abandoned_.end(), reply->messageId);
@@ -90,8 +90,8 @@ bool GroupCopy::takeReply(const QString& recipient) {
         return false;
     const bool done = trapped(services_.trap, "CopyGroupsFrom", [&] {
         std::int16_t enabled = -1;
-        ShellServices::Instance().SetShellEnabled(enabled);
-        finish(ReplyChecker::Instance().GetReplyError(
+        services_.shared.shell.SetShellEnabled(enabled);
+        finish(services_.shared.checker.GetReplyError(
             s.documentIdentity, QStringLiteral("ZAVEK_Security.CopyGroupsFrom"), messageId_));
     });
     messageId_.clear();
@@ -151,7 +151,7 @@ void GroupCopy::finish(const QString& error) {
         return;
     }
     std::vector<QString> codes;
-    if (std::unique_ptr<RecordTable> table = ReplyStore::Instance().GetTable(
+    if (std::unique_ptr<RecordTable> table = services_.shared.replies.GetTable(
             QStringLiteral("OFFICERGROUP"), s.documentIdentity, id)) {
         for (table->MoveFirst(); !table->isEof(); table->MoveNext())
             if (table->field(QStringLiteral("INSP_ID")).TextOrEmpty().trimmed() ==

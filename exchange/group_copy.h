@@ -48,6 +48,7 @@ private:
     void lay(Mode mode, const std::vector<QString>& codes);
     // A box and the status line: what failed, and that the lists were left alone.
     void report(const QString& what);
+    void status(const QString& text) const;
 
     DocumentServices services_;
     GroupRules& rules_;

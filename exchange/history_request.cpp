@@ -43,7 +43,7 @@ void HistoryRequest::load() {
         officerRequest(services_, message_types::kHistory, officerId_, recipient());
     messageId_ = message.MessageId();
     settle(State::Loading, QStringLiteral("Loading the history of %1…").arg(officerName_));
-    if (const auto failure = attempt([&] { message.Send(); })) {
+    if (const auto failure = attempt([&] { services_.shared.bus.send(message.data()); })) {
         messageId_.clear();
         settle(State::Failed, QStringLiteral("The history of %1 could not be requested: %2 "
                                              "Open the history again once the problem is solved.")
@@ -54,7 +54,7 @@ void HistoryRequest::load() {
 void HistoryRequest::moKelbMessage_DataReady(const QString& recipient) {
     if (recipient.trimmed() != this->recipient() || messageId_.isEmpty())
         return;
-    const MessageData* reply = ReplyStore::Instance().find(recipient, messageId_);
+    const MessageData* reply = services_.shared.replies.find(recipient, messageId_);
     // An answer to an earlier request of this view.
     if (!reply)
         return;

@@ -81,7 +81,8 @@ RevertPlan revertPlan(GroupRules& rules, const HistoryEntry& entry) {
     return plan;
 }
 
-void revertOnLists(GroupRules& rules, const HistoryEntry& entry, const QString& officerName) {
+void revertOnLists(GroupRules& rules, ShellServices& shell, const HistoryEntry& entry,
+                   const QString& officerName) {
     const RevertPlan plan = revertPlan(rules, entry);
     const int laid = rules.layEdits(plan.edits);
     rules.enableSave(rules.hasChanges());
@@ -94,7 +95,7 @@ void revertOnLists(GroupRules& rules, const HistoryEntry& entry, const QString& 
     if (!plan.leftOut.isEmpty())
         text += (laid > 0 ? QStringLiteral("; left out: ") : QStringLiteral(": ")) +
                 plan.leftOut.join(QStringLiteral(", "));
-    ShellServices::Instance().SetStatusText(text);
+    shell.SetStatusText(text);
 }
 
 } // namespace zavek

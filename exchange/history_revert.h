@@ -22,6 +22,7 @@ RevertPlan revertPlan(GroupRules& rules, const HistoryEntry& entry);
 
 // Lays the plan on the lists, enables Save when anything is pending, and says on the status
 // line what was laid on and what was left out.
-void revertOnLists(GroupRules& rules, const HistoryEntry& entry, const QString& officerName);
+void revertOnLists(GroupRules& rules, ShellServices& shell, const HistoryEntry& entry,
+                   const QString& officerName);
 
 } // namespace zavek

@@ -19,10 +19,6 @@ const QString kSavingPrefix = QStringLiteral("Saving Security Group for ");
 constexpr std::size_t kTrackedSaves = 32;
 constexpr std::size_t kSettledKept = 16;
 
-void status(const QString& text) {
-    ShellServices::Instance().SetStatusText(text);
-}
-
 QString stillPending(const QString& name) {
     return kSavingPrefix + name + QStringLiteral(" failed; your changes are still pending");
 }
@@ -40,7 +36,7 @@ void addressRequest(KelbMessage& message, const DocumentServices& services, std:
     message.ClientVersion(platform::versionText(*services.platform.component));
     message.MessageType(type);
     QString sessionId;
-    SessionInfo::Instance().SessionId(sessionId);
+    services.shared.session.SessionId(sessionId);
     message.SessionId(sessionId);
 }
 
@@ -64,6 +60,10 @@ KelbMessage retrievalRequest(const DocumentServices& services, const QString& of
 
 OfficerExchange::OfficerExchange(DocumentServices services, GroupRules& rules)
     : services_(std::move(services)), rules_(rules) {}
+
+void OfficerExchange::status(const QString& text) const {
+    services_.shared.shell.SetStatusText(text);
+}
 
 void OfficerExchange::showBox(const QString& text, platform::BoxStyle style) const {
     services_.platform.messageBox->Show(text, style, services_.state.msWindowCaption);
@@ -123,7 +123,7 @@ void OfficerExchange::ZAVEK_OfficerSelect1_OfficerSelected(const QString& office
 
         const KelbMessage message = retrievalRequest(services_, s.msInspId);
         s.msMessageId = message.MessageId();
-        if (const auto failure = attempt([&] { message.Send(); })) {
+        if (const auto failure = attempt([&] { services_.shared.bus.send(message.data()); })) {
             logFailure(services_.trap, "ZAVEK_OfficerSelect1_OfficerSelected", *failure);
             retrievalFailed();
             services_.form.setResetPasswordValue(0);
@@ -155,14 +155,14 @@ void OfficerExchange::moKelbMessage_DataReady(const QString& recipient) {
         return;
     const bool ok = trapped(services_.trap, "moKelbMessage_DataReady", [&] {
         std::int16_t enabled = -1;
-        ShellServices::Instance().SetShellEnabled(enabled);
+        services_.shared.shell.SetShellEnabled(enabled);
         services_.form.setResetPasswordValue(0);
         services_.platform.pointer->SetShape(platform::PointerHourglass);
-        const QString error = ReplyChecker::Instance().GetReplyError(
+        const QString error = services_.shared.checker.GetReplyError(
             s.documentIdentity, QStringLiteral("ZAVEK_Security.moKelbMessage_DataReady"),
             s.msMessageId);
         s.answered();
-        const MessageData* reply = ReplyStore::Instance().announcing();
+        const MessageData* reply = services_.shared.replies.announcing();
         if (reply && reply->replyTo.trimmed() != s.documentIdentity.trimmed())
             reply = nullptr;
         if (SentSave* save = saveAnsweredBy(reply)) {
@@ -251,7 +251,7 @@ void OfficerExchange::SaveData() {
         },
         [&] {
             std::int16_t enabled = -1;
-            ShellServices::Instance().SetShellEnabled(enabled);
+            services_.shared.shell.SetShellEnabled(enabled);
             services_.platform.pointer->SetShape(platform::PointerDefault);
         });
 }
@@ -290,7 +290,7 @@ bool OfficerExchange::sendSave(DocumentState::Sent how) {
             message.AddTable(setup, QStringLiteral("SETUP"));
             reset = true;
         }
-        message.Send();
+        services_.shared.bus.send(message.data());
         handedOver = true;
         s.sent(how);
     });
@@ -453,8 +453,8 @@ void OfficerExchange::settleSave(SentSave& save, const QString& error) {
 
 bool OfficerExchange::showStoredWithEdits() {
     DocumentState& s = services_.state;
-    if (!ReplyStore::Instance().GetTable(QStringLiteral("OFFICERGROUP"), s.documentIdentity,
-                                         s.msMessageId))
+    if (!services_.shared.replies.GetTable(QStringLiteral("OFFICERGROUP"), s.documentIdentity,
+                                           s.msMessageId))
         return false;
     // The refusal carries what is stored now, which another administrator may have changed
     // since the lists were filled: shown as the stored state, with this save's rows on top.

@@ -91,6 +91,7 @@ private:
     void retrievalFailed();
     QString header(const QString& prefix) const { return prefix + services_.state.msOfficerName; }
     void showBox(const QString& text, platform::BoxStyle style) const;
+    void status(const QString& text) const;
     bool stillShown(const SentSave& save) const;
     SentSave* saveAnsweredBy(const MessageData* reply);
     void settleSave(SentSave& save, const QString& error);

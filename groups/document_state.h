@@ -9,6 +9,13 @@
 
 namespace zavek {
 
+class KelbListener;
+class MessageBus;
+class ReplyChecker;
+class ReplyStore;
+class SessionInfo;
+class ShellServices;
+
 // A flag of the request the document has out: read anywhere, written only by the request's
 // events (DocumentState::sent and the others).
 class RequestFlag {
@@ -68,12 +75,24 @@ public:
     virtual QString selectedOfficerName() const = 0;
 };
 
-// Everything a procedure of the document reaches besides the common library's shared objects.
+// The common library's shared objects of the user-interface thread, looked up once where the
+// document is made.
+struct SharedObjects {
+    MessageBus& bus;
+    ReplyStore& replies;
+    ReplyChecker& checker;
+    SessionInfo& session;
+    ShellServices& shell;
+    KelbListener& listener;
+};
+
+// Everything a procedure of the document reaches.
 struct DocumentServices {
     DocumentState& state;
     IFormControls& form;
     platform::Platform platform;
     TrapContext trap; // exeName and the "ZAVEK_Security." prefix
+    SharedObjects shared;
 };
 
 } // namespace zavek

@@ -48,7 +48,7 @@ GroupListModel& GroupRules::list(int index) {
 void GroupRules::enableSave(bool enabled) {
     std::int32_t button = static_cast<std::int32_t>(ToolbarButton::Save);
     std::int32_t flag = enabled ? -1 : 0;
-    ShellServices::Instance().EnableToolbarButton(button, flag, services_.state.msWindowTag);
+    services_.shared.shell.EnableToolbarButton(button, flag, services_.state.msWindowTag);
 }
 
 std::vector<bool> GroupRules::tags() const {
@@ -87,7 +87,7 @@ void GroupRules::InitializeListView() {
             geometry_.setColumnWidthTwips(i, 2, 0);
         }
         QString region;
-        SessionInfo::Instance().Region(region);
+        services_.shared.session.Region(region);
         region = region.trimmed().toUpper();
 
         // The rows go into fresh lists, shown only once the whole catalogue is read, so that
@@ -133,7 +133,7 @@ void GroupRules::InitializeListView() {
 
 bool GroupRules::DataChanged() {
     return trappedOr(services_.trap, "DataChanged", false, [&] {
-        ShellServices::Instance().SetStatusText(QStringLiteral("Checking for data changes"));
+        services_.shared.shell.SetStatusText(QStringLiteral("Checking for data changes"));
         return hasChanges();
     });
 }
@@ -209,7 +209,7 @@ void GroupRules::LoadOfficerGroups() {
         [&] {
             const GroupListModel::CheckChanges groups(list(CheckList::Groups)),
                 agencies(list(CheckList::Agencies));
-            std::unique_ptr<RecordTable> table = ReplyStore::Instance().GetTable(
+            std::unique_ptr<RecordTable> table = services_.shared.replies.GetTable(
                 QStringLiteral("OFFICERGROUP"), s.documentIdentity, s.msMessageId);
             CheckGroups(CheckMode::Clear);
             if (!table)

@@ -96,8 +96,9 @@ ZAVEK_OfficerSelect::ZAVEK_OfficerSelect(QWidget* parent) : QWidget(parent) {
 
 ZAVEK_OfficerSelect::~ZAVEK_OfficerSelect() = default;
 
-void ZAVEK_OfficerSelect::setDirectory(IOfficerDirectory* directory) {
+void ZAVEK_OfficerSelect::setDirectory(IOfficerDirectory* directory, const SessionInfo* session) {
     directory_ = directory;
+    session_ = session;
 }
 
 QString ZAVEK_OfficerSelect::OfficerName() const {
@@ -134,7 +135,7 @@ void ZAVEK_OfficerSelect::search() {
                     "screen."));
         return;
     }
-    const QString region = SessionInfo::Instance().region();
+    const QString region = session_ ? session_->region() : QString();
     OfficerSearchResult result;
     try {
         result = directory_->search(text, region, kResultLimit);

@@ -15,6 +15,7 @@ namespace zavek {
 
 class IOfficerDirectory;
 class OfficerResultModel;
+class SessionInfo;
 
 class ZAVEK_OfficerSelect : public QWidget {
     Q_OBJECT
@@ -23,8 +24,10 @@ public:
     explicit ZAVEK_OfficerSelect(QWidget* parent = nullptr);
     ~ZAVEK_OfficerSelect() override;
 
-    void setDirectory(IOfficerDirectory* directory); // not owned; null: searching shows a message
-    QString OfficerName() const;                     // set before OfficerSelected is emitted
+    // Neither owned. A null directory: searching shows a message. The session's region is read
+    // at each search; a null session searches no region.
+    void setDirectory(IOfficerDirectory* directory, const SessionInfo* session = nullptr);
+    QString OfficerName() const; // set before OfficerSelected is emitted
     static constexpr int kResultLimit = 200;
 
 signals:
@@ -44,6 +47,7 @@ private:
     void updateSelectButton();
 
     IOfficerDirectory* directory_ = nullptr;
+    const SessionInfo* session_ = nullptr;
     QString officerName_;
     OfficerResultModel* model_ = nullptr;
     QLineEdit* searchEdit_ = nullptr;

@@ -9,7 +9,7 @@ namespace {
 void noOfficer(Screen& s) {
     EXPECT_EQ(s.doc->form().caption()->text(), u"Current Officer : "_s);
     EXPECT_TRUE(s.doc->state().msInspId.isEmpty()); // the row's shown() has no tick
-    MessageBus::Instance().setTransport(s.transport);
+    s.bus.setTransport(s.transport);
     s.transport->clearSent();
     s.tick(0, "CFU", true), s.doc->SaveData(), s.deliver();
     EXPECT_EQ(s.saveButton(), std::optional<bool>(false));
@@ -44,7 +44,7 @@ const Step kSteps[] = {
     {"RetrievalNeverSentShowsNoOfficer",
      [](Screen& s) {
          s.doc->form().resetPassword()->setChecked(true), s.fake.messageBox.queueAnswer(AnswerNo);
-         MessageBus::Instance().setTransport(nullptr), s.pick("NW002", "Bo Lee");
+         s.bus.setTransport(nullptr), s.pick("NW002", "Bo Lee");
      },
      "Search was not successful: The back end is not connected; sign in again or restart the "
      "shell.",

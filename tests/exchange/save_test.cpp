@@ -58,7 +58,7 @@ const SaveCase kSaves[] = {
 
 TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
     const SaveCase& c = GetParam();
-    MessageBus::Instance().setTimeoutMs(2000);
+    bus.setTimeoutMs(2000);
     doc->UserDocument_Show();
     pick(u"NW001"_s);
     deliver();
@@ -73,7 +73,7 @@ TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
     if (fault.contains('L'))
         pick(u"NW002"_s, u"Bo Lee"_s);
     if (fault.contains('U'))
-        MessageBus::Instance().setTransport(nullptr);
+        bus.setTransport(nullptr);
     tick(0, "WAP", true);
     doc->form().resetPassword()->setChecked(c.reset);
     const QString saveId = doc->state().msMessageId;
@@ -131,7 +131,7 @@ TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
     EXPECT_EQ(shown(), u"Ann Smith: CFR %1WAP* BIS%2 save"_s.arg(fault.contains('C') ? "CFU " : "",
                                                                  c.reset ? " R" : ""));
     saveError.clear(), transport->setHolding(false), transport->clearSent();
-    MessageBus::Instance().setTransport(transport);
+    bus.setTransport(transport);
     doc->SaveData(), deliver();
     ASSERT_EQ(transport->sent().size(), 1u);
     EXPECT_EQ(rows(transport->sent()[0], u"OFFICERGROUP"_s), QStringList{u"WAP|NW001|ADD"_s});

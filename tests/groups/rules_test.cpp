@@ -52,9 +52,7 @@ TEST_P(Catalogue, FillsBothListsOrEndsAtTheFirstFailureLoggedOnce) {
     Geometry geometry;
     geometry.failWith = c.layoutFailure;
     GroupListModel lists[2];
-    GroupRules rules(
-        {doc->state(), *doc, fake.platform(), {u"SCR.ZAVEK_SecurityAdmin"_s, u"ZAVEK_Security."_s}},
-        lists[0], lists[1], geometry);
+    GroupRules rules(doc->services(), lists[0], lists[1], geometry);
     rules.InitializeListView();
     for (int i = 0; i < 2; ++i) {
         QStringList texts;

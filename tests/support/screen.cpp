@@ -35,11 +35,11 @@ Screen::Screen() {
         reply.tables.push_back(NamedTable{QStringLiteral("OFFICERGROUP"), table});
         return reply;
     });
-    MessageBus::Instance().setTransport(transport);
+    bus.setTransport(transport);
     hostWindow.setProperty("Tag", QStringLiteral("SEC1"));
     hostWindow.setProperty("Caption", QStringLiteral("Security Administration"));
     container.setProperty("Parent", QVariant::fromValue<QObject*>(&hostWindow));
-    doc = new ZavekSecurity(DocumentContext{fake.platform()});
+    doc = new ZavekSecurity(DocumentContext{fake.platform()}, bus);
     doc->SetContainer(&container);
     for (int i = 0; i < 2; ++i)
         testers[i] = std::make_unique<QAbstractItemModelTester>(
@@ -51,8 +51,6 @@ Screen::~Screen() {
     for (auto& t : testers)
         t.reset();
     doc->Release();
-    MessageBus::Instance().setTransport(nullptr);
-    MessageBus::Instance().setTimeoutMs(30000);
     ReplyStore::Instance().clear();
     SessionInfo::Instance().clear();
 }

@@ -69,6 +69,7 @@ public: // open to the tables of cases
     platform::FakePlatform fake;
     FakeShellHost host;
     std::shared_ptr<LoopbackTransport> transport = std::make_shared<LoopbackTransport>();
+    MessageBus bus; // the document's own: no request or clock of it outlives the test
     QObject hostWindow;
     QObject container;
     ZavekSecurity* doc = nullptr;

@@ -79,7 +79,7 @@ TEST(OfficerSelect, SearchesTheSessionRegionTellsWhatItFoundAndPicksOrClears) {
     SessionInfo::Instance().establish("S-1", "NORTH", QString());
     Directory directory;
     ZAVEK_OfficerSelect select;
-    select.setDirectory(&directory);
+    select.setDirectory(&directory, &SessionInfo::Instance());
     select.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&select));
     QStringList picks; // id|OfficerName while the pick is handled
