@@ -185,8 +185,8 @@ void ZavekSecurity::revertFromHistory(int row) {
         if (history_->state() != HistoryRequest::State::Shown ||
             history_->officerId() != state_.msInspId.trimmed()) {
             ShellServices::Instance().SetStatusText(
-                QStringLiteral("The history shown is not of the officer on screen; open the "
-                               "history again and revert from there."));
+                tr("The history shown is not of the officer on screen; open the "
+                   "history again and revert from there."));
             return;
         }
         revertOnLists(*rules_, historyModel_.entry(row), state_.msOfficerName);
@@ -303,9 +303,8 @@ bool ZavekSecurity::saveBeforeClose() {
     if (stored && rules_->hasChanges()) {
         rules_->enableSave(true);
         ShellServices::Instance().SetStatusText(
-            QStringLiteral("Saving Security Group for ") + state_.msOfficerName +
-            QStringLiteral(" done; the changes made since are still pending. Save them, "
-                           "then close again."));
+            tr("%1 done; the changes made since are still pending. Save them, then close again.")
+                .arg(QStringLiteral("Saving Security Group for ") + state_.msOfficerName));
         return false;
     }
     return stored;
@@ -416,10 +415,9 @@ QString ZavekSecurity::selectedOfficerName() const {
 std::optional<PickedOfficer> ZavekSecurity::pickOfficer(const QString& shownName) {
     QDialog dialog(form_.data());
     dialog.setObjectName(QStringLiteral("CopyGroupsFromDialog"));
-    dialog.setWindowTitle(QStringLiteral("Copy Security Groups From"));
+    dialog.setWindowTitle(tr("Copy Security Groups From"));
     auto* label = new QLabel(
-        QStringLiteral("Pick the officer whose security groups are copied to %1.").arg(shownName),
-        &dialog);
+        tr("Pick the officer whose security groups are copied to %1.").arg(shownName), &dialog);
     label->setTextFormat(Qt::PlainText);
     // In line with the selector's own controls, which sit inside its margins.
     label->setContentsMargins(6, 0, 6, 0);
