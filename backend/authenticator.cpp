@@ -25,8 +25,9 @@ namespace {
 
 QString waitText(qint64 seconds) {
     if (seconds < 120)
-        return QStringLiteral("%1 second%2").arg(seconds).arg(seconds == 1 ? "" : "s");
-    return QStringLiteral("%1 minutes").arg((seconds + 59) / 60);
+        return seconds == 1 ? Authenticator::tr("1 second")
+                            : Authenticator::tr("%1 seconds").arg(seconds);
+    return Authenticator::tr("%1 minutes").arg((seconds + 59) / 60);
 }
 
 struct FailureRow {
@@ -53,8 +54,8 @@ Authenticator::Authenticator(QSqlDatabase db, const IClock& clock)
     : db_(std::move(db)), clock_(clock) {}
 
 QString Authenticator::refusalText() {
-    return QStringLiteral("The administrator name or the password is not right. Check both and "
-                          "sign in again.");
+    return tr("The administrator name or the password is not right. Check both and "
+              "sign in again.");
 }
 
 Session Authenticator::signIn(const QString& adminId, const QString& password) {
@@ -74,11 +75,10 @@ Session Authenticator::signIn(const QString& adminId, const QString& password) {
                         QStringLiteral("refused unchecked: locked until %1")
                             .arg(storedTime(before.lockedUntil))});
         });
-        fail(codes::kStop,
-             QStringLiteral("Too many failed sign-ins for this name. Wait %1 and sign in again, "
-                            "or ask an operator to lift the lockout.")
-                 .arg(waitText(
-                     std::max<qint64>(1, (now.msecsTo(before.lockedUntil) + 999) / 1000))));
+        fail(codes::kStop, tr("Too many failed sign-ins for this name. Wait %1 and sign in again, "
+                              "or ask an operator to lift the lockout.")
+                               .arg(waitText(std::max<qint64>(
+                                   1, (now.msecsTo(before.lockedUntil) + 999) / 1000))));
     }
 
     QSqlQuery find = sql.prepare(QStringLiteral(

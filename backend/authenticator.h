@@ -3,6 +3,7 @@
 
 #include "backend/clock.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
@@ -29,6 +30,8 @@ int delaySeconds(int failures);
 // Failures are counted per name as typed, known or not, so that a name's lockout says
 // nothing about whether it exists. Every failure and every lockout is audited.
 class Authenticator {
+    Q_DECLARE_TR_FUNCTIONS(zavek::backend::Authenticator)
+
 public:
     explicit Authenticator(QSqlDatabase db, const IClock& clock = systemClock());
     // Unknown administrator, wrong password and a locked name fail alike (Failure, kStop).

@@ -29,8 +29,8 @@ constexpr std::int32_t kHistory = 4;
 }
 
 QString notFound(const QString& id) {
-    return QStringLiteral("Officer %1 was not found in your region. Check the identifier and "
-                          "search again.")
+    return RequestProcessor::tr("Officer %1 was not found in your region. Check the identifier and "
+                                "search again.")
         .arg(id);
 }
 
@@ -39,13 +39,14 @@ QString notFound(const QString& id) {
 void checkMessageId(const QString& id) {
     static const QRegularExpression shape(QStringLiteral("^[A-Za-z0-9._:{}-]{1,64}$"));
     if (!shape.match(id).hasMatch())
-        refuse(QStringLiteral("The request's message identifier is missing or malformed, so "
-                              "nothing was done. Update ZAVEK and try again."));
+        refuse(RequestProcessor::tr("The request's message identifier is missing or malformed, so "
+                                    "nothing was done. Update ZAVEK and try again."));
 }
 
 QString conflictText() {
-    return QStringLiteral("Another administrator was saving this officer at the same moment, so "
-                          "nothing was saved; save again.");
+    return RequestProcessor::tr(
+        "Another administrator was saving this officer at the same moment, so "
+        "nothing was saved; save again.");
 }
 
 struct StoredState {
@@ -75,24 +76,24 @@ StoredState storedState(const Sql& sql, const QString& id) {
 QString shortTime(const QDateTime& when, const QDateTime& now) {
     const QDateTime local = when.toLocalTime();
     return local.date() == now.toLocalTime().date()
-               ? local.toString(QStringLiteral("HH:mm"))
-               : local.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+               ? local.toString(RequestProcessor::tr("HH:mm", "a time today"))
+               : local.toString(RequestProcessor::tr("yyyy-MM-dd HH:mm", "a time on another day"));
 }
 
 QString requiredText(const TableData& table, std::size_t row, const QString& tableName,
                      const char* field) {
     const int index = table.fieldIndex(QLatin1String(field));
     if (index < 0)
-        refuse(QStringLiteral("The save request is incomplete: table %1 has no field %2. Nothing "
-                              "was saved; reload the officer and save again.")
+        refuse(RequestProcessor::tr(
+                   "The save request is incomplete: table %1 has no field %2. Nothing "
+                   "was saved; reload the officer and save again.")
                    .arg(tableName, QLatin1String(field)));
     const QVariant& v = table.rows[row][static_cast<std::size_t>(index)];
     const QString text = v.isValid() ? v.toString().trimmed() : QString();
     if (text.isEmpty())
-        refuse(QStringLiteral("The save request is incomplete: row %1 of table %2 has no %3. "
-                              "Nothing was saved; reload the officer and save again.")
-                   .arg(row + 1)
-                   .arg(tableName, QLatin1String(field)));
+        refuse(RequestProcessor::tr("The save request is incomplete: row %1 of table %2 has no %3. "
+                                    "Nothing was saved; reload the officer and save again.")
+                   .arg(QString::number(row + 1), tableName, QLatin1String(field)));
     return text;
 }
 
@@ -115,8 +116,8 @@ SavePlan readSave(const MessageData& request) {
         if (plan.officer.isEmpty())
             plan.officer = id;
         else if (plan.officer != id)
-            refuse(QStringLiteral("The save request names more than one officer (%1 and %2). "
-                                  "Nothing was saved; select one officer and save again.")
+            refuse(RequestProcessor::tr("The save request names more than one officer (%1 and %2). "
+                                        "Nothing was saved; select one officer and save again.")
                        .arg(plan.officer, id));
     };
     const QString groupsName = QStringLiteral("OFFICERGROUP");
@@ -126,10 +127,11 @@ SavePlan readSave(const MessageData& request) {
             const QString code = requiredText(*groups, r, groupsName, "GRP_CD");
             const QString action = requiredText(*groups, r, groupsName, "ACTION");
             if (action != QLatin1String("ADD") && action != QLatin1String("DEL"))
-                refuse(QStringLiteral("The save request asks for the unknown action \"%1\" on "
-                                      "group %2. Nothing was saved; reload the officer and save "
-                                      "again.")
-                           .arg(action, code));
+                refuse(
+                    RequestProcessor::tr("The save request asks for the unknown action \"%1\" on "
+                                         "group %2. Nothing was saved; reload the officer and save "
+                                         "again.")
+                        .arg(action, code));
             plan.changes.push_back({code, action == QLatin1String("ADD")});
         }
     }
@@ -139,14 +141,16 @@ SavePlan readSave(const MessageData& request) {
             sameOfficer(requiredText(*setup, r, setupName, "INSP_ID"));
             if (requiredText(*setup, r, setupName, "INITIAL") != QLatin1String("Y") ||
                 requiredText(*setup, r, setupName, "ACTION") != QLatin1String("RESET"))
-                refuse(QStringLiteral("The password reset in the save request is not understood. "
-                                      "Nothing was saved; tick Reset Password and save again."));
+                refuse(RequestProcessor::tr(
+                    "The password reset in the save request is not understood. "
+                    "Nothing was saved; tick Reset Password and save again."));
             plan.reset = true;
         }
     }
     if (plan.officer.isEmpty())
-        refuse(QStringLiteral("The save request holds no changes, so nothing was saved. Change a "
-                              "group or agency, or tick Reset Password, and save again."));
+        refuse(RequestProcessor::tr(
+            "The save request holds no changes, so nothing was saved. Change a "
+            "group or agency, or tick Reset Password, and save again."));
     return plan;
 }
 
@@ -164,7 +168,7 @@ public:
     }
 
     void retrieve() {
-        const QString id = requestedKey(QStringLiteral("retrieval"));
+        const QString id = requestedKey(RequestProcessor::tr("retrieval"));
         if (sql_.scalar(QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"), {id})
                 .toString() != session_.region)
             refuse(notFound(id));
@@ -173,7 +177,7 @@ public:
 
     // Authorised as a retrieval: an officer of another region is not found.
     void history() {
-        const QString id = requestedKey(QStringLiteral("history"));
+        const QString id = requestedKey(RequestProcessor::tr("history"));
         if (sql_.scalar(QStringLiteral("SELECT REGION FROM OFFICER WHERE INSP_ID = ?"), {id})
                 .toString() != session_.region)
             refuse(notFound(id));
@@ -199,11 +203,11 @@ public:
                             "SELECT GRP_TYP_CD FROM VRD_GROUP WHERE REGION = ? AND GRP_CD = ?"),
                         {session_.region, change.code});
                     if (!type.isValid())
-                        refuseAbout(plan.officer,
-                                    QStringLiteral("Group %1 does not exist in region %2, so "
-                                                   "nothing was saved. Search the officer again "
-                                                   "and save again.")
-                                        .arg(change.code, session_.region));
+                        refuseAbout(plan.officer, RequestProcessor::tr(
+                                                      "Group %1 does not exist in region %2, so "
+                                                      "nothing was saved. Search the officer again "
+                                                      "and save again.")
+                                                      .arg(change.code, session_.region));
                     change.agency = type.toString() == QLatin1String("A");
                 }
                 refuseIfStale(plan);
@@ -223,11 +227,17 @@ public:
                 const int agencies = agencyCount(plan.officer);
                 if (agencies != 1)
                     refuseAbout(plan.officer,
-                                QStringLiteral("An officer must belong to exactly one agency; "
-                                               "this change would leave %1 with %2. Tick exactly "
-                                               "one agency and save again.")
-                                    .arg(plan.officer, agencies == 0 ? QStringLiteral("none")
-                                                                     : QString::number(agencies)));
+                                agencies == 0
+                                    ? RequestProcessor::tr("An officer must belong to exactly one "
+                                                           "agency; this change would leave %1 "
+                                                           "with none. Tick exactly one agency "
+                                                           "and save again.")
+                                          .arg(plan.officer)
+                                    : RequestProcessor::tr("An officer must belong to exactly one "
+                                                           "agency; this change would leave %1 "
+                                                           "with %2. Tick exactly one agency and "
+                                                           "save again.")
+                                          .arg(plan.officer, QString::number(agencies)));
                 // Read inside the transaction: what the reply shows is what COMMIT stores, and
                 // nothing can fail between a committed save and its reply.
                 stored = storedState(sql_, plan.officer);
@@ -277,9 +287,10 @@ private:
                 0)
                 key = &c;
         if (!key || key->op.trimmed() != QLatin1String("=") || key->value.trimmed().isEmpty())
-            refuse(QStringLiteral("The %1 request does not name an officer. Select an officer "
-                                  "and search again.")
-                       .arg(requestName));
+            refuse(
+                RequestProcessor::tr("The %1 request does not name an officer. Select an officer "
+                                     "and search again.")
+                    .arg(requestName));
         return key->value.trimmed();
     }
 
@@ -322,20 +333,22 @@ private:
                 collides = collides || change.code == code || (agency && change.agency);
             if (since.value(8).toLongLong() != lastRevision) {
                 lastRevision = since.value(8).toLongLong();
-                const QString name = since.value(2).isNull()
-                                         ? since.value(1).toString()
-                                         : QStringLiteral("%1 (%2)").arg(since.value(2).toString(),
-                                                                         since.value(3).toString());
+                const QString name =
+                    since.value(2).isNull()
+                        ? since.value(1).toString()
+                        : RequestProcessor::tr("%1 (%2)", "an administrator's name and region")
+                              .arg(since.value(2).toString(), since.value(3).toString());
                 const QString entry =
-                    QStringLiteral("by %1 at %2")
+                    RequestProcessor::tr("by %1 at %2")
                         .arg(name, shortTime(readStoredTime(since.value(0)), clock_.now()));
                 if (!who.contains(entry))
                     who << entry;
             }
             const QString description = since.value(6).isNull() ? code : since.value(6).toString();
-            what << description + (since.value(5).toString() == QLatin1String("ADD")
-                                       ? QStringLiteral(" added")
-                                       : QStringLiteral(" removed"));
+            what << (since.value(5).toString() == QLatin1String("ADD")
+                         ? RequestProcessor::tr("%1 added")
+                         : RequestProcessor::tr("%1 removed"))
+                        .arg(description);
         }
         if (!collides)
             return;
@@ -343,12 +356,13 @@ private:
             sql_.scalar(QStringLiteral("SELECT OFFICER_NAME FROM OFFICER WHERE INSP_ID = ?"),
                         {plan.officer})
                 .toString();
-        refuseAbout(plan.officer,
-                    QStringLiteral("Security groups of %1 were changed %2 since you opened them: "
-                                   "%3. Your changes were not saved; they are ticked again on "
-                                   "what is stored now: check them and save again.")
-                        .arg(officerName, who.join(QStringLiteral(" and ")),
-                             what.join(QStringLiteral(", "))));
+        refuseAbout(
+            plan.officer,
+            RequestProcessor::tr("Security groups of %1 were changed %2 since you opened them: "
+                                 "%3. Your changes were not saved; they are ticked again on "
+                                 "what is stored now: check them and save again.")
+                .arg(officerName, who.join(RequestProcessor::tr(" and ")),
+                     what.join(QStringLiteral(", "))));
     }
 
     // Every save of one officer takes this lock first, so two of them wait for each other
@@ -449,7 +463,7 @@ MessageData RequestProcessor::process(const MessageData& request) {
     };
     try {
         if (!db_.isOpen())
-            refuse(QStringLiteral("The database is not open. Restart ZAVEK and try again."));
+            refuse(tr("The database is not open. Restart ZAVEK and try again."));
         processor.start();
         if (request.messageType == kRetrieval)
             processor.retrieve();
@@ -458,34 +472,33 @@ MessageData RequestProcessor::process(const MessageData& request) {
         else if (request.messageType == kHistory)
             processor.history();
         else
-            refuse(QStringLiteral("The back end does not handle requests of type %1. Nothing was "
-                                  "done; update ZAVEK and try again.")
+            refuse(tr("The back end does not handle requests of type %1. Nothing was "
+                      "done; update ZAVEK and try again.")
                        .arg(request.messageType));
     } catch (const SqlFailure& failure) {
         if (failure.isConflict())
             reply.errorText = conflictText();
         else
-            reply.errorText =
-                QStringLiteral("The database could not complete the request (%1), so nothing was "
-                               "saved. Try again, and if it keeps failing tell your system "
-                               "administrator.")
-                    .arg(failure.reason().isEmpty() ? QStringLiteral("no reason given")
-                                                    : failure.reason().simplified());
+            reply.errorText = tr("The database could not complete the request (%1), so nothing was "
+                                 "saved. Try again, and if it keeps failing tell your system "
+                                 "administrator.")
+                                  .arg(failure.reason().isEmpty() ? tr("no reason given")
+                                                                  : failure.reason().simplified());
         showStored([&] { return processor.knownOfficer(); });
     } catch (const Failure& failure) {
         if (failure.kind() == FailureKind::Refusal) {
             reply.errorText = failure.description();
             showStored([&] { return processor.refusedOfficer(); });
         } else {
-            reply.errorText = QStringLiteral("The request could not be completed (%1). Nothing "
-                                             "was saved; try again, and if it keeps failing tell "
-                                             "your system administrator.")
+            reply.errorText = tr("The request could not be completed (%1). Nothing "
+                                 "was saved; try again, and if it keeps failing tell "
+                                 "your system administrator.")
                                   .arg(failure.description());
             showStored([&] { return processor.knownOfficer(); });
         }
     } catch (const std::exception& e) {
-        reply.errorText = QStringLiteral("The request could not be completed (%1). Nothing was "
-                                         "saved; try again.")
+        reply.errorText = tr("The request could not be completed (%1). Nothing was "
+                             "saved; try again.")
                               .arg(QString::fromUtf8(e.what()));
         reply.tables.clear();
     }
@@ -511,8 +524,8 @@ QByteArray RequestProcessor::process(const QByteArray& request) {
         reply.messageId = readSoFar.messageId;
         reply.messageType = readSoFar.messageType;
         reply.sessionId = readSoFar.sessionId;
-        reply.errorText = QStringLiteral("The request could not be read (%1). Nothing was done; "
-                                         "try again.")
+        reply.errorText = tr("The request could not be read (%1). Nothing was done; "
+                             "try again.")
                               .arg(failure.description());
         return encodeMessage(reply);
     }

@@ -4,12 +4,15 @@
 #include "common/message.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QSqlDatabase>
 
 namespace zavek::backend {
 
 // Answers retrieval (type 2) and save (type 3) requests against the database.
 class RequestProcessor {
+    Q_DECLARE_TR_FUNCTIONS(zavek::backend::RequestProcessor)
+
 public:
     explicit RequestProcessor(QSqlDatabase db, const IClock& clock = systemClock());
     // For tests: consulted before every statement of every request from now on.

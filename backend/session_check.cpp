@@ -34,7 +34,7 @@ std::optional<AdminSession> SessionCheck::check(const QString& token) const {
 }
 
 QString SessionCheck::expiredText() {
-    return QStringLiteral("Your session has expired. Sign in again to continue.");
+    return tr("Your session has expired. Sign in again to continue.");
 }
 
 } // namespace zavek::backend

@@ -5,6 +5,7 @@
 #include "backend/clock.h"
 #include "backend/sql.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <optional>
@@ -24,6 +25,8 @@ struct AdminSession {
 };
 
 class SessionCheck {
+    Q_DECLARE_TR_FUNCTIONS(zavek::backend::SessionCheck)
+
 public:
     SessionCheck(const Sql& sql, const IClock& clock) : sql_(sql), clock_(clock) {}
     // The session's administrator while it is live; nothing for an unknown, forged, expired or

@@ -112,7 +112,7 @@ void MessageBus::setTransport(std::shared_ptr<ITransport> transport) {
 void MessageBus::send(const MessageData& request) {
     if (!transport_)
         fail(codes::kNotConnected,
-             QStringLiteral("The back end is not connected; sign in again or restart the shell."));
+             tr("The back end is not connected; sign in again or restart the shell."));
     if (request.messageId.isEmpty())
         fail(codes::kInvalidArgument, QStringLiteral("A request must carry a message identifier."));
     const QByteArray bytes = encodeMessage(request);

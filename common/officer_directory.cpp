@@ -4,6 +4,7 @@
 #include "common/session_info.h"
 #include "common/transport.h"
 
+#include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -39,7 +40,8 @@ QString containsPattern(const QString& text) {
 
 [[noreturn]] void failQuery(const QSqlError& error) {
     fail(codes::kDatabase,
-         QStringLiteral("The officer search failed: %1").arg(error.text().trimmed()));
+         QCoreApplication::translate("zavek::OfficerDirectory", "The officer search failed: %1")
+             .arg(error.text().trimmed()));
 }
 
 } // namespace
@@ -52,8 +54,10 @@ OfficerSearchResult SqlOfficerDirectory::search(const QString& text, const QStri
     QSqlDatabase db = QSqlDatabase::database(connectionName_);
     if (!db.isValid())
         fail(codes::kNotConnected,
-             QStringLiteral("The officer search failed: there is no database connection named "
-                            "\"%1\".")
+             QCoreApplication::translate(
+                 "zavek::OfficerDirectory",
+                 "The officer search failed: there is no database connection named "
+                 "\"%1\".")
                  .arg(connectionName_));
     if (!db.isOpen())
         failQuery(db.lastError());

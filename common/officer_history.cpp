@@ -2,6 +2,8 @@
 
 #include "common/failure.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <initializer_list>
 #include <unordered_map>
@@ -23,9 +25,11 @@ std::vector<std::size_t> indexes(const TableData& table, const QStringList& fiel
     for (const QString& f : fields) {
         const int i = table.fieldIndex(f);
         if (i < 0)
-            fail(codes::kNoSuchField, QStringLiteral("The history sent by the back end has no "
-                                                     "field %1 in %2. Update ZAVEK and try again.")
-                                          .arg(f, tableName));
+            fail(codes::kNoSuchField,
+                 QCoreApplication::translate("zavek::OfficerHistory",
+                                             "The history sent by the back end has no "
+                                             "field %1 in %2. Update ZAVEK and try again.")
+                     .arg(f, tableName));
         at.push_back(static_cast<std::size_t>(i));
     }
     return at;
@@ -52,9 +56,11 @@ std::vector<HistoryEntry> historyEntries(const MessageData& reply) {
     const QString* names[3] = {&kHistoryTable, &kHistoryGroupsTable, &kHistoryAdminsTable};
     for (int i = 0; i < 3; ++i)
         if (!(tables[i] = reply.table(*names[i])))
-            fail(codes::kNoSuchField, QStringLiteral("The reply holds no table %1. Update ZAVEK "
-                                                     "and try again.")
-                                          .arg(*names[i]));
+            fail(codes::kNoSuchField,
+                 QCoreApplication::translate("zavek::OfficerHistory",
+                                             "The reply holds no table %1. Update ZAVEK "
+                                             "and try again.")
+                     .arg(*names[i]));
     return historyEntries(*tables[0], *tables[1], *tables[2]);
 }
 
@@ -70,18 +76,22 @@ QString HistoryEntry::changeText() const {
         if (c.agency)
             (c.added ? to : from) = &c;
     if (from && to)
-        parts << QStringLiteral("Agency changed from %1 to %2")
+        parts << QCoreApplication::translate("zavek::OfficerHistory",
+                                             "Agency changed from %1 to %2")
                      .arg(from->description, to->description);
     else if (to)
-        parts << QStringLiteral("Agency set to %1").arg(to->description);
+        parts << QCoreApplication::translate("zavek::OfficerHistory", "Agency set to %1")
+                     .arg(to->description);
     else if (from)
-        parts << QStringLiteral("Agency %1 removed").arg(from->description);
+        parts << QCoreApplication::translate("zavek::OfficerHistory", "Agency %1 removed")
+                     .arg(from->description);
     for (const HistoryChange& c : changes)
         if (!c.agency)
-            parts << c.description +
-                         (c.added ? QStringLiteral(" added") : QStringLiteral(" removed"));
+            parts << (c.added ? QCoreApplication::translate("zavek::OfficerHistory", "%1 added")
+                              : QCoreApplication::translate("zavek::OfficerHistory", "%1 removed"))
+                         .arg(c.description);
     if (reset)
-        parts << QStringLiteral("Password reset requested");
+        parts << QCoreApplication::translate("zavek::OfficerHistory", "Password reset requested");
     return parts.join(QStringLiteral("; "));
 }
 
@@ -96,7 +106,9 @@ std::vector<HistoryEntry> historyEntries(const TableData& saves, const TableData
     const auto a = indexes(adminTable, historyAdminFields(), kHistoryAdminsTable);
     for (const auto& row : adminTable.rows)
         admins[row[a[0]].toString()] =
-            QStringLiteral("%1 (%2)").arg(row[a[1]].toString(), row[a[2]].toString());
+            QCoreApplication::translate("zavek::OfficerHistory", "%1 (%2)",
+                                        "an administrator's name and region")
+                .arg(row[a[1]].toString(), row[a[2]].toString());
 
     const auto at = indexes(saves, historyFields(), kHistoryTable);
     std::vector<HistoryEntry> entries;
@@ -131,7 +143,9 @@ std::vector<HistoryEntry> historyEntries(const TableData& saves, const TableData
 }
 
 QString historyTime(const QDateTime& when) {
-    return when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return when.toLocalTime().toString(
+        QCoreApplication::translate("zavek::OfficerHistory", "yyyy-MM-dd HH:mm:ss",
+                                    "the date and time format of a history entry"));
 }
 
 } // namespace zavek

@@ -5,6 +5,7 @@
 #include "common/message_bus.h"
 #include "common/session_info.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 namespace zavek {
@@ -15,7 +16,8 @@ QByteArray ITransport::call(const QByteArray& request, int timeoutMs) {
     Q_UNUSED(request);
     Q_UNUSED(timeoutMs);
     fail(codes::kNotConnected,
-         QStringLiteral("This shell's back end answers no direct reads; sign in again."));
+         QCoreApplication::translate(
+             "zavek::Transport", "This shell's back end answers no direct reads; sign in again."));
 }
 
 void ReplySink::set(std::function<void(const QByteArray&)> sink) {
@@ -46,7 +48,9 @@ MessageData callBackEnd(MessageData request) {
     const std::shared_ptr<ITransport> transport = MessageBus::Instance().transport();
     if (!transport)
         fail(codes::kNotConnected,
-             QStringLiteral("The back end is not connected; sign in again or restart the shell."));
+             QCoreApplication::translate(
+                 "zavek::Transport",
+                 "The back end is not connected; sign in again or restart the shell."));
     if (request.sessionId.isEmpty())
         request.sessionId = SessionInfo::Instance().sessionId();
     request.messageId = newMessageId();

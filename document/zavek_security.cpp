@@ -195,8 +195,8 @@ void ZavekSecurity::revertFromHistory(int row) {
         if (history_->state() != HistoryRequest::State::Shown ||
             history_->officerId() != state_.msInspId.trimmed()) {
             shared_.shell.SetStatusText(
-                QStringLiteral("The history shown is not of the officer on screen; open the "
-                               "history again and revert from there."));
+                tr("The history shown is not of the officer on screen; open the "
+                   "history again and revert from there."));
             return;
         }
         revertOnLists(*rules_, shared_.shell, historyModel_.entry(row), state_.msOfficerName);
@@ -313,9 +313,8 @@ bool ZavekSecurity::saveBeforeClose() {
     if (stored && rules_->hasChanges()) {
         rules_->enableSave(true);
         shared_.shell.SetStatusText(
-            QStringLiteral("Saving Security Group for ") + state_.msOfficerName +
-            QStringLiteral(" done; the changes made since are still pending. Save them, "
-                           "then close again."));
+            tr("%1 done; the changes made since are still pending. Save them, then close again.")
+                .arg(QStringLiteral("Saving Security Group for ") + state_.msOfficerName));
         return false;
     }
     return stored;
@@ -426,10 +425,9 @@ QString ZavekSecurity::selectedOfficerName() const {
 std::optional<PickedOfficer> ZavekSecurity::pickOfficer(const QString& shownName) {
     QDialog dialog(form_.data());
     dialog.setObjectName(QStringLiteral("CopyGroupsFromDialog"));
-    dialog.setWindowTitle(QStringLiteral("Copy Security Groups From"));
+    dialog.setWindowTitle(tr("Copy Security Groups From"));
     auto* label = new QLabel(
-        QStringLiteral("Pick the officer whose security groups are copied to %1.").arg(shownName),
-        &dialog);
+        tr("Pick the officer whose security groups are copied to %1.").arg(shownName), &dialog);
     label->setTextFormat(Qt::PlainText);
     // In line with the selector's own controls, which sit inside its margins.
     label->setContentsMargins(6, 0, 6, 0);

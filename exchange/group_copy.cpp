@@ -33,22 +33,23 @@ void GroupCopy::CopyGroupsFrom() {
     DocumentState& s = services_.state;
     trapped(services_.trap, "CopyGroupsFrom", [&] {
         if (!messageId_.isEmpty()) {
-            status(QStringLiteral("Still waiting for the security groups of ") + source_.name +
-                   QStringLiteral("; copy again once they are shown"));
+            status(tr("Still waiting for the security groups of %1; copy again once they are "
+                      "shown")
+                       .arg(source_.name));
             return;
         }
         if (!exchange_.officerShown()) {
-            status(QStringLiteral("Select an officer first: security groups are copied to the "
-                                  "officer shown"));
+            status(tr("Select an officer first: security groups are copied to the "
+                      "officer shown"));
             return;
         }
         const std::optional<PickedOfficer> picked = picker_.pickOfficer(s.msOfficerName);
         if (!picked)
             return;
         if (picked->id.trimmed() == s.msInspId.trimmed()) {
-            const QString text =
-                picked->name + QStringLiteral(" is the officer shown. Pick another officer to "
-                                              "copy security groups from.");
+            const QString text = tr("%1 is the officer shown. Pick another officer to "
+                                    "copy security groups from.")
+                                     .arg(picked->name);
             services_.platform.messageBox->Show(text, platform::BoxStyle::OkInformation,
                                                 s.msWindowCaption);
             status(text);
@@ -61,16 +62,17 @@ void GroupCopy::CopyGroupsFrom() {
         const QString id = message.MessageId();
         source_ = *picked;
         if (const auto failure = attempt([&] { services_.shared.bus.send(message.data()); })) {
-            report(QStringLiteral("Requesting the security groups of ") + source_.name +
-                   QStringLiteral(" failed: ") + failure->description());
+            report(tr("Requesting the security groups of %1 failed: %2")
+                       .arg(source_.name, failure->description()));
             return;
         }
         messageId_ = id;
         targetId_ = s.msInspId;
         targetMessageId_ = s.msMessageId;
         services_.platform.pointer->SetShape(platform::PointerHourglass);
-        status(QStringLiteral("Requesting Security Group for ") + source_.name +
-               QStringLiteral(" to copy to ") + s.msOfficerName);
+        status(tr("%1 to copy to %2")
+                   .arg(QStringLiteral("Requesting Security Group for ") + source_.name,
+                        s.msOfficerName));
     });
 }
 
@@ -97,10 +99,8 @@ bool GroupCopy::takeReply(const QString& recipient) {
     messageId_.clear();
     // The failure is in the error log; the administrator still has to hear of it.
     if (!done)
-        trapped(services_.trap, "CopyGroupsFrom", [&] {
-            report(QStringLiteral("Reading the security groups of ") + source_.name +
-                   QStringLiteral(" failed."));
-        });
+        trapped(services_.trap, "CopyGroupsFrom",
+                [&] { report(tr("Reading the security groups of %1 failed.").arg(source_.name)); });
     services_.platform.pointer->SetShape(platform::PointerDefault);
     return true;
 }
@@ -113,8 +113,9 @@ bool GroupCopy::takeTimeout(const QVariant& messageId) {
         return false;
     abandon();
     trapped(services_.trap, "CopyGroupsFrom", [&] {
-        report(QStringLiteral("Requesting the security groups of ") + source_.name +
-               QStringLiteral(" got no answer. Check the connection and copy again."));
+        report(tr("Requesting the security groups of %1 got no answer. Check the connection "
+                  "and copy again.")
+                   .arg(source_.name));
     });
     services_.platform.pointer->SetShape(platform::PointerDefault);
     return true;
@@ -131,10 +132,10 @@ void GroupCopy::abandon() {
 
 void GroupCopy::report(const QString& what) {
     services_.platform.messageBox->Show(
-        what + QStringLiteral("\r\n\r\nNothing was copied; the lists are unchanged."),
+        tr("%1\r\n\r\nNothing was copied; the lists are unchanged.").arg(what),
         platform::BoxStyle::OkCritical, services_.state.msWindowCaption);
-    status(QStringLiteral("Copying the security groups of ") + source_.name +
-           QStringLiteral(" failed; the lists are unchanged"));
+    status(
+        tr("Copying the security groups of %1 failed; the lists are unchanged").arg(source_.name));
 }
 
 void GroupCopy::finish(const QString& error) {
@@ -146,8 +147,8 @@ void GroupCopy::finish(const QString& error) {
         return;
     }
     if (s.msInspId != targetId_ || s.msMessageId != targetMessageId_ || !exchange_.officerShown()) {
-        status(QStringLiteral("The copy from ") + source_.name +
-               QStringLiteral(" was dropped: the screen shows another officer now"));
+        status(tr("The copy from %1 was dropped: the screen shows another officer now")
+                   .arg(source_.name));
         return;
     }
     std::vector<QString> codes;
@@ -166,24 +167,23 @@ void GroupCopy::finish(const QString& error) {
     const QString from = source_.name;
     const QString to = s.msOfficerName;
     const int answer = services_.platform.messageBox->Show(
-        QStringLiteral("Copy the security groups of %1 to %2?\r\n\r\n"
-                       "Add to the current groups: the %3 security groups of %1 are ticked as "
-                       "well; the agency stays.\r\n"
-                       "Replace the current groups: exactly the security groups and the agency "
-                       "of %1.\r\n\r\n"
-                       "Nothing is stored until you press Save.")
+        tr("Copy the security groups of %1 to %2?\r\n\r\n"
+           "Add to the current groups: the %3 security groups of %1 are ticked as "
+           "well; the agency stays.\r\n"
+           "Replace the current groups: exactly the security groups and the agency "
+           "of %1.\r\n\r\n"
+           "Nothing is stored until you press Save.")
             .arg(from, to, QString::number(held)),
         platform::BoxStyle::AddReplaceCancelQuestion, s.msWindowCaption);
     // While the box was open, only replies could change the screen.
     if (s.msInspId != targetId_ || !exchange_.officerShown())
-        status(QStringLiteral("The copy from ") + from +
-               QStringLiteral(" was dropped: the screen shows another officer now"));
+        status(tr("The copy from %1 was dropped: the screen shows another officer now").arg(from));
     else if (answer == platform::AnswerAdd)
         lay(Mode::Add, codes);
     else if (answer == platform::AnswerReplace)
         lay(Mode::Replace, codes);
     else
-        status(QStringLiteral("Nothing was copied from ") + from);
+        status(tr("Nothing was copied from %1").arg(from));
 }
 
 void GroupCopy::lay(Mode mode, const std::vector<QString>& codes) {
@@ -219,23 +219,26 @@ void GroupCopy::lay(Mode mode, const std::vector<QString>& codes) {
     const QString to = services_.state.msOfficerName;
     QString text;
     if (changed == 0)
-        text = mode == Mode::Add
-                   ? QStringLiteral("The lists already hold every security group of %1; nothing "
-                                    "changed")
-                         .arg(from)
-                   : QStringLiteral("The lists already show the security groups and agency of "
-                                    "%1; nothing changed")
-                         .arg(from);
+        text = mode == Mode::Add ? tr("The lists already hold every security group of %1; nothing "
+                                      "changed")
+                                       .arg(from)
+                                 : tr("The lists already show the security groups and agency of "
+                                      "%1; nothing changed")
+                                       .arg(from);
+    else if (changed == 1)
+        text = (mode == Mode::Add ? tr("Added the security groups of %1 to %2: 1 tick changed; "
+                                       "press Save to store them")
+                                  : tr("Replaced the security groups and agency of %2 with those "
+                                       "of %1: 1 tick changed; press Save to store them"))
+                   .arg(from, to);
     else
-        text = (mode == Mode::Add ? QStringLiteral("Added the security groups of %1 to %2")
-                                  : QStringLiteral("Replaced the security groups and agency of %2 "
-                                                   "with those of %1"))
-                   .arg(from, to) +
-               (changed == 1 ? QStringLiteral(": 1 tick changed")
-                             : QStringLiteral(": %1 ticks changed").arg(changed)) +
-               QStringLiteral("; press Save to store them");
+        text = (mode == Mode::Add ? tr("Added the security groups of %1 to %2: %3 ticks changed; "
+                                       "press Save to store them")
+                                  : tr("Replaced the security groups and agency of %2 with those "
+                                       "of %1: %3 ticks changed; press Save to store them"))
+                   .arg(from, to, QString::number(changed));
     if (ticked != 1)
-        text += QStringLiteral("; tick exactly one agency before saving");
+        text = tr("%1; tick exactly one agency before saving").arg(text);
     status(text);
 }
 

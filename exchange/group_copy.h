@@ -7,6 +7,7 @@
 #include "groups/document_state.h"
 #include "groups/group_rules.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QVariant>
 
@@ -28,6 +29,8 @@ public:
 };
 
 class GroupCopy {
+    Q_DECLARE_TR_FUNCTIONS(zavek::GroupCopy)
+
 public:
     GroupCopy(DocumentServices services, GroupRules& rules, const OfficerExchange& exchange,
               IOfficerPicker& picker);

@@ -43,11 +43,11 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
     case When:
-        return QStringLiteral("When");
+        return tr("When");
     case Administrator:
-        return QStringLiteral("Administrator");
+        return tr("Administrator");
     case Change:
-        return QStringLiteral("Change");
+        return tr("Change");
     }
     return {};
 }

@@ -8,7 +8,7 @@ namespace zavek {
 
 HistoryRequest::HistoryRequest(DocumentServices services, HistoryModel& model)
     : services_(std::move(services)), model_(model) {
-    message_ = QStringLiteral("Select an officer to see the history of their security groups.");
+    message_ = tr("Select an officer to see the history of their security groups.");
 }
 
 QString HistoryRequest::recipient() const {
@@ -26,8 +26,7 @@ void HistoryRequest::clear() {
     messageId_.clear();
     officerId_.clear();
     model_.clear();
-    settle(State::NoOfficer,
-           QStringLiteral("Select an officer to see the history of their security groups."));
+    settle(State::NoOfficer, tr("Select an officer to see the history of their security groups."));
 }
 
 void HistoryRequest::load() {
@@ -42,11 +41,11 @@ void HistoryRequest::load() {
     const KelbMessage message =
         officerRequest(services_, message_types::kHistory, officerId_, recipient());
     messageId_ = message.MessageId();
-    settle(State::Loading, QStringLiteral("Loading the history of %1…").arg(officerName_));
+    settle(State::Loading, tr("Loading the history of %1…").arg(officerName_));
     if (const auto failure = attempt([&] { services_.shared.bus.send(message.data()); })) {
         messageId_.clear();
-        settle(State::Failed, QStringLiteral("The history of %1 could not be requested: %2 "
-                                             "Open the history again once the problem is solved.")
+        settle(State::Failed, tr("The history of %1 could not be requested: %2 "
+                                 "Open the history again once the problem is solved.")
                                   .arg(officerName_, failure->description()));
     }
 }
@@ -60,33 +59,31 @@ void HistoryRequest::moKelbMessage_DataReady(const QString& recipient) {
         return;
     messageId_.clear();
     if (!reply->errorText.isEmpty()) {
-        settle(State::Failed, QStringLiteral("The history of %1 could not be loaded: %2")
-                                  .arg(officerName_, reply->errorText));
+        settle(State::Failed,
+               tr("The history of %1 could not be loaded: %2").arg(officerName_, reply->errorText));
         return;
     }
     std::vector<HistoryEntry> entries;
     const auto failure = attempt([&] { entries = historyEntries(*reply); });
     if (failure) {
-        settle(State::Failed, QStringLiteral("The history of %1 could not be read: %2")
+        settle(State::Failed, tr("The history of %1 could not be read: %2")
                                   .arg(officerName_, failure->description()));
         return;
     }
     const std::size_t count = entries.size();
     model_.setEntries(std::move(entries));
-    settle(State::Shown, count == 0
-                             ? QStringLiteral("No saves of %1 are recorded.").arg(officerName_)
-                         : count == 1 ? QStringLiteral("History of %1: 1 save.").arg(officerName_)
-                                      : QStringLiteral("History of %1: %2 saves, newest first.")
-                                            .arg(officerName_)
-                                            .arg(count));
+    settle(State::Shown, count == 0   ? tr("No saves of %1 are recorded.").arg(officerName_)
+                         : count == 1 ? tr("History of %1: 1 save.").arg(officerName_)
+                                      : tr("History of %1: %2 saves, newest first.")
+                                            .arg(officerName_, QString::number(count)));
 }
 
 void HistoryRequest::moKelbMessage_MsgTimeout(const QVariant& argument) {
     if (messageId_.isEmpty() || argument.toString() != messageId_)
         return;
     messageId_.clear();
-    settle(State::Failed, QStringLiteral("The history of %1 got no answer in time. Check the "
-                                         "connection and open the history again.")
+    settle(State::Failed, tr("The history of %1 got no answer in time. Check the "
+                             "connection and open the history again.")
                               .arg(officerName_));
 }
 

@@ -6,6 +6,7 @@
 #include "exchange/history_model.h"
 #include "groups/document_state.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QVariant>
 
@@ -14,6 +15,8 @@
 namespace zavek {
 
 class HistoryRequest {
+    Q_DECLARE_TR_FUNCTIONS(zavek::HistoryRequest)
+
 public:
     enum class State { NoOfficer, Loading, Shown, Failed };
 

@@ -2,6 +2,8 @@
 
 #include "common/shell_services.h"
 
+#include <QCoreApplication>
+
 #include <optional>
 #include <set>
 
@@ -33,11 +35,15 @@ RevertPlan revertPlan(GroupRules& rules, const HistoryEntry& entry) {
         }
         const std::optional<StoredItem> item = stored(rules, CheckList::Groups, c.code);
         if (!item)
-            plan.leftOut << QStringLiteral("%1 (no longer in the catalogue)").arg(c.description);
+            plan.leftOut << QCoreApplication::translate("zavek::HistoryRevert",
+                                                        "%1 (no longer in the catalogue)")
+                                .arg(c.description);
         else if (item->tag != c.added)
-            plan.leftOut << QStringLiteral("%1 (%2 since)")
-                                .arg(c.description, c.added ? QStringLiteral("removed")
-                                                            : QStringLiteral("added again"));
+            plan.leftOut << (c.added ? QCoreApplication::translate("zavek::HistoryRevert",
+                                                                   "%1 (removed since)")
+                                     : QCoreApplication::translate("zavek::HistoryRevert",
+                                                                   "%1 (added again since)"))
+                                .arg(c.description);
         else
             plan.edits.push_back({CheckList::Groups, item->row, !c.added});
     }
@@ -66,18 +72,23 @@ RevertPlan revertPlan(GroupRules& rules, const HistoryEntry& entry) {
                 edits.push_back({CheckList::Agencies, item->row, !c->added});
         }
         if (!known)
-            plan.leftOut << QStringLiteral("the agency (no longer in the catalogue)");
+            plan.leftOut << QCoreApplication::translate("zavek::HistoryRevert",
+                                                        "the agency (no longer in the catalogue)");
         else if (!stillApplies)
-            plan.leftOut << QStringLiteral("the agency (changed since)");
+            plan.leftOut << QCoreApplication::translate("zavek::HistoryRevert",
+                                                        "the agency (changed since)");
         else if (editedOnScreen)
-            plan.leftOut << QStringLiteral("the agency (you changed it on the screen)");
+            plan.leftOut << QCoreApplication::translate(
+                "zavek::HistoryRevert", "the agency (you changed it on the screen)");
         else if (held.size() != 1)
-            plan.leftOut << QStringLiteral("the agency (an officer keeps exactly one)");
+            plan.leftOut << QCoreApplication::translate(
+                "zavek::HistoryRevert", "the agency (an officer keeps exactly one)");
         else
             plan.edits.insert(plan.edits.end(), edits.begin(), edits.end());
     }
     if (entry.reset)
-        plan.leftOut << QStringLiteral("the password reset (it cannot be undone)");
+        plan.leftOut << QCoreApplication::translate("zavek::HistoryRevert",
+                                                    "the password reset (it cannot be undone)");
     return plan;
 }
 
@@ -86,15 +97,27 @@ void revertOnLists(GroupRules& rules, ShellServices& shell, const HistoryEntry& 
     const RevertPlan plan = revertPlan(rules, entry);
     const int laid = rules.layEdits(plan.edits);
     rules.enableSave(rules.hasChanges());
-    const QString save =
-        QStringLiteral("the save of %1 by %2").arg(historyTime(entry.when), entry.administrator);
-    QString text =
-        laid > 0
-            ? QStringLiteral("Reverting %1 for %2: press Save to store it").arg(save, officerName)
-            : QStringLiteral("Nothing of %1 can be reverted for %2").arg(save, officerName);
-    if (!plan.leftOut.isEmpty())
-        text += (laid > 0 ? QStringLiteral("; left out: ") : QStringLiteral(": ")) +
-                plan.leftOut.join(QStringLiteral(", "));
+    const QString save = QCoreApplication::translate("zavek::HistoryRevert", "the save of %1 by %2")
+                             .arg(historyTime(entry.when), entry.administrator);
+    const QString left = plan.leftOut.join(QStringLiteral(", "));
+    QString text;
+    if (laid > 0)
+        text = plan.leftOut.isEmpty()
+                   ? QCoreApplication::translate("zavek::HistoryRevert",
+                                                 "Reverting %1 for %2: press Save to store it")
+                         .arg(save, officerName)
+                   : QCoreApplication::translate(
+                         "zavek::HistoryRevert",
+                         "Reverting %1 for %2: press Save to store it; left out: %3")
+                         .arg(save, officerName, left);
+    else
+        text = plan.leftOut.isEmpty()
+                   ? QCoreApplication::translate("zavek::HistoryRevert",
+                                                 "Nothing of %1 can be reverted for %2")
+                         .arg(save, officerName)
+                   : QCoreApplication::translate("zavek::HistoryRevert",
+                                                 "Nothing of %1 can be reverted for %2: %3")
+                         .arg(save, officerName, left);
     shell.SetStatusText(text);
 }
 

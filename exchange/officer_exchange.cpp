@@ -19,14 +19,16 @@ const QString kSavingPrefix = QStringLiteral("Saving Security Group for ");
 constexpr std::size_t kTrackedSaves = 32;
 constexpr std::size_t kSettledKept = 16;
 
+// In the texts below, %1 is the fixed "Saving Security Group for " and the officer's name.
 QString stillPending(const QString& name) {
-    return kSavingPrefix + name + QStringLiteral(" failed; your changes are still pending");
+    return OfficerExchange::tr("%1 failed; your changes are still pending")
+        .arg(kSavingPrefix + name);
 }
 
 QString noAnswer(const QString& name) {
-    return kSavingPrefix + name +
-           QStringLiteral(" got no answer; your changes are still pending. Check the connection "
-                          "and save again.");
+    return OfficerExchange::tr("%1 got no answer; your changes are still pending. Check the "
+                               "connection and save again.")
+        .arg(kSavingPrefix + name);
 }
 } // namespace
 
@@ -128,7 +130,8 @@ void OfficerExchange::ZAVEK_OfficerSelect1_OfficerSelected(const QString& office
             retrievalFailed();
             services_.form.setResetPasswordValue(0);
             services_.platform.pointer->SetShape(platform::PointerDefault);
-            status(QStringLiteral("Search was not successful: ") + failure->description());
+            status(tr("%1: %2", "a failed status and why")
+                       .arg(QStringLiteral("Search was not successful"), failure->description()));
             return;
         }
 
@@ -445,9 +448,9 @@ void OfficerExchange::settleSave(SentSave& save, const QString& error) {
     forget(ticket);
     rules_.enableSave(rules_.hasChanges());
     showBox(error, platform::BoxStyle::OkCritical);
-    status(storeMoved ? stillPending(name) +
-                            QStringLiteral("; the lists show what is stored now with your changes "
-                                           "ticked again")
+    status(storeMoved ? tr("%1 failed; your changes are still pending; the lists show what is "
+                           "stored now with your changes ticked again")
+                            .arg(kSavingPrefix + name)
                       : stillPending(name));
 }
 
@@ -490,16 +493,17 @@ void OfficerExchange::keepForReshow(SentSave& save, const QString& error) {
         forget(save.ticket);
     // A box, not only the status line: the new officer's reply may replace the status.
     const bool refused = !error.isEmpty();
-    showBox((refused ? error : kSavingPrefix + name + QStringLiteral(" got no answer.")) +
-                QStringLiteral("\r\n\r\nThe changes for ") + name +
-                (refused ? QStringLiteral(" were not saved. Select ")
-                         : QStringLiteral(" may not have been saved. Select ")) +
-                name + QStringLiteral(" again to get them back, then save again."),
+    showBox(refused ? tr("%1\r\n\r\nThe changes for %2 were not saved. Select %2 again to get "
+                         "them back, then save again.")
+                          .arg(error, name)
+                    : tr("%1 got no answer.\r\n\r\nThe changes for %2 may not have been saved. "
+                         "Select %2 again to get them back, then save again.")
+                          .arg(kSavingPrefix + name, name),
             platform::BoxStyle::OkCritical);
-    status(
-        kSavingPrefix + name +
-        (refused ? QStringLiteral(" failed; select ") : QStringLiteral(" got no answer; select ")) +
-        name + QStringLiteral(" again to get your changes back and save them"));
+    status((refused ? tr("%1 failed; select %2 again to get your changes back and save them")
+                    : tr("%1 got no answer; select %2 again to get your changes back and save "
+                         "them"))
+               .arg(kSavingPrefix + name, name));
     // The officer may be on screen again already.
     reshowUnsaved();
 }
@@ -531,16 +535,15 @@ void OfficerExchange::reshowUnsaved() {
     if (!any)
         return;
     rules_.enableSave(rules_.hasChanges());
-    status(header(QStringLiteral("Displaying Security Group for ")) +
-           QStringLiteral("; the changes that were not saved are ticked again, press Save to "
-                          "store them"));
+    status(tr("%1; the changes that were not saved are ticked again, press Save to store them")
+               .arg(header(QStringLiteral("Displaying Security Group for "))));
 }
 
 void OfficerExchange::reportSendFailure(const QString& officerName) {
     rules_.enableSave(rules_.hasChanges());
-    showBox(kSavingPrefix + officerName + QStringLiteral(" failed: ") + sendFailure_ +
-                QStringLiteral("\r\nYour changes are still pending; save again once the problem "
-                               "is solved."),
+    showBox(tr("%1 failed: %2\r\nYour changes are still pending; save again once the problem "
+               "is solved.")
+                .arg(kSavingPrefix + officerName, sendFailure_),
             platform::BoxStyle::OkCritical);
     status(stillPending(officerName));
 }

@@ -6,6 +6,7 @@
 #include "groups/document_state.h"
 #include "groups/group_rules.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QVariant>
 
@@ -30,6 +31,8 @@ KelbMessage officerRequest(const DocumentServices& services, std::int32_t type,
 KelbMessage retrievalRequest(const DocumentServices& services, const QString& officerId);
 
 class OfficerExchange {
+    Q_DECLARE_TR_FUNCTIONS(zavek::OfficerExchange)
+
 public:
     OfficerExchange(DocumentServices services, GroupRules& rules);
 
