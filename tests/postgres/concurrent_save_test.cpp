@@ -1,7 +1,10 @@
 // Two administrators saving the same officer, each on a connection and a request processor of
-// their own, repeated many times, on SQLite and on PostgreSQL.
+// their own, repeated many times, on SQLite and on PostgreSQL; and the upgrade of a first
+// release's database.
 
+#include "backend/audit.h"
 #include "backend/request_processor.h"
+#include "backend/schema.h"
 #include "backend/sql.h"
 #include "tests/postgres/test_database.h"
 
@@ -147,6 +150,35 @@ TEST_P(ConcurrentSaves, ASaveFromAStaleViewIsRefusedOnlyWhenItCollides) {
                              .errorText.contains("since you opened"))
                 << name;
         }
+}
+
+// A database made by the first release: its audit rows stay, its plain-text sessions end, and
+// the widened audit log takes the new actions and refuses unknown ones.
+TEST_P(ConcurrentSaves, AVersionOneDatabaseUpgradesAndKeepsItsAuditRows) {
+    TestDatabase first(GetParam()); // of its own: the fixture's is already seeded
+    Connection c(first.location());
+    ASSERT_EQ(backend::migrate(c.db(), 1), 1);
+    const auto count = [&](const QString& where) {
+        return backend::scalar(c.db(), "SELECT COUNT(*) FROM " + where).toInt();
+    };
+    for (const char* sql :
+         {"INSERT INTO ADMINISTRATOR VALUES ('admin', 'Admin', 'NW', 'h')",
+          "INSERT INTO ADMIN_SESSION VALUES ('plain-token', 'admin', 'NW', 'a', 'b')",
+          "INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, INSP_ID, GRP_CD, ACTION, MESSAGE_ID) "
+          "VALUES ('2026-01-02T03:04:05.000Z', 'admin', 'NW1', 'CFR', 'ADD', 'm-1')"})
+        backend::execute(c.db(), sql);
+    EXPECT_EQ(backend::migrate(c.db()), backend::kSchemaVersion - 1);
+    EXPECT_EQ(backend::schemaVersion(c.db()), backend::kSchemaVersion);
+    EXPECT_EQ(count("AUDIT_LOG WHERE ADMIN_ID = 'admin' AND ACTION = 'ADD' AND MESSAGE_ID = 'm-1' "
+                    "AND DETAIL IS NULL"),
+              1);
+    EXPECT_EQ(count("ADMIN_SESSION"), 0);
+    const QString insert =
+        "INSERT INTO AUDIT_LOG (AUDIT_TIME, ADMIN_ID, ACTION) VALUES ('t', 'admin', ?)";
+    for (const QString& action : backend::auditActionTexts()) // each taken, as the count shows
+        backend::scalar(c.db(), insert, {action});
+    EXPECT_TRUE(attempt([&] { backend::scalar(c.db(), insert, {QStringLiteral("DROP")}); }));
+    EXPECT_EQ(count("AUDIT_LOG"), int(backend::auditActionTexts().size()) + 1);
 }
 
 ZAVEK_BOTH_DATABASES(ConcurrentSaves);
