@@ -58,7 +58,7 @@ TEST_P(Catalogue, FillsBothListsOrEndsAtTheFirstFailureLoggedOnce) {
     GroupListModel lists[2];
     GroupRules rules(
         {doc->state(),
-         *doc,
+         doc->formControls(),
          fake.platform(),
          {QStringLiteral("SCR.ZAVEK_SecurityAdmin"), QStringLiteral("ZAVEK_Security.")}},
         lists[0], lists[1], geometry);
