@@ -59,7 +59,9 @@ enum class CloseAnswer : std::int32_t { NothingToSave, Save, Discard, Cancel };
 class IUserDocument {
 public:
     virtual _ZAVEK_Security* Interface() = 0;
-    // The form, to be placed in a scroll area of the host window.
+    // The form, to be placed in a scroll area of the host window. It is the document's for the
+    // document's whole life: the host only shows it, and takes it back out of its container
+    // before it releases the document.
     virtual QWidget* Form() = 0;
     // The host's container of the form. Its "Parent" property (a QObject*) is the host window,
     // whose "Tag" and "Caption" properties the document reads at start-up.

@@ -10,11 +10,7 @@
 #include "groups/twips.h"
 #include "toolbox/officer_select.h"
 
-#include <QBoxLayout>
 #include <QCheckBox>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QLabel>
 #include <QUuid>
 
 #include <atomic>
@@ -61,31 +57,31 @@ ZavekSecurity::ZavekSecurity(const DocumentContext& context, MessageBus& bus)
               SessionInfo::Instance(),
               ShellServices::Instance(),
               *KelbListener::Instance()},
-      form_(new SecurityForm()), trap_{platform_.component->ExeName(),
-                                       QStringLiteral("ZAVEK_Security.")} {
+      form_(std::make_unique<SecurityForm>()), directory_(sessionOfficerDirectory()),
+      formControls_(*form_), listGeometry_(*form_),
+      officerPicker_(*form_, directory_.get(), *platform_.dialogs, shared_.session),
+      trap_{platform_.component->ExeName(), QStringLiteral("ZAVEK_Security.")} {
     ++gAlive;
     state_.documentIdentity =
         QStringLiteral("ZAVEK_Security/") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     const DocumentServices services = this->services();
-    rules_ = std::make_unique<GroupRules>(services, *form_->model(0), *form_->model(1), *this);
+    rules_ =
+        std::make_unique<GroupRules>(services, *form_->model(0), *form_->model(1), listGeometry_);
     exchange_ = std::make_unique<OfficerExchange>(services, *rules_);
     history_ = std::make_unique<HistoryRequest>(services, historyModel_);
     history_->setChanged([this] {
         if (historyDialog_)
             historyDialog_->setMessage(history_->message());
     });
-    copy_ = std::make_unique<GroupCopy>(services, *rules_, *exchange_, *this);
-    directory_ = sessionOfficerDirectory();
+    copy_ = std::make_unique<GroupCopy>(services, *rules_, *exchange_, officerPicker_);
     form_->officerSelect()->setDirectory(directory_.get(), &shared_.session);
     connectControls();
 }
 
 ZavekSecurity::~ZavekSecurity() {
-    // The form goes first: its controls reach back into the procedures while they die.
-    if (form_) {
-        form_->disconnect();
-        delete form_.data();
-    }
+    // The form goes first, with its children (the history window among them): its controls
+    // reach back into the procedures while they die.
+    form_.reset();
     --gAlive;
 }
 
@@ -114,7 +110,7 @@ void ZavekSecurity::connectControls() {
 int ZavekSecurity::ScrollStepPixels(Qt::Orientation orientation) const {
     return twipsToPixels(SecurityForm::kScrollStepTwips,
                          orientation == Qt::Vertical ? Axis::Vertical : Axis::Horizontal,
-                         form_.data());
+                         form_.get());
 }
 
 // ---- the host window's texts -------------------------------------------------------------
@@ -168,7 +164,7 @@ void ZavekSecurity::ShowHistory() {
     trapped(trap_, "ShowHistory", [&] {
         attachListener();
         if (!historyDialog_) {
-            historyDialog_ = new HistoryDialog(historyModel_, form_.data());
+            historyDialog_ = new HistoryDialog(historyModel_, form_.get());
             historyDialog_->setWindowFlag(Qt::Window);
             historyDialog_->setRevert([this](int row) { revertFromHistory(row); });
         }
@@ -398,71 +394,6 @@ std::int32_t ZavekSecurity::Invoke(std::uint32_t dispatchId, std::int16_t* resul
     default:
         return kResultUnknownMember;
     }
-}
-
-// ---- what the procedures reach of the form -----------------------------------------------
-
-int ZavekSecurity::resetPasswordValue() const {
-    return form_->resetPassword()->isChecked() ? 1 : 0;
-}
-
-void ZavekSecurity::setResetPasswordValue(int value) {
-    form_->resetPassword()->setChecked(value == 1);
-}
-
-QString ZavekSecurity::caption() const {
-    return form_->caption()->text();
-}
-
-void ZavekSecurity::setCaption(const QString& text) {
-    form_->setCaptionText(text);
-}
-
-QString ZavekSecurity::selectedOfficerName() const {
-    return form_->officerSelect()->property("OfficerName").toString();
-}
-
-std::optional<PickedOfficer> ZavekSecurity::pickOfficer(const QString& shownName) {
-    QDialog dialog(form_.data());
-    dialog.setObjectName(QStringLiteral("CopyGroupsFromDialog"));
-    dialog.setWindowTitle(tr("Copy Security Groups From"));
-    auto* label = new QLabel(
-        tr("Pick the officer whose security groups are copied to %1.").arg(shownName), &dialog);
-    label->setTextFormat(Qt::PlainText);
-    // In line with the selector's own controls, which sit inside its margins.
-    label->setContentsMargins(6, 0, 6, 0);
-    auto* select = new ZAVEK_OfficerSelect(&dialog);
-    select->setObjectName(QStringLiteral("copySource"));
-    // The screen's own directory: officers of the session's region only.
-    select->setDirectory(directory_.get(), &shared_.session);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, &dialog);
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(label);
-    layout->addWidget(select, 1);
-    layout->addWidget(buttons);
-    buttons->setContentsMargins(6, 0, 6, 0);
-    std::optional<PickedOfficer> picked;
-    connect(select, &ZAVEK_OfficerSelect::OfficerSelected, &dialog, [&](const QString& id) {
-        picked = PickedOfficer{id, select->OfficerName()};
-        dialog.accept();
-    });
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    dialog.resize(twipsToPixels(8640, Axis::Horizontal, form_.data()),
-                  twipsToPixels(5400, Axis::Vertical, form_.data()));
-    if (platform_.dialogs->Run(dialog) != QDialog::Accepted)
-        return std::nullopt;
-    return picked;
-}
-
-int ZavekSecurity::listWidthTwips(int list) {
-    Q_UNUSED(list);
-    // The lists never resize, so their width is the design width.
-    return SecurityForm::kListWidthTwips;
-}
-
-void ZavekSecurity::setColumnWidthTwips(int list, int column, int twips) {
-    form_->list(list)->setColumnWidth(column - 1,
-                                      twipsToPixels(twips, Axis::Horizontal, form_.data()));
 }
 
 } // namespace zavek

@@ -3,6 +3,7 @@
 // unload and save prompts the host drives.
 
 #include "document/component_api.h"
+#include "document/form_adapters.h"
 #include "document/history_dialog.h"
 #include "document/security_form.h"
 #include "exchange/group_copy.h"
@@ -24,12 +25,7 @@ class KelbListener;
 class IOfficerDirectory;
 class MessageBus;
 
-class ZavekSecurity final : public QObject,
-                            public _ZAVEK_Security,
-                            public IUserDocument,
-                            public IFormControls,
-                            public IListGeometry,
-                            public IOfficerPicker {
+class ZavekSecurity final : public QObject, public _ZAVEK_Security, public IUserDocument {
     Q_OBJECT
 public:
     explicit ZavekSecurity(const DocumentContext& context);
@@ -48,7 +44,7 @@ public:
 
     // IUserDocument
     _ZAVEK_Security* Interface() override { return this; }
-    QWidget* Form() override { return form_.data(); }
+    QWidget* Form() override { return form_.get(); }
     void SetContainer(QObject* container) override { container_ = container; }
     void UserDocument_Show() override;
     QString DocumentIdentity() const override { return state_.documentIdentity; }
@@ -62,9 +58,10 @@ public:
 
     // For tests and the module: the live parts.
     SecurityForm& form() { return *form_; }
+    FormControls& formControls() { return formControls_; }
     DocumentState& state() { return state_; }
     // What the parts were handed, for a test that makes a part of its own.
-    DocumentServices services() { return {state_, *this, platform_, trap_, shared_}; }
+    DocumentServices services() { return {state_, formControls_, platform_, trap_, shared_}; }
     GroupRules& rules() { return *rules_; }
     OfficerExchange& exchange() { return *exchange_; }
     GroupCopy& copy() { return *copy_; }
@@ -77,18 +74,6 @@ public:
     static int aliveCount();
 
 private:
-    // IFormControls
-    int resetPasswordValue() const override;
-    void setResetPasswordValue(int value) override;
-    QString caption() const override;
-    void setCaption(const QString& text) override;
-    QString selectedOfficerName() const override;
-    // IListGeometry
-    int listWidthTwips(int list) override;
-    void setColumnWidthTwips(int list, int column, int twips) override;
-    // IOfficerPicker: the form's selector control again, in a dialog of its own.
-    std::optional<PickedOfficer> pickOfficer(const QString& shownName) override;
-
     void ConfigureToolbar(std::int32_t enabled);
     QString hostWindowText(const char* property) const;
     void attachListener();
@@ -106,9 +91,13 @@ private:
     platform::Platform platform_;
     SharedObjects shared_;
     DocumentState state_;
-    // The host may reparent the form into its own container, which then owns it.
-    QPointer<SecurityForm> form_;
+    // The document's own, for its whole life: a host only shows it, and gives it back before
+    // it releases the document.
+    std::unique_ptr<SecurityForm> form_;
     std::unique_ptr<IOfficerDirectory> directory_;
+    FormControls formControls_;
+    ListGeometry listGeometry_;
+    OfficerPicker officerPicker_;
     std::unique_ptr<GroupRules> rules_;
     std::unique_ptr<OfficerExchange> exchange_;
     HistoryModel historyModel_;

@@ -33,6 +33,9 @@ void ComponentLoader::load(const QString& path) {
     if (library_ && library_->fileName() == path && library_->isLoaded())
         return;
     library_ = std::make_unique<QLibrary>(path);
+    // Qt's metatype registry keeps pointers into the module for the process's life: unmapped
+    // and loaded again elsewhere, the module would meet its own stale registrations.
+    library_->setLoadHints(QLibrary::PreventUnloadHint);
     if (!library_->load())
         fail(codes::kClassNotAvailable,
              tr("The security component %1 cannot be loaded (%2); rebuild it with "
@@ -95,8 +98,7 @@ bool ComponentLoader::unloadIfPossible() {
     auto canUnload = reinterpret_cast<CanUnloadNowFn>(resolve(kEntryCanUnloadNow));
     if (canUnload() != kResultOk)
         return false;
-    // Qt keeps metatype and resource registrations of a module alive; the process keeps the
-    // file mapped, which is what QLibrary::unload does when other references remain.
+    // The file stays mapped (see load); the module is let go and found again on the next load.
     library_->unload();
     library_.reset();
     return true;

@@ -1,6 +1,8 @@
 #pragma once
 // A host window of one document: a sub-window with a tag and a caption, the document's form
-// in a scroll area, and the close protocol.
+// in a scroll area, and the close protocol. The window holds the document and releases it before
+// it goes; the form stays the document's, only shown here. The window deletes itself when it
+// closes, and otherwise goes with the area that holds it.
 
 #include "document/component_api.h"
 

@@ -101,11 +101,12 @@ MainWindow::MainWindow(ComponentLoader& loader, DocumentContext context, QString
 }
 
 MainWindow::~MainWindow() {
-    // Documents go before the shell services they call.
-    for (DocumentWindow* w : documents()) {
+    // Documents go before the shell services they call, and their windows close while this
+    // window is still whole to hear the area's announcements; the area deletes them with the
+    // rest of this window's children.
+    for (DocumentWindow* w : documents())
         w->unload();
-        delete w;
-    }
+    mdi_->closeAllSubWindows();
     loader_.unloadIfPossible();
 }
 
@@ -214,8 +215,9 @@ bool MainWindow::closeAllDocuments() {
             windows[i]->finishClose(answers[i]);
     for (DocumentWindow* w : windows)
         w->unload();
+    // Released, each closes unasked and deletes itself.
     for (DocumentWindow* w : windows)
-        delete w;
+        w->close();
     loader_.unloadIfPossible();
     return true;
 }
