@@ -53,8 +53,8 @@ public:
 
 class NullGeometry final : public IListGeometry {
 public:
-    int listWidthTwips(int) override { return 3870; }
-    void setColumnWidthTwips(int, int, int) override {}
+    int listWidthTwips(CheckList) override { return 3870; }
+    void setColumnWidthTwips(CheckList, int, int) override {}
 };
 
 enum Engine { SQLite = 0, PostgreSQL = 1 };

@@ -33,13 +33,13 @@ QString FormControls::selectedOfficerName() const {
     return form_.officerSelect()->property("OfficerName").toString();
 }
 
-int ListGeometry::listWidthTwips(int list) {
+int ListGeometry::listWidthTwips(CheckList list) {
     Q_UNUSED(list);
     // The lists never resize, so their width is the design width.
     return SecurityForm::kListWidthTwips;
 }
 
-void ListGeometry::setColumnWidthTwips(int list, int column, int twips) {
+void ListGeometry::setColumnWidthTwips(CheckList list, int column, int twips) {
     form_.list(list)->setColumnWidth(column - 1, twipsToPixels(twips, Axis::Horizontal, &form_));
 }
 

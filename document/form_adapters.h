@@ -39,8 +39,8 @@ class ListGeometry final : public IListGeometry {
 public:
     explicit ListGeometry(SecurityForm& form) : form_(form) {}
 
-    int listWidthTwips(int list) override;
-    void setColumnWidthTwips(int list, int column, int twips) override;
+    int listWidthTwips(CheckList list) override;
+    void setColumnWidthTwips(CheckList list, int column, int twips) override;
 
 private:
     SecurityForm& form_;

@@ -4,6 +4,7 @@
 
 #include "groups/group_list_model.h"
 #include "groups/group_list_view.h"
+#include "groups/group_rules.h"
 #include "groups/twips.h"
 
 #include <QWidget>
@@ -31,8 +32,8 @@ public:
     ZAVEK_OfficerSelect* officerSelect() const { return officerSelect_; }
     QGroupBox* frame() const { return frame_; }
     QCheckBox* resetPassword() const { return resetPassword_; }
-    GroupListView* list(int index) const { return lists_[index]; }
-    GroupListModel* model(int index) const { return models_[index]; }
+    GroupListView* list(CheckList which) const { return lists_[static_cast<int>(which)]; }
+    GroupListModel* model(CheckList which) const { return models_[static_cast<int>(which)]; }
     QLabel* caption() const { return caption_; }
 
     // The label keeps its design height and widens to its text on one line.

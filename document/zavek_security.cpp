@@ -65,8 +65,8 @@ ZavekSecurity::ZavekSecurity(const DocumentContext& context, MessageBus& bus)
     state_.documentIdentity =
         QStringLiteral("ZAVEK_Security/") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     const DocumentServices services = this->services();
-    rules_ =
-        std::make_unique<GroupRules>(services, *form_->model(0), *form_->model(1), listGeometry_);
+    rules_ = std::make_unique<GroupRules>(services, *form_->model(CheckList::Groups),
+                                          *form_->model(CheckList::Agencies), listGeometry_);
     exchange_ = std::make_unique<OfficerExchange>(services, *rules_);
     history_ = std::make_unique<HistoryRequest>(services, historyModel_);
     history_->setChanged([this] {
@@ -89,8 +89,8 @@ void ZavekSecurity::connectControls() {
     // The box raises its click handling whenever its value changes, by the user or the program.
     connect(form_->resetPassword(), &QCheckBox::stateChanged, this,
             [this] { rules_->chkResetPassword_Click(); });
-    for (int i = 0; i < 2; ++i)
-        connect(form_->list(i), &GroupListView::listClicked, this,
+    for (CheckList which : kCheckLists)
+        connect(form_->list(which), &GroupListView::listClicked, this,
                 [this](std::int16_t index) { rules_->lvOfficerGroups_Click(index); });
     ZAVEK_OfficerSelect* select = form_->officerSelect();
     connect(select, &ZAVEK_OfficerSelect::Searching, this, [this] {

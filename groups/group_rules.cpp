@@ -82,9 +82,8 @@ std::vector<PendingEdit> GroupRules::editsBetween(const std::vector<bool>& seen,
 void GroupRules::InitializeListView() {
     const auto failure = attempt([&] {
         for (CheckList which : kCheckLists) {
-            const int i = static_cast<int>(which);
-            geometry_.setColumnWidthTwips(i, 1, geometry_.listWidthTwips(i));
-            geometry_.setColumnWidthTwips(i, 2, 0);
+            geometry_.setColumnWidthTwips(which, 1, geometry_.listWidthTwips(which));
+            geometry_.setColumnWidthTwips(which, 2, 0);
         }
         QString region;
         services_.shared.session.Region(region);

@@ -25,8 +25,8 @@ inline constexpr std::int32_t Restore = static_cast<std::int32_t>(CheckMode::Res
 class IListGeometry {
 public:
     virtual ~IListGeometry();
-    virtual int listWidthTwips(int list) = 0;
-    virtual void setColumnWidthTwips(int list, int column, int twips) = 0; // column 1 or 2
+    virtual int listWidthTwips(CheckList list) = 0;
+    virtual void setColumnWidthTwips(CheckList list, int column, int twips) = 0; // column 1 or 2
 };
 
 // An item of a list to be shown ticked or not, on top of what the list stores.

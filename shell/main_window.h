@@ -28,10 +28,10 @@ class MainWindow final : public QMainWindow {
 public:
     // Button identifiers as documents know them.
     static constexpr int kSave = static_cast<int>(ToolbarButton::Save);
-    static constexpr int kNew = 8;
-    static constexpr int kDelete = 9;
-    static constexpr int kPrint = 14;
-    static constexpr int kRefresh = 12;
+    static constexpr int kNew = static_cast<int>(ToolbarButton::New);
+    static constexpr int kDelete = static_cast<int>(ToolbarButton::Delete);
+    static constexpr int kPrint = static_cast<int>(ToolbarButton::Print);
+    static constexpr int kRefresh = static_cast<int>(ToolbarButton::Refresh);
 
     MainWindow(ComponentLoader& loader, DocumentContext context, QString title);
     ~MainWindow() override;

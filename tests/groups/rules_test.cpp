@@ -14,11 +14,11 @@ TEST(CatalogueQuery, TheRegionIsAQuotedLiteralInTheExactText) {
 
 // Records the column widths the load sets; can fail them.
 struct Geometry final : IListGeometry {
-    int listWidthTwips(int) override { return 3870; }
-    void setColumnWidthTwips(int list, int column, int twips) override {
+    int listWidthTwips(CheckList) override { return 3870; }
+    void setColumnWidthTwips(CheckList list, int column, int twips) override {
         if (failWith)
             fail(failWith, u"The list cannot be laid out."_s);
-        widths << u"%1.%2=%3"_s.arg(list).arg(column).arg(twips);
+        widths << u"%1.%2=%3"_s.arg(int(list)).arg(column).arg(twips);
     }
     std::uint32_t failWith = 0;
     QStringList widths;

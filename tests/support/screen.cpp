@@ -43,7 +43,8 @@ Screen::Screen() {
     doc->SetContainer(&container);
     for (int i = 0; i < 2; ++i)
         testers[i] = std::make_unique<QAbstractItemModelTester>(
-            doc->form().model(i), QAbstractItemModelTester::FailureReportingMode::Fatal);
+            doc->form().model(kCheckLists[i]),
+            QAbstractItemModelTester::FailureReportingMode::Fatal);
     ErrorLogger::Instance().clearRecent();
 }
 
@@ -80,7 +81,7 @@ void Screen::pick(const QString& id, const QString& name) {
 
 void Screen::tick(int list, const QString& code, bool value) {
     items(list).setChecked(row(list, code), value);
-    emit doc->form().list(list)->listClicked(static_cast<std::int16_t>(list));
+    emit doc->form().list(kCheckLists[list])->listClicked(static_cast<std::int16_t>(list));
 }
 
 int Screen::row(int list, const QString& code) {
