@@ -24,12 +24,16 @@ ReplyStore& ReplyStore::Instance() {
 }
 
 void ReplyStore::put(const MessageData& reply) {
-    const Key key{reply.replyTo, reply.messageId};
+    put(std::make_shared<const MessageData>(reply));
+}
+
+void ReplyStore::put(std::shared_ptr<const MessageData> reply) {
+    const Key key{reply->replyTo, reply->messageId};
     if (auto it = index_.find(key); it != index_.end()) {
         order_.erase(it->second);
         index_.erase(it);
     }
-    order_.emplace_back(key, std::make_shared<MessageData>(reply));
+    order_.emplace_back(key, std::move(reply));
     index_[key] = std::prev(order_.end());
     while (index_.size() > kLimit) {
         index_.erase(order_.front().first);
@@ -186,11 +190,11 @@ void MessageBus::receive(const QByteArray& bytes) {
         it->second.timer->stop();
 
     ReplyStore& store = ReplyStore::Instance();
-    store.put(reply);
     // The announced reply is held here, not only in the store: a handler that pumps events
     // may let a newer reply replace or evict it while its own announcement is still running,
     // and a nested announcement must hand the outer one back when it ends.
     const auto announced = std::make_shared<const MessageData>(std::move(reply));
+    store.put(announced);
     const MessageData* outer = store.announcing();
     store.setAnnouncing(announced.get());
     const QString recipient = announced->replyTo;

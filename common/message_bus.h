@@ -44,6 +44,8 @@ public:
                                           const QString& messageId) const;
 
     void put(const MessageData& reply);
+    // Keeps the reply itself, without a copy; the bus shares it with the announcement.
+    void put(std::shared_ptr<const MessageData> reply);
     const MessageData* find(const QString& recipient, const QString& messageId) const;
     std::size_t size() const { return index_.size(); }
     void clear();
@@ -59,7 +61,7 @@ private:
             return qHash(k.first) ^ (qHash(k.second) << 1);
         }
     };
-    std::list<std::pair<Key, std::shared_ptr<MessageData>>> order_; // oldest first
+    std::list<std::pair<Key, std::shared_ptr<const MessageData>>> order_; // oldest first
     std::unordered_map<Key, decltype(order_)::iterator, KeyHash> index_;
     const MessageData* announcing_ = nullptr;
 };
