@@ -184,8 +184,7 @@ double p99(const std::vector<double>& v) {
     return s[static_cast<std::size_t>(0.99 * static_cast<double>(s.size() - 1))];
 }
 
-const int kRepetitions = bench::sized(
-    qEnvironmentVariableIntValue("PICKREP") ? qEnvironmentVariableIntValue("PICKREP") : 60, 2);
+const int kRepetitions = bench::sized(60, 2);
 
 void PickOfficerWith50Groups(benchmark::State& st) {
     World& w = World::get();
