@@ -186,6 +186,16 @@ double p99(const std::vector<double>& v) {
 
 const int kRepetitions = bench::sized(60, 2);
 
+// Each case times single runs by hand, repeated, reporting the median and p99.
+void repeatedlyTimed(benchmark::internal::Benchmark* b) {
+    b->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->Repetitions(kRepetitions)
+        ->ReportAggregatesOnly(true)
+        ->ComputeStatistics("p99", p99);
+}
+
 void PickOfficerWith50Groups(benchmark::State& st) {
     World& w = World::get();
     for (auto _ : st) {
@@ -197,13 +207,7 @@ void PickOfficerWith50Groups(benchmark::State& st) {
         st.SetIterationTime(static_cast<double>(t.nsecsElapsed()) / 1e9);
     }
 }
-BENCHMARK(PickOfficerWith50Groups)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(kRepetitions)
-    ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p99", p99);
+BENCHMARK(PickOfficerWith50Groups)->Apply(repeatedlyTimed);
 
 // Baselines: the statements the back end runs for a retrieval, prepared once on one connection
 // to the same file as the back end keeps them, the rows read out: the session, the officer's
@@ -270,20 +274,8 @@ void PickSameStatementsBaseline(benchmark::State& st) {
 void PickReadsOnlyBaseline(benchmark::State& st) {
     runPickStatements(st, false);
 }
-BENCHMARK(PickSameStatementsBaseline)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(kRepetitions)
-    ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p99", p99);
-BENCHMARK(PickReadsOnlyBaseline)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(kRepetitions)
-    ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p99", p99);
+BENCHMARK(PickSameStatementsBaseline)->Apply(repeatedlyTimed);
+BENCHMARK(PickReadsOnlyBaseline)->Apply(repeatedlyTimed);
 
 // The processor time of every thread of the process since start, in milliseconds: on a shared
 // machine the wall-clock time also holds other programs' turns.
@@ -317,13 +309,7 @@ void HistoryOf10000AuditRows(benchmark::State& st) {
             st.SkipWithError("the history was not shown");
     }
 }
-BENCHMARK(HistoryOf10000AuditRows)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(kRepetitions)
-    ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p99", p99);
+BENCHMARK(HistoryOf10000AuditRows)->Apply(repeatedlyTimed);
 
 // Baseline: the history's three statements prepared and run on a connection to the same file,
 // every field of every row read out as text.
@@ -367,13 +353,7 @@ void HistoryPlainSqlBaseline(benchmark::State& st) {
             st.SkipWithError("the rows were not read");
     }
 }
-BENCHMARK(HistoryPlainSqlBaseline)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(kRepetitions)
-    ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p99", p99);
+BENCHMARK(HistoryPlainSqlBaseline)->Apply(repeatedlyTimed);
 
 // Each repetition flips the stored state of the ten groups B50 to B59, so every save changes
 // something the back end must write.
@@ -399,13 +379,7 @@ void SaveTenChanges(benchmark::State& st) {
         st.SetIterationTime(static_cast<double>(t.nsecsElapsed()) / 1e9);
     }
 }
-BENCHMARK(SaveTenChanges)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(kRepetitions)
-    ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p99", p99);
+BENCHMARK(SaveTenChanges)->Apply(repeatedlyTimed);
 
 void SaveRawSqlBaseline(benchmark::State& st) {
     World& w = World::get();
@@ -436,13 +410,7 @@ void SaveRawSqlBaseline(benchmark::State& st) {
         st.SetIterationTime(static_cast<double>(t.nsecsElapsed()) / 1e9);
     }
 }
-BENCHMARK(SaveRawSqlBaseline)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(kRepetitions)
-    ->ReportAggregatesOnly(true)
-    ->ComputeStatistics("p99", p99);
+BENCHMARK(SaveRawSqlBaseline)->Apply(repeatedlyTimed);
 
 // From the answer Yes to CloseDocument returning, with a back end that answers at once; the
 // wait's pass structure puts a floor of 500 ms under it.
