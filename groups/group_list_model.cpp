@@ -2,7 +2,10 @@
 
 #include <QHashFunctions>
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
+#include <stdexcept>
 
 namespace zavek {
 
@@ -32,10 +35,40 @@ QString decoded(std::string_view bytes) {
 }
 } // namespace
 
+GroupListModel::Items::Row& GroupListModel::Items::row(std::size_t i) {
+    if (i >= count_)
+        throw std::out_of_range("no such item in the list");
+    return rowUnchecked(i);
+}
+
 void GroupListModel::Items::append(std::string_view text, std::string_view code) {
-    rows_.push_back(Row{bytes_.size(), static_cast<std::uint32_t>(text.size()),
-                        static_cast<std::uint32_t>(code.size())});
-    bytes_.append(text).append(code);
+    const std::size_t inLast = rowsInLastChunk();
+    if (chunks_.empty() || inLast == kChunkRows) {
+        chunks_.push_back(std::make_unique<Row[]>(kChunkRows));
+        lastChunkRows_ = kChunkRows;
+    } else if (inLast == lastChunkRows_) {
+        // The last chunk was shrunk to fit: give it its full room back.
+        auto grown = std::make_unique<Row[]>(kChunkRows);
+        std::copy_n(chunks_.back().get(), lastChunkRows_, grown.get());
+        chunks_.back() = std::move(grown);
+        lastChunkRows_ = kChunkRows;
+    }
+    const std::size_t need = text.size() + code.size();
+    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < need) {
+        const std::size_t capacity = std::max(kBlockBytes, need);
+        blocks_.push_back(Block{std::make_unique_for_overwrite<char[]>(capacity), 0, capacity});
+    }
+    Block& b = blocks_.back();
+    // An empty view may have no data at all, which memcpy must not be given.
+    if (!text.empty())
+        std::memcpy(b.data.get() + b.used, text.data(), text.size());
+    if (!code.empty())
+        std::memcpy(b.data.get() + b.used + text.size(), code.data(), code.size());
+    // Sizes come from QByteArray or the database's int lengths, so each fits in 32 bits.
+    rowUnchecked(count_++) =
+        Row{static_cast<std::uint32_t>(blocks_.size() - 1), static_cast<std::uint32_t>(b.used),
+            static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(code.size())};
+    b.used += need;
 }
 
 void GroupListModel::Items::append(const QString& text, const QString& code) {
@@ -46,8 +79,21 @@ void GroupListModel::Items::append(const QString& text, const QString& code) {
 }
 
 void GroupListModel::Items::shrink() {
-    rows_.shrink_to_fit();
-    bytes_.shrink_to_fit();
+    if (!blocks_.empty() && blocks_.back().used < blocks_.back().capacity) {
+        Block& b = blocks_.back();
+        auto fitted = std::make_unique_for_overwrite<char[]>(b.used);
+        std::memcpy(fitted.get(), b.data.get(), b.used);
+        b.data = std::move(fitted);
+        b.capacity = b.used;
+    }
+    if (const std::size_t inLast = rowsInLastChunk(); !chunks_.empty() && inLast < lastChunkRows_) {
+        auto fitted = std::make_unique<Row[]>(inLast);
+        std::copy_n(chunks_.back().get(), inLast, fitted.get());
+        chunks_.back() = std::move(fitted);
+        lastChunkRows_ = inLast;
+    }
+    blocks_.shrink_to_fit();
+    chunks_.shrink_to_fit();
 }
 
 GroupListModel::Item GroupListModel::item(int row) const {
@@ -74,9 +120,9 @@ int GroupListModel::append(const QString& text, const QString& code) {
 std::size_t GroupListModel::slotOf(std::string_view code, std::uint32_t hash) const {
     const std::size_t mask = index_.size() - 1;
     std::size_t slot = hash & mask;
-    while (index_[slot].row != 0 &&
-           (index_[slot].hash != hash ||
-            items_.code(items_.rows_[static_cast<std::size_t>(index_[slot].row - 1)]) != code))
+    while (index_[slot].row != 0 && (index_[slot].hash != hash ||
+                                     items_.code(items_.rowUnchecked(
+                                         static_cast<std::size_t>(index_[slot].row - 1))) != code))
         slot = (slot + 1) & mask;
     return slot;
 }
@@ -86,74 +132,22 @@ std::size_t GroupListModel::slotOf(std::string_view code) const {
 }
 
 void GroupListModel::indexCode(int row) {
-    const std::string_view code = items_.code(items_.rows_[static_cast<std::size_t>(row)]);
+    const std::string_view code = items_.code(items_.rowUnchecked(static_cast<std::size_t>(row)));
     const std::uint32_t hash = hashOf(code);
     Slot& slot = index_[slotOf(code, hash)];
     if (slot.row == 0 || slot.row > row + 1)
         slot = Slot{hash, row + 1};
 }
 
-// Empties a slot and moves later entries of its probe run back, so that no run has a gap.
-void GroupListModel::unindex(std::size_t slot) {
-    const std::size_t mask = index_.size() - 1;
-    std::size_t next = (slot + 1) & mask;
-    while (index_[next].row != 0) {
-        const std::size_t home = index_[next].hash & mask;
-        // The entry may fill the gap unless its home lies cyclically in (slot, next].
-        if (((next - home) & mask) >= ((next - slot) & mask)) {
-            index_[slot] = index_[next];
-            slot = next;
-        }
-        next = (next + 1) & mask;
-    }
-    index_[slot] = Slot{};
-}
-
 void GroupListModel::rebuildIndex() {
     index_.assign(std::bit_ceil(std::max<std::size_t>(16, 2 * items_.size())), Slot{});
     for (std::size_t row = 0; row < items_.size(); ++row) {
-        const std::string_view code = items_.code(items_.rows_[row]);
+        const std::string_view code = items_.code(items_.rowUnchecked(row));
         const std::uint32_t hash = hashOf(code);
         Slot& slot = index_[slotOf(code, hash)];
         if (slot.row == 0)
             slot = Slot{hash, static_cast<int>(row) + 1};
     }
-}
-
-// A changed text or code is written at the end of the buffer; the old bytes stay unused until
-// the list is filled again, which edits by the program are too few to matter for.
-void GroupListModel::setItemText(int row, const QString& text) {
-    Items::Row& r = at(row);
-    const QByteArray t = text.toUtf8();
-    const std::string code(items_.code(r));
-    r.start = items_.bytes_.size();
-    r.textBytes = static_cast<std::uint32_t>(t.size());
-    items_.bytes_.append(t.data(), std::size_t(t.size())).append(code);
-    emit dataChanged(index(row, 0), index(row, 0));
-}
-
-void GroupListModel::setItemCode(int row, const QString& code) {
-    Items::Row& r = at(row);
-    const std::string_view old = items_.code(r);
-    // Move the old code's entry on to its next item; while loading, the row is the last one,
-    // so this stays constant time.
-    if (const std::size_t slot = slotOf(old); index_[slot].row == row + 1) {
-        int next = -1;
-        for (int n = row + 1; n < count() && next < 0; ++n)
-            if (items_.code(items_.rows_[static_cast<std::size_t>(n)]) == old)
-                next = n;
-        if (next < 0)
-            unindex(slot);
-        else
-            index_[slot].row = next + 1;
-    }
-    const QByteArray c = code.toUtf8();
-    const std::string text(items_.text(r));
-    r.start = items_.bytes_.size();
-    r.codeBytes = static_cast<std::uint32_t>(c.size());
-    items_.bytes_.append(text).append(c.data(), std::size_t(c.size()));
-    indexCode(row);
-    emit dataChanged(index(row, 1), index(row, 1));
 }
 
 void GroupListModel::clearItems() {
@@ -221,7 +215,7 @@ int GroupListModel::columnCount(const QModelIndex& parent) const {
 QVariant GroupListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const Items::Row& item = items_.rows_[static_cast<std::size_t>(index.row())];
+    const Items::Row& item = items_.rowUnchecked(static_cast<std::size_t>(index.row()));
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return decoded(index.column() == 0 ? items_.text(item) : items_.code(item));
     if (role == Qt::CheckStateRole && index.column() == 0)

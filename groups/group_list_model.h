@@ -4,8 +4,10 @@
 #include <QAbstractTableModel>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zavek {
@@ -20,33 +22,69 @@ public:
         bool checked = false;
     };
 
-    // Items as the model keeps them: every text and code as UTF-8 in one buffer, so that a
-    // catalogue of 100,000 items costs its bytes and a few numbers each, not two strings each.
+    // Items as the model keeps them: texts and codes as UTF-8 in fixed blocks, rows in fixed
+    // chunks, so that a catalogue of 100,000 items costs its bytes and a few numbers each, not
+    // two strings each, and filling a list never copies what it has already read.
     class Items {
     public:
+        Items() = default;
+        // A moved-from list is empty.
+        Items(Items&& other) noexcept { *this = std::move(other); }
+        Items& operator=(Items&& other) noexcept {
+            chunks_ = std::move(other.chunks_);
+            blocks_ = std::move(other.blocks_);
+            lastChunkRows_ = std::exchange(other.lastChunkRows_, 0);
+            count_ = std::exchange(other.count_, 0);
+            other.chunks_.clear();
+            other.blocks_.clear();
+            return *this;
+        }
         // text and code as UTF-8.
         void append(std::string_view text, std::string_view code);
         void append(const QString& text, const QString& code);
-        std::size_t size() const { return rows_.size(); }
-        bool empty() const { return rows_.empty(); }
-        // Gives back what growing left unused, once the items are all there.
+        std::size_t size() const { return count_; }
+        bool empty() const { return count_ == 0; }
+        // Gives back what the last block and chunk left unused, once the items are all there.
         void shrink();
 
     private:
         friend class GroupListModel;
         struct Row {
-            std::size_t start = 0; // of the text in bytes_; the code follows it
+            std::uint32_t block = 0;
+            std::uint32_t offset = 0; // of the text in its block; the code follows it
             std::uint32_t textBytes = 0;
             std::uint32_t codeBytes = 0;
             bool tag = false;
             bool checked = false;
         };
-        std::string_view text(const Row& r) const { return {bytes_.data() + r.start, r.textBytes}; }
-        std::string_view code(const Row& r) const {
-            return {bytes_.data() + r.start + r.textBytes, r.codeBytes};
+        struct Block {
+            std::unique_ptr<char[]> data;
+            std::size_t used = 0;
+            std::size_t capacity = 0;
+        };
+        static constexpr std::size_t kBlockBytes = 256 * 1024;
+        static constexpr std::size_t kChunkRows = 4096;
+
+        // Throws std::out_of_range for a row the list does not have.
+        Row& row(std::size_t i);
+        const Row& row(std::size_t i) const { return const_cast<Items*>(this)->row(i); }
+        Row& rowUnchecked(std::size_t i) { return chunks_[i / kChunkRows][i % kChunkRows]; }
+        const Row& rowUnchecked(std::size_t i) const {
+            return chunks_[i / kChunkRows][i % kChunkRows];
         }
-        std::vector<Row> rows_;
-        std::string bytes_;
+        std::string_view text(const Row& r) const {
+            return {blocks_[r.block].data.get() + r.offset, r.textBytes};
+        }
+        std::string_view code(const Row& r) const {
+            return {blocks_[r.block].data.get() + r.offset + r.textBytes, r.codeBytes};
+        }
+        std::size_t rowsInLastChunk() const {
+            return chunks_.empty() ? 0 : count_ - (chunks_.size() - 1) * kChunkRows;
+        }
+        std::vector<std::unique_ptr<Row[]>> chunks_;
+        std::size_t lastChunkRows_ = 0; // room in the last chunk, smaller once shrunk
+        std::size_t count_ = 0;
+        std::vector<Block> blocks_;
     };
 
     explicit GroupListModel(QObject* parent = nullptr);
@@ -62,8 +100,6 @@ public:
     bool tag(int row) const { return at(row).tag; }
     QString code(int row) const;
     int append(const QString& text, const QString& code);
-    void setItemText(int row, const QString& text);
-    void setItemCode(int row, const QString& code);
     void clearItems();
     // Puts items in place of the list's items in one reset, indexing their codes once.
     void replaceItems(Items items);
@@ -102,11 +138,10 @@ private:
     // The slot of code in the index: the one holding its row, or the empty one it would take.
     std::size_t slotOf(std::string_view code, std::uint32_t hash) const;
     std::size_t slotOf(std::string_view code) const;
-    const Items::Row& at(int row) const { return items_.rows_.at(static_cast<std::size_t>(row)); }
-    Items::Row& at(int row) { return items_.rows_.at(static_cast<std::size_t>(row)); }
+    const Items::Row& at(int row) const { return items_.row(static_cast<std::size_t>(row)); }
+    Items::Row& at(int row) { return items_.row(static_cast<std::size_t>(row)); }
     // Makes row the indexed row of its code when it comes before the indexed one.
     void indexCode(int row);
-    void unindex(std::size_t slot);
     void rebuildIndex();
 
     Items items_;

@@ -2,6 +2,7 @@
 #include "groups/group_list_view.h"
 #include "tests/support/printers.h"
 
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QStyle>
 #include <QTest>
@@ -58,6 +59,37 @@ TEST(ListView, AClickIsRaisedOnceAfterTheTickChanged) {
         EXPECT_EQ(atClick, std::vector<bool>{p.toggled >= 0}) << p.place;
         for (int r = 0; r < 2; ++r)
             EXPECT_EQ(model.item(r).checked, r == p.toggled) << p.place;
+    }
+}
+
+// Lists of every size keep each item as given and find the first row of a code, across the
+// storage's inner boundaries, after being filled at once and when grown an item at a time.
+TEST(ListModel, KeepsEveryItemAndFindsTheFirstRowOfEachCode) {
+    const QString big(300 * 1024, u'x'); // longer than the storage's blocks
+    const auto textOf = [&](int i) { return i == 5000 ? big : u"Item %1 \u00e9"_s.arg(i); };
+    const auto codeOf = [](int i) { return i % 7 == 6 ? QString() : u"C%1"_s.arg(i % 3000); };
+    for (const int n : {0, 1, 4096, 4097, 9000}) {
+        GroupListModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::Fatal);
+        GroupListModel::Items items;
+        for (int i = 0; i < n; ++i)
+            items.append(textOf(i), codeOf(i));
+        model.replaceItems(std::move(items));
+        for (int i = 0; i < 3; ++i)
+            model.append(u"added %1"_s.arg(i), u"C%1"_s.arg(i));
+        ASSERT_EQ(model.count(), n + 3);
+        for (int i = 0; i < model.count(); ++i) {
+            const bool added = i >= n;
+            ASSERT_EQ(model.index(i, 0).data().toString(),
+                      added ? u"added %1"_s.arg(i - n) : textOf(i))
+                << n << ' ' << i;
+            ASSERT_EQ(model.code(i), added ? u"C%1"_s.arg(i - n) : codeOf(i)) << n << ' ' << i;
+        }
+        for (const int c : {0, 2, 2999})
+            EXPECT_EQ(model.firstIndexOf(u"C%1"_s.arg(c)), c < n ? c : c < 3 ? n + c : -1) << n;
+        EXPECT_EQ(model.firstIndexOf(u"C3000"_s), -1);
+        EXPECT_THROW(model.item(model.count()), std::out_of_range);
     }
 }
 
