@@ -109,7 +109,7 @@ int GroupListModel::append(const QString& text, const QString& code) {
     const int row = count();
     beginInsertRows(QModelIndex(), row, row);
     items_.append(text, code);
-    if (2 * items_.size() > index_.size())
+    if (4 * items_.size() > 3 * index_.size())
         rebuildIndex();
     else
         indexCode(row);
@@ -140,7 +140,8 @@ void GroupListModel::indexCode(int row) {
 }
 
 void GroupListModel::rebuildIndex() {
-    index_.assign(std::bit_ceil(std::max<std::size_t>(16, 2 * items_.size())), Slot{});
+    index_.assign(std::bit_ceil(std::max<std::size_t>(16, items_.size() + items_.size() / 3 + 1)),
+                  Slot{});
     for (std::size_t row = 0; row < items_.size(); ++row) {
         const std::string_view code = items_.code(items_.rowUnchecked(row));
         const std::uint32_t hash = hashOf(code);

@@ -146,9 +146,9 @@ private:
 
     Items items_;
     // Code -> first row with that code, so lookups by code never walk the list: an open
-    // addressing table, at most half full, probed linearly, each slot with its code's hash so
-    // that a probe rarely has to look at an item. Flat, so that indexing a catalogue of 100,000
-    // items allocates once.
+    // addressing table, at most three quarters full, probed linearly, each slot with its code's
+    // hash so that a probe rarely has to look at an item. Flat, so that indexing a catalogue of
+    // 100,000 items allocates once.
     std::vector<Slot> index_;
     int holds_ = 0;
     int heldFirst_ = -1; // the rows whose check state changed while held

@@ -3,14 +3,27 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace zavek {
 
-GroupListView::GroupListView(int index, QWidget* parent) : QTreeView(parent), index_(index) {
-    setRootIsDecorated(false);
-    setUniformRowHeights(true);
-    setItemsExpandable(false);
-    setAllColumnsShowFocus(true);
+GroupListView::GroupListView(int index, QWidget* parent) : QTableView(parent), index_(index) {
+    // Looks and moves like a report list: no grid or row numbers, rows as tall as a tree's,
+    // left-aligned headers, and Tab leaves the list instead of walking its cells.
+    setShowGrid(false);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    setCornerButtonEnabled(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(0);
+    verticalHeader()->setDefaultSectionSize(
+        std::max(fontMetrics().height(), style()->pixelMetric(QStyle::PM_IndicatorHeight)));
+    header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header()->setHighlightSections(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -26,7 +39,7 @@ GroupListView::GroupListView(int index, QWidget* parent) : QTreeView(parent), in
 
 void GroupListView::mouseReleaseEvent(QMouseEvent* event) {
     const bool onItem = indexAt(event->position().toPoint()).isValid();
-    QTreeView::mouseReleaseEvent(event);
+    QTableView::mouseReleaseEvent(event);
     if (!onItem)
         emit listClicked(static_cast<std::int16_t>(index_));
 }
@@ -34,13 +47,13 @@ void GroupListView::mouseReleaseEvent(QMouseEvent* event) {
 bool GroupListView::eventFilter(QObject* watched, QEvent* event) {
     if (watched == header()->viewport() && event->type() == QEvent::MouseButtonRelease)
         emit listClicked(static_cast<std::int16_t>(index_));
-    return QTreeView::eventFilter(watched, event);
+    return QTableView::eventFilter(watched, event);
 }
 
 void GroupListView::keyPressEvent(QKeyEvent* event) {
     const bool toggle = event->key() == Qt::Key_Space || event->key() == Qt::Key_Select;
     const QModelIndex current = currentIndex();
-    QTreeView::keyPressEvent(event);
+    QTableView::keyPressEvent(event);
     if (toggle && current.isValid())
         emit listClicked(static_cast<std::int16_t>(index_));
 }

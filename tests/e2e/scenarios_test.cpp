@@ -187,14 +187,14 @@ public:
     }
     // Picks the officer with the selector in form, from its list when it is listed.
     // The row of the view's model whose column holds text, or -1.
-    static int rowOf(const QTreeView* view, int column, const QString& text) {
+    static int rowOf(const QAbstractItemView* view, int column, const QString& text) {
         for (int r = 0; view && r < view->model()->rowCount(); ++r)
             if (view->model()->index(r, column).data().toString() == text)
                 return r;
         return -1;
     }
 
-    static void clickRow(QTreeView* view, int row, int x = -1) {
+    static void clickRow(QAbstractItemView* view, int row, int x = -1) {
         const QModelIndex index = view->model()->index(row, 0);
         view->scrollTo(index);
         const QRect cell = view->visualRect(index);
@@ -222,14 +222,14 @@ public:
     // Clicks the check box of each code ("CFD,BIS"), in whichever list holds it.
     void tick(const QString& codes) {
         for (const QString& code : codes.split(u',', Qt::SkipEmptyParts)) {
-            QTreeView* view = groupList(rowOf(groupList(0), 1, code) < 0 ? 1 : 0);
+            QAbstractItemView* view = groupList(rowOf(groupList(0), 1, code) < 0 ? 1 : 0);
             const int row = rowOf(view, 1, code);
             ASSERT_GE(row, 0) << "no item " << code.toStdString();
             clickRow(view, row, view->style()->pixelMetric(QStyle::PM_IndicatorWidth) / 2 + 4);
         }
     }
-    QTreeView* groupList(int list) const {
-        return documentWindow->document()->Form()->findChild<QTreeView*>(
+    QAbstractItemView* groupList(int list) const {
+        return documentWindow->document()->Form()->findChild<QAbstractItemView*>(
             u"lvOfficerGroups_%1"_s.arg(list));
     }
     // The codes ticked in both lists, sorted: "BIS CFR".
