@@ -210,13 +210,13 @@ public:
                                                       .arg(change.code, session_.region));
                     change.agency = type.toString() == QLatin1String("A");
                 }
-                refuseIfStale(plan);
+                const qint64 current =
+                    sql_.scalar(QStringLiteral("SELECT REVISION FROM OFFICER WHERE INSP_ID = ?"),
+                                {plan.officer})
+                        .toLongLong();
+                refuseIfStale(plan, current);
                 const QDateTime now = clock_.now();
-                revision_ = sql_.scalar(QStringLiteral("SELECT REVISION FROM OFFICER WHERE "
-                                                       "INSP_ID = ?"),
-                                        {plan.officer})
-                                .toLongLong() +
-                            1;
+                revision_ = current + 1;
                 QSqlQuery advance = sql_.prepare(
                     QStringLiteral("UPDATE OFFICER SET REVISION = ? WHERE INSP_ID = ?"));
                 sql_.run(advance, {revision_, plan.officer});
@@ -308,12 +308,15 @@ private:
     // A save made on a screen that shows an older state of the officer is refused when someone
     // changed, since, a group it changes, or the agency while it changes the agency: applying
     // it would undo or contradict what the other administrator did without either knowing.
-    void refuseIfStale(const SavePlan& plan) {
+    //
+    // Only saves advance the officer's revision, so when it is still the one shown nobody
+    // changed anything since, and the officer's audit rows need no reading.
+    void refuseIfStale(const SavePlan& plan, qint64 current) {
         const QVariant seen = sql_.scalar(
             QStringLiteral("SELECT REVISION FROM VIEW_REVISION WHERE TOKEN_HASH = ? AND "
                            "MESSAGE_ID = ? AND INSP_ID = ?"),
             {tokenDigest(request_.sessionId), request_.messageId, plan.officer});
-        if (!seen.isValid())
+        if (!seen.isValid() || seen.toLongLong() >= current)
             return;
         QSqlQuery since = sql_.prepare(QStringLiteral(
             "SELECT a.AUDIT_TIME, a.ADMIN_ID, d.ADMIN_NAME, d.REGION, a.GRP_CD, a.ACTION, "
