@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -327,7 +328,13 @@ private:
         sql_.run(since, {session_.region, plan.officer, seen.toLongLong()});
         bool collides = false;
         QStringList who;
-        QStringList what;
+        struct NetChange {
+            QString code;
+            QString description;
+            bool firstAdded;
+            bool lastAdded;
+        };
+        std::vector<NetChange> net;
         qint64 lastRevision = -1;
         while (since.next()) {
             const QString code = since.value(4).toString();
@@ -347,12 +354,25 @@ private:
                 if (!who.contains(entry))
                     who << entry;
             }
-            const QString description = since.value(6).isNull() ? code : since.value(6).toString();
-            what << (since.value(5).toString() == QLatin1String("ADD")
-                         ? RequestProcessor::tr("%1 added")
-                         : RequestProcessor::tr("%1 removed"))
-                        .arg(description);
+            const bool added = since.value(5).toString() == QLatin1String("ADD");
+            auto seenBefore = std::ranges::find(net, code, &NetChange::code);
+            if (seenBefore == net.end())
+                net.push_back({code, since.value(6).isNull() ? code : since.value(6).toString(),
+                               added, added});
+            else
+                seenBefore->lastAdded = added;
         }
+        // Each group once, as it stands now against what the screen showed: a group added
+        // and removed five times reads as such, not as ten entries.
+        QStringList what;
+        for (const NetChange& c : net)
+            what << (c.firstAdded ? (c.lastAdded ? RequestProcessor::tr("%1 added")
+                                                 : RequestProcessor::tr("%1 added and removed "
+                                                                        "again"))
+                                  : (c.lastAdded ? RequestProcessor::tr("%1 removed and added "
+                                                                        "again")
+                                                 : RequestProcessor::tr("%1 removed")))
+                        .arg(c.description);
         if (!collides)
             return;
         const QString officerName =
