@@ -33,6 +33,7 @@ QString formatFigures(const std::vector<Figures>& runs) {
         {QStringLiteral("saves applied"), number(&Figures::saved)},
         {QStringLiteral("refused: concurrent save"), number(&Figures::conflicts)},
         {QStringLiteral("refused: agency rule"), number(&Figures::refused)},
+        {QStringLiteral("refused: changed since opened"), number(&Figures::stale)},
         {QStringLiteral("lost updates"), number(&Figures::lostUpdates)},
         {QStringLiteral("other errors"), number(&Figures::otherFailures)},
         {QStringLiteral("retries"),

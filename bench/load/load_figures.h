@@ -12,6 +12,7 @@ struct Figures {
     int saved = 0;
     int refused = 0;       // refused by the agency rule: a concurrent save changed the agency
     int conflicts = 0;     // refused because retries ran out: another save of the officer won
+    int stale = 0;         // refused because another session changed the groups since the view
     int lostUpdates = 0;   // officers whose stored memberships differ from the audit log
     int otherFailures = 0; // any other error reply
     int retries = 0;       // transactions run again after a conflict; -1 when not counted

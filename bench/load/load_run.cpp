@@ -218,6 +218,7 @@ struct SessionResult {
     int saved = 0;
     int refused = 0;
     int conflicts = 0;
+    int stale = 0;
     int otherFailures = 0;
     QString firstOther;
     std::vector<double> latenciesMs;
@@ -295,6 +296,8 @@ void runSession(int index, const QString& location, const QString& session,
                        reply.errorText.contains(QLatin1String("serializ"), Qt::CaseInsensitive) ||
                        reply.errorText.contains(QLatin1String("locked"), Qt::CaseInsensitive)) {
                 ++result.conflicts;
+            } else if (reply.errorText.contains(QLatin1String("since you opened them"))) {
+                ++result.stale;
             } else {
                 ++result.otherFailures;
                 if (result.firstOther.isEmpty())
@@ -362,6 +365,7 @@ Figures runLoad(const QString& label, const QString& location, const LoadOptions
         figures.saved += r.saved;
         figures.refused += r.refused;
         figures.conflicts += r.conflicts;
+        figures.stale += r.stale;
         figures.otherFailures += r.otherFailures;
         if (!r.firstOther.isEmpty() && figures.firstOtherFailure.isEmpty())
             figures.firstOtherFailure = r.firstOther;
@@ -372,9 +376,10 @@ Figures runLoad(const QString& label, const QString& location, const LoadOptions
     }
     // Every rolled-back attempt is a retry except the last of a save that was refused or given
     // up. SQLite writers wait for the write lock instead, so there is nothing to count there.
-    figures.retries = postgres ? static_cast<int>(serverRollbacks(db) - rollbacksBefore -
-                                                  figures.refused - figures.conflicts)
-                               : -1;
+    figures.retries = postgres
+                          ? static_cast<int>(serverRollbacks(db) - rollbacksBefore -
+                                             figures.refused - figures.conflicts - figures.stale)
+                          : -1;
     figures.verification = verify(db, initial, catalogue, options.officers, figures.lostUpdates);
     if (!failures.isEmpty())
         figures.verification += QStringLiteral(" a session failed: ") + failures.front();
