@@ -362,6 +362,8 @@ private:
             else
                 seenBefore->lastAdded = added;
         }
+        if (!collides)
+            return;
         // Each group once, as it stands now against what the screen showed: a group added
         // and removed five times reads as such, not as ten entries.
         QStringList what;
@@ -373,8 +375,6 @@ private:
                                                                         "again")
                                                  : RequestProcessor::tr("%1 removed")))
                         .arg(c.description);
-        if (!collides)
-            return;
         const QString officerName =
             sql_.scalar(QStringLiteral("SELECT OFFICER_NAME FROM OFFICER WHERE INSP_ID = ?"),
                         {plan.officer})
