@@ -68,6 +68,7 @@ ZavekSecurity::ZavekSecurity(const DocumentContext& context, MessageBus& bus)
     rules_ = std::make_unique<GroupRules>(services, *form_->model(CheckList::Groups),
                                           *form_->model(CheckList::Agencies), listGeometry_);
     exchange_ = std::make_unique<OfficerExchange>(services, *rules_);
+    rules_->setOfficerShown([this] { return exchange_->officerShown(); });
     history_ = std::make_unique<HistoryRequest>(services, historyModel_);
     history_->setChanged([this] {
         if (historyDialog_)

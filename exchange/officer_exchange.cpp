@@ -229,6 +229,11 @@ void OfficerExchange::SaveData() {
     trapped(
         services_.trap, "SaveData",
         [&] {
+            // The lists still show the officer before: nothing on them is this officer's.
+            if (!s.msInspId.isEmpty() && !officerShown()) {
+                rules_.showWaitForOfficer();
+                return;
+            }
             if (!rules_.DataChanged()) {
                 status(QStringLiteral("Data did not change.  Save request cancelled. "));
                 return;

@@ -177,14 +177,21 @@ void GroupRules::CheckGroups(std::int32_t mode) {
         CheckGroups(static_cast<CheckMode>(mode));
 }
 
+bool GroupRules::awaitingOfficer() const {
+    return !services_.state.msInspId.isEmpty() && officerShown_ && !officerShown_();
+}
+
 void GroupRules::chkResetPassword_Click() {
     trapped(services_.trap, "chkResetPassword_Click", [&] {
-        if (services_.state.msInspId.isEmpty()) {
+        const bool awaiting = awaitingOfficer();
+        if (services_.state.msInspId.isEmpty() || awaiting) {
             // Setting the box back raises this handler again; the nested run finds it clear.
             services_.form.setResetPasswordValue(0);
             enableSave(false);
         }
-        if (!services_.state.msInspId.isEmpty())
+        if (awaiting)
+            showWaitForOfficer();
+        else if (!services_.state.msInspId.isEmpty())
             enableSave(DataChanged());
     });
 }
@@ -192,13 +199,23 @@ void GroupRules::chkResetPassword_Click() {
 void GroupRules::lvOfficerGroups_Click(std::int16_t index) {
     Q_UNUSED(index);
     trapped(services_.trap, "lvOfficerGroups_Click", [&] {
-        if (services_.state.msInspId.isEmpty()) {
+        const bool awaiting = awaitingOfficer();
+        if (services_.state.msInspId.isEmpty() || awaiting) {
             CheckGroups(CheckMode::Restore);
             enableSave(false);
         }
-        if (!services_.state.msInspId.isEmpty())
+        if (awaiting)
+            showWaitForOfficer();
+        else if (!services_.state.msInspId.isEmpty())
             enableSave(DataChanged());
     });
+}
+
+void GroupRules::showWaitForOfficer() {
+    services_.shared.shell.SetStatusText(
+        tr("Wait until the security groups of %1 are shown; if they do not come, pick the "
+           "officer again.")
+            .arg(services_.state.msOfficerName));
 }
 
 void GroupRules::LoadOfficerGroups() {

@@ -5,7 +5,10 @@
 #include "groups/document_state.h"
 #include "groups/group_list_model.h"
 
+#include <QCoreApplication>
+
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace zavek {
@@ -37,6 +40,8 @@ struct PendingEdit {
 };
 
 class GroupRules {
+    Q_DECLARE_TR_FUNCTIONS(zavek::GroupRules)
+
 public:
     GroupRules(DocumentServices services, GroupListModel& groups, GroupListModel& agencies,
                IListGeometry& geometry);
@@ -72,10 +77,20 @@ public:
     // The Save button of this document's window.
     void enableSave(bool enabled);
 
+    // Whether the lists show the stored state of the officer picked last, or still the marks
+    // of the one before while the request is out; without it an officer picked counts as shown.
+    void setOfficerShown(std::function<bool()> shown) { officerShown_ = std::move(shown); }
+    // The status that says so.
+    void showWaitForOfficer();
+
 private:
     DocumentServices services_;
     GroupListModel* lists_[2];
     IListGeometry& geometry_;
+    std::function<bool()> officerShown_;
+
+    // An officer is picked but the lists show another's marks: a click there is undone.
+    bool awaitingOfficer() const;
 };
 
 } // namespace zavek

@@ -67,6 +67,18 @@ const Step kSteps[] = {
              s.transport->releaseAll();
      },
      "Displaying Security Group for Bo Lee", "", "2", "Bo Lee: CUS", nullptr},
+    // The lists still show Ann's marks until Bo's answer: a tick there is no edit of Bo's.
+    {"ATickWhileTheNextOfficerIsRequestedIsUndone",
+     [](Screen& s) {
+         s.transport->setHolding(true), s.pick("NW002", "Bo Lee");
+         s.tick(0, "CFU", true), s.doc->form().resetPassword()->setChecked(true);
+         s.doc->SaveData();
+         EXPECT_EQ(s.shown(), "Ann Smith: CFR BIS");
+         EXPECT_EQ(s.host.status(), "Wait until the security groups of Bo Lee are shown; if "
+                                    "they do not come, pick the officer again.");
+         s.transport->releaseAll();
+     },
+     "Displaying Security Group for Bo Lee", "", "2", "Bo Lee: CUS", nullptr},
     {"AnotherDocumentsReplyTouchesNothing",
      [](Screen& s) {
          s.doc->form().resetPassword()->setChecked(true), s.host.shellEnabled.clear();

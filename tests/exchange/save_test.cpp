@@ -44,7 +44,8 @@ const SaveCase kSaves[] = {
      "The save was refused.", -1},
     {"CloseNeverAnswered", Via::Close, "H", "", false, false, kNoAnswer, nullptr, 5},
     {"CloseNeverSent", Via::Close, "U", "", false, false, "Save failed", nullptr, 0},
-    // Stored, but known only from the save's reply, which comes after a late retrieval reply.
+    // Stored, but known only from the save's reply, which comes after a late retrieval reply
+    // (of Bo, picked and left before his answer came).
     {"CloseAfterALateRetrievalReply", Via::Close, "HL", "0-A", false, true, nullptr, nullptr, 3},
     {"SwitchRefusedBeforeTheNewOfficerArrives", Via::Switch, "RH", "0A", false, false, nullptr,
      "The save was refused.", -1},
@@ -71,7 +72,7 @@ TEST_P(SaveFailures, KeepTheEditsPendingAndSaySo) {
     if (fault.contains('H'))
         transport->setHolding(true);
     if (fault.contains('L'))
-        pick(u"NW002"_s, u"Bo Lee"_s);
+        pick(u"NW002"_s, u"Bo Lee"_s), pick(u"NW001"_s), transport->releaseHeld(1), deliver();
     if (fault.contains('U'))
         bus.setTransport(nullptr);
     tick(0, "WAP", true);
