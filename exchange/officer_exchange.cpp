@@ -80,10 +80,14 @@ int OfficerExchange::askToSave() const {
 
 void OfficerExchange::clearForm(const char* procedure) {
     trapped(services_.trap, procedure, [&] {
+        const bool hadOfficer = !services_.state.msInspId.isEmpty();
         rules_.CheckGroups(CheckMode::Clear);
         services_.form.setCaption(kCaptionPrefix);
         services_.state.msInspId.clear();
         loadedId_.clear();
+        // With no officer there is nothing a save could be for.
+        if (hadOfficer)
+            rules_.enableSave(false);
     });
 }
 

@@ -112,7 +112,8 @@ const Step kSteps[] = {
      kChecking, "", "", nullptr,
      [](Screen& s) {
          EXPECT_TRUE(s.doc->state().msOfficerName == "Ann Smith" &&
-                     !s.doc->state().msMessageId.isEmpty());
+                     !s.doc->state().msMessageId.isEmpty() &&
+                     s.saveButton() == std::optional<bool>(false));
          noOfficer(s);
      }},
     {"PickingTheShownOfficerAgainReloadsWithoutAsking",
