@@ -22,7 +22,8 @@ QSqlDatabase openAdminDatabase(const QString& location, const QString& connectio
 }
 
 int migrateAdminDatabase(QSqlDatabase db) {
-    return backend::migrate(db);
+    backend::migrate(db); // which answers how many steps it took, not where they ended
+    return backend::schemaVersion(db);
 }
 
 int checkSchema(QSqlDatabase db) {
