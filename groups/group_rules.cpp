@@ -213,8 +213,8 @@ void GroupRules::lvOfficerGroups_Click(std::int16_t index) {
 
 void GroupRules::showWaitForOfficer() {
     services_.shared.shell.SetStatusText(
-        tr("Wait until the security groups of %1 are shown; if they do not come, pick the "
-           "officer again.")
+        tr("Wait until the security groups of %1 are shown; if they do not come, search and "
+           "pick the officer again.")
             .arg(services_.state.msOfficerName));
 }
 

@@ -75,7 +75,7 @@ const Step kSteps[] = {
          s.doc->SaveData();
          EXPECT_EQ(s.shown(), "Ann Smith: CFR BIS");
          EXPECT_EQ(s.host.status(), "Wait until the security groups of Bo Lee are shown; if "
-                                    "they do not come, pick the officer again.");
+                                    "they do not come, search and pick the officer again.");
          s.transport->releaseAll();
      },
      "Displaying Security Group for Bo Lee", "", "2", "Bo Lee: CUS", nullptr},
